@@ -12,10 +12,14 @@ struct PasseBandeState {
   double BandLowerEdge = 0.0;
   double BandUpperEdge = 0.0;
   bool BandPassBypass = false;
-  int32_t BandPassTapCount = 1000;  // the band-pass's own calibrated length
+  // The band-pass's own calibrated length. The CW/RTTY reducer designs with a length of its
+  // own (BandPassDesign with a tap count) and never writes this one, so the band-pass always
+  // filters with the length its calibration chose.
+  int32_t BandPassTapCount = 1000;
   bool BandPassCalibrated = false;
 };
 
+// Band edges from centre and width (cut to 100..3900 Hz), then BandPassDesign.
 void BandPassSetup(DspState& dsp);
 // Designs the band BandLowerEdge..BandUpperEdge into the kernel with BandPassTapCount taps.
 void BandPassDesign(DspState& dsp);
