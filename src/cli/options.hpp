@@ -46,8 +46,8 @@ struct Options {
   double NotchFrequency = 1000.0;
   bool NotchWide = true;
   bool NotchAuto = false;
-  int32_t NotchThreshold = 1001;             // 20001, 5001, 1001 or 101
-  std::optional<int32_t> detectionDivisor;   // 1, 2 or 4 instead of the calibration
+  int32_t NotchThreshold = 1001;            // 20001, 5001, 1001 or 101
+  std::optional<int32_t> detectionDivisor;  // 1, 2 or 4 instead of the calibration
 
   // General noise reducer: --reduction sans|faible|forte
   bool VoiceReductionOff = false;

@@ -1,0 +1,57 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace velunda {
+
+// Exit statuses of velunda-filtre.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitIo = 1;
+inline constexpr int kExitUsage = 2;
+
+// A failure to report: one French line and the exit status it leads to.
+struct FileError {
+  int exitStatus = kExitOk;
+  std::string message;
+};
+
+// Whether a file name designates raw unsigned 8-bit mono (".u8", any case).
+bool IsRawU8Name(const std::string& path);
+
+// Conversion of one (mixed-down) sample on libsndfile's -1..+1 scale to the 8-bit scale:
+// the nearest integer to 128 + 128 x, ties to even, clamped to 0..255 (NaN gives 128).
+// Unsigned 8-bit data ((u - 128) / 128 on that scale) comes back unchanged.
+uint8_t ToU8Scale(double x);
+
+// Reads a recording as unsigned 8-bit mono samples, block by block.
+class AudioReader {
+ public:
+  virtual ~AudioReader() = default;
+  // Opens `path`: raw 8-bit when the name ends in .u8 (taken to be at `rate`), else through
+  // libsndfile, refusing a file whose rate is not `rate`. Returns nullptr and fills `error`.
+  static std::unique_ptr<AudioReader> Open(const std::string& path, int32_t rate, FileError& error);
+  // Fills up to `count` samples; fewer only at the end of the file. Returns false on a read
+  // error (then `error` is filled).
+  virtual bool Read(uint8_t* samples, size_t count, size_t& got, FileError& error) = 0;
+  // Samples in the file, when known.
+  virtual std::optional<int64_t> Length() const = 0;
+};
+
+// Writes unsigned 8-bit mono samples under a temporary name in the output's directory and gives
+// the file its name only at Commit(), so that a failed run never leaves a file that looks whole.
+class AudioWriter {
+ public:
+  virtual ~AudioWriter() = default;
+  // Raw bytes for .u8, WAV PCM_U8 for .wav, otherwise the container libsndfile associates with
+  // the extension when it can hold unsigned 8-bit samples. Returns nullptr and fills `error`.
+  static std::unique_ptr<AudioWriter> Open(const std::string& path, int32_t rate, FileError& error);
+  virtual bool Write(const uint8_t* samples, size_t count, FileError& error) = 0;
+  // Closes the file and renames it to its final name.
+  virtual bool Commit(FileError& error) = 0;
+  // The temporary name, while the file is being written (for cleanup on an interruption).
+  virtual const std::string& TemporaryPath() const = 0;
+};
+
+}  // namespace velunda

@@ -1,0 +1,38 @@
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/audio_file.hpp"
+#include "cli/live.hpp"
+#include "cli/mixer_table.hpp"
+#include "cli/offline.hpp"
+#include "cli/options.hpp"
+#include "platform/clock.hpp"
+
+int main(int argc, char** argv) {
+  using namespace velunda;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty()) {
+    std::cerr << UsageText();
+    return kExitUsage;
+  }
+  Options options;
+  const ParseResult parsed = ParseOptions(args, options);
+  if (!parsed.ok) {
+    std::cerr << parsed.error << "\nvelunda-filtre --aide donne la liste des options.\n";
+    return kExitUsage;
+  }
+  switch (options.mode) {
+    case CommandMode::Help:
+      std::cout << UsageText();
+      return kExitOk;
+    case CommandMode::MixerTable:
+      return RunMixerTable(options);
+    case CommandMode::Live:
+      return RunLive(options);
+    case CommandMode::Offline:
+      break;
+  }
+  SteadyClock clock;
+  return RunOffline(options, clock);
+}

@@ -1,0 +1,174 @@
+#include "cli/offline.hpp"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <memory>
+#include <vector>
+
+#include "cli/audio_file.hpp"
+#include "cli/filter_setup.hpp"
+#include "cli/options.hpp"
+#include "dsp/dsp_state.hpp"
+#include "dsp/process_block.hpp"
+
+namespace velunda {
+namespace {
+
+// The temporary output, removed by the signal handler if the run is interrupted.
+char g_temporaryPath[4096];
+
+extern "C" void RemoveTemporaryAndExit(int signal) {
+  if (g_temporaryPath[0] != '\0') {
+    ::unlink(g_temporaryPath);
+  }
+  ::_exit(128 + signal);
+}
+
+class InterruptCleanup {
+ public:
+  explicit InterruptCleanup(const std::string& path) {
+    if (path.size() < sizeof(g_temporaryPath)) {
+      std::memcpy(g_temporaryPath, path.c_str(), path.size() + 1);
+    }
+    std::signal(SIGINT, RemoveTemporaryAndExit);
+    std::signal(SIGTERM, RemoveTemporaryAndExit);
+    std::signal(SIGHUP, RemoveTemporaryAndExit);
+  }
+  ~InterruptCleanup() {
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    std::signal(SIGHUP, SIG_DFL);
+    g_temporaryPath[0] = '\0';
+  }
+};
+
+// Progress on stderr, for long files on a terminal only.
+class Progress {
+ public:
+  Progress(std::optional<int64_t> total, int32_t rate)
+      : total_(total.value_or(0)),
+        enabled_(::isatty(STDERR_FILENO) == 1 && total_ >= int64_t{60} * rate) {}
+  void Update(int64_t done) {
+    if (!enabled_) {
+      return;
+    }
+    const int percent = static_cast<int>(done * 100 / total_);
+    if (percent == shown_) {
+      return;
+    }
+    shown_ = percent;
+    const int filled = percent * kWidth / 100;
+    std::fprintf(stderr, "\r[%s%s] %3d %%", std::string(static_cast<size_t>(filled), '#').c_str(),
+                 std::string(static_cast<size_t>(kWidth - filled), ' ').c_str(), percent);
+    std::fflush(stderr);
+  }
+  void Finish() {
+    if (enabled_ && shown_ >= 0) {
+      std::fprintf(stderr, "\r%*s\r", kWidth + 8, "");
+      std::fflush(stderr);
+    }
+  }
+
+ private:
+  static constexpr int kWidth = 40;
+  int64_t total_;
+  bool enabled_;
+  int shown_ = -1;
+};
+
+std::string Decimal(double value, int digits) {
+  char text[64];
+  std::snprintf(text, sizeof(text), "%.*f", digits, value);
+  for (char* c = text; *c != '\0'; ++c) {
+    if (*c == '.') {
+      *c = ',';
+    }
+  }
+  return text;
+}
+
+int Report(const FileError& error) {
+  std::cerr << error.message << '\n';
+  return error.exitStatus;
+}
+
+}  // namespace
+
+int RunOffline(const Options& options, Clock& calibrationClock) {
+  const int32_t rate = SampleRateOf(options);
+  FileError error;
+  auto reader = AudioReader::Open(options.input, rate, error);
+  if (!reader) {
+    return Report(error);
+  }
+  // Checked before the (possibly long) preparation, so a bad output name fails at once.
+  auto writer = AudioWriter::Open(options.output, rate, error);
+  if (!writer) {
+    return Report(error);
+  }
+  InterruptCleanup cleanup(writer->TemporaryPath());
+
+  auto dsp = std::make_unique<DspState>();
+  std::string setupError;
+  if (!PrepareFilter(*dsp, options, calibrationClock, setupError)) {
+    return Report({kExitUsage, "velunda-filtre : " + setupError});
+  }
+
+  const auto start = std::chrono::steady_clock::now();
+  const auto blockLength = static_cast<size_t>(dsp->BlockLength);
+  const size_t subBlock = IsBfoKind(dsp->FilterKind) ? dsp->Transform.TransformSize : 1;
+  std::vector<uint8_t> input(blockLength);
+  std::vector<uint8_t> output(blockLength);
+  Progress progress(reader->Length(), rate);
+  int64_t done = 0;
+  for (;;) {
+    size_t got = 0;
+    if (!reader->Read(input.data(), blockLength, got, error)) {
+      progress.Finish();
+      return Report(error);
+    }
+    if (got == 0) {
+      break;
+    }
+    if (got < blockLength) {
+      // The last block: a shorter one, padded with silence up to a whole BFO sub-block.
+      const size_t padded = (got + subBlock - 1) / subBlock * subBlock;
+      std::fill(input.begin() + static_cast<std::ptrdiff_t>(got), input.end(), uint8_t{128});
+      dsp->BlockLength = static_cast<int32_t>(padded);
+    }
+    std::fill(output.begin(), output.end(), uint8_t{128});
+    ProcessBlock(*dsp, input.data(), output.data());
+    if (!writer->Write(output.data(), got, error)) {
+      progress.Finish();
+      return Report(error);
+    }
+    done += static_cast<int64_t>(got);
+    progress.Update(done);
+    if (got < blockLength) {
+      break;
+    }
+  }
+  if (!writer->Commit(error)) {
+    progress.Finish();
+    return Report(error);
+  }
+  progress.Finish();
+
+  const double elapsed =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double seconds = static_cast<double>(done) / rate;
+  std::cout << "velunda-filtre : " << done << " échantillons (" << Decimal(seconds, 1) << " s à "
+            << rate << " Hz) filtrés en " << Decimal(elapsed, 2) << " s";
+  if (elapsed > 0.0 && done > 0) {
+    std::cout << ", " << Decimal(seconds / elapsed, 0) << " fois le temps réel";
+  }
+  std::cout << " ; résultat dans " << options.output << '\n';
+  return kExitOk;
+}
+
+}  // namespace velunda
