@@ -1,0 +1,168 @@
+#include "platform/alsa/alsa_pcm.hpp"
+
+#include <alsa/asoundlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <mutex>
+
+namespace velunda {
+namespace {
+
+// alsa-lib prints its own diagnostics on stderr; the wave layer reports failures itself.
+void SilentErrorHandler(const char*, int, const char*, int, const char*, ...) {}
+
+void SilenceAlsaLib() {
+  static std::once_flag once;
+  std::call_once(once, [] { snd_lib_error_set_handler(SilentErrorHandler); });
+}
+
+int Positive(int negativeError) { return negativeError < 0 ? -negativeError : negativeError; }
+
+snd_pcm_stream_t StreamOf(PcmDirection direction) {
+  return direction == PcmDirection::Capture ? SND_PCM_STREAM_CAPTURE : SND_PCM_STREAM_PLAYBACK;
+}
+
+// U8, mono, interleaved, exactly `rate` (alsa-lib may resample to get it).
+int SetBasicFormat(snd_pcm_t* pcm, snd_pcm_hw_params_t* hw, uint32_t rate) {
+  int err = snd_pcm_hw_params_any(pcm, hw);
+  if (err < 0) {
+    return err;
+  }
+  if ((err = snd_pcm_hw_params_set_rate_resample(pcm, hw, 1)) < 0) {
+    return err;
+  }
+  if ((err = snd_pcm_hw_params_set_access(pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED)) < 0) {
+    return err;
+  }
+  if ((err = snd_pcm_hw_params_set_format(pcm, hw, SND_PCM_FORMAT_U8)) < 0) {
+    return err;
+  }
+  if ((err = snd_pcm_hw_params_set_channels(pcm, hw, 1)) < 0) {
+    return err;
+  }
+  return snd_pcm_hw_params_set_rate(pcm, hw, rate, 0);
+}
+
+}  // namespace
+
+AlsaPcm::~AlsaPcm() { Close(); }
+
+int AlsaPcm::Open(const std::string& name, PcmDirection direction, uint32_t rate, uint32_t periodUs,
+                  uint32_t bufferUs) {
+  SilenceAlsaLib();
+  Close();
+  direction_ = direction;
+  snd_pcm_t* pcm = nullptr;
+  int err = snd_pcm_open(&pcm, name.c_str(), StreamOf(direction), SND_PCM_NONBLOCK);
+  if (err < 0) {
+    return Positive(err);
+  }
+  snd_pcm_hw_params_t* hw = nullptr;
+  snd_pcm_hw_params_alloca(&hw);
+  err = SetBasicFormat(pcm, hw, rate);
+  unsigned int period = periodUs;
+  unsigned int buffer = bufferUs;
+  if (err >= 0) {
+    err = snd_pcm_hw_params_set_buffer_time_near(pcm, hw, &buffer, nullptr);
+  }
+  if (err >= 0) {
+    err = snd_pcm_hw_params_set_period_time_near(pcm, hw, &period, nullptr);
+  }
+  if (err >= 0) {
+    err = snd_pcm_hw_params(pcm, hw);
+  }
+  snd_pcm_uframes_t periodFrames = 0;
+  snd_pcm_uframes_t bufferFrames = 0;
+  if (err >= 0) {
+    err = snd_pcm_get_params(pcm, &bufferFrames, &periodFrames);
+  }
+  if (err >= 0) {
+    snd_pcm_sw_params_t* sw = nullptr;
+    snd_pcm_sw_params_alloca(&sw);
+    err = snd_pcm_sw_params_current(pcm, sw);
+    if (err >= 0) {
+      err = snd_pcm_sw_params_set_avail_min(pcm, sw, periodFrames);
+    }
+    if (err >= 0) {
+      // Capture starts when asked; playback once two periods wait in the buffer.
+      const snd_pcm_uframes_t start = direction == PcmDirection::Capture
+                                          ? bufferFrames * 2
+                                          : std::min(bufferFrames, 2 * periodFrames);
+      err = snd_pcm_sw_params_set_start_threshold(pcm, sw, start);
+    }
+    if (err >= 0) {
+      err = snd_pcm_sw_params(pcm, sw);
+    }
+  }
+  if (err < 0) {
+    snd_pcm_close(pcm);
+    return Positive(err);
+  }
+  pcm_ = pcm;
+  geometry_.periodFrames = static_cast<uint32_t>(periodFrames);
+  geometry_.bufferFrames = static_cast<uint32_t>(bufferFrames);
+  return 0;
+}
+
+int AlsaPcm::Close() {
+  if (pcm_ == nullptr) {
+    return 0;
+  }
+  const int err = snd_pcm_close(pcm_);
+  pcm_ = nullptr;
+  geometry_ = {};
+  return Positive(err);
+}
+
+long AlsaPcm::Avail() { return static_cast<long>(snd_pcm_avail_update(pcm_)); }
+
+long AlsaPcm::Read(uint8_t* data, size_t frames) {
+  const snd_pcm_sframes_t n = snd_pcm_readi(pcm_, data, frames);
+  return n == -EAGAIN ? 0 : static_cast<long>(n);
+}
+
+long AlsaPcm::Write(const uint8_t* data, size_t frames) {
+  const snd_pcm_sframes_t n = snd_pcm_writei(pcm_, data, frames);
+  return n == -EAGAIN ? 0 : static_cast<long>(n);
+}
+
+int AlsaPcm::Recover(int negativeError) {
+  int err = snd_pcm_recover(pcm_, negativeError, 1);
+  if (err >= 0 && direction_ == PcmDirection::Capture) {
+    err = snd_pcm_start(pcm_);
+  }
+  return Positive(err);
+}
+
+int AlsaPcm::Start() { return Positive(snd_pcm_start(pcm_)); }
+
+int AlsaPcm::Drop() { return Positive(snd_pcm_drop(pcm_)); }
+
+int AlsaPcm::Prepare() { return Positive(snd_pcm_prepare(pcm_)); }
+
+int ProbePcm(const std::string& name, PcmDirection direction) {
+  SilenceAlsaLib();
+  snd_pcm_t* pcm = nullptr;
+  const int err = snd_pcm_open(&pcm, name.c_str(), StreamOf(direction), SND_PCM_NONBLOCK);
+  if (err < 0) {
+    return Positive(err);
+  }
+  snd_pcm_close(pcm);
+  return 0;
+}
+
+bool AcceptsMinimumFormat(const std::string& name, PcmDirection direction) {
+  SilenceAlsaLib();
+  snd_pcm_t* pcm = nullptr;
+  if (snd_pcm_open(&pcm, name.c_str(), StreamOf(direction), SND_PCM_NONBLOCK) < 0) {
+    return false;
+  }
+  snd_pcm_hw_params_t* hw = nullptr;
+  snd_pcm_hw_params_alloca(&hw);
+  const bool ok = SetBasicFormat(pcm, hw, 11025) >= 0;
+  snd_pcm_close(pcm);
+  return ok;
+}
+
+}  // namespace velunda

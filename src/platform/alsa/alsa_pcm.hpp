@@ -1,0 +1,59 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+typedef struct _snd_pcm snd_pcm_t;
+
+namespace velunda {
+
+enum class PcmDirection { Capture, Playback };
+
+// Sizes of ALSA's own ring buffer, in frames (one frame is one byte: 8-bit mono).
+struct PcmGeometry {
+  uint32_t periodFrames = 0;
+  uint32_t bufferFrames = 0;
+};
+
+// One ALSA PCM in 8-bit unsigned mono at a fixed rate, non-blocking. Errors are returned as
+// positive errno values, the codes the wave layer shows in its messages.
+class AlsaPcm {
+ public:
+  AlsaPcm() = default;
+  ~AlsaPcm();
+  AlsaPcm(const AlsaPcm&) = delete;
+  AlsaPcm& operator=(const AlsaPcm&) = delete;
+
+  // Opens `name` and sets U8, one channel, exactly `rate`, a period and buffer near the times
+  // asked (microseconds). Playback starts by itself once two periods are in the buffer;
+  // capture waits for Start.
+  int Open(const std::string& name, PcmDirection direction, uint32_t rate, uint32_t periodUs,
+           uint32_t bufferUs);
+  int Close();
+  bool IsOpen() const { return pcm_ != nullptr; }
+  PcmGeometry Geometry() const { return geometry_; }
+
+  // Frames that can be read (capture) or written (playback) now; a negative errno on failure.
+  long Avail();
+  // Frames moved, 0 when the device has nothing or no room; a negative errno on failure.
+  long Read(uint8_t* data, size_t frames);
+  long Write(const uint8_t* data, size_t frames);
+  // Brings the stream back after an overrun or underrun; 0 or a positive errno.
+  int Recover(int negativeError);
+  int Start();
+  int Drop();
+  int Prepare();
+
+ private:
+  snd_pcm_t* pcm_ = nullptr;
+  PcmDirection direction_ = PcmDirection::Capture;
+  PcmGeometry geometry_;
+};
+
+// Whether `name` can be opened for `direction` (0) or the positive errno that refused it.
+int ProbePcm(const std::string& name, PcmDirection direction);
+
+// Whether `name` accepts 11025 Hz mono U8 for `direction`.
+bool AcceptsMinimumFormat(const std::string& name, PcmDirection direction);
+
+}  // namespace velunda

@@ -1,0 +1,195 @@
+#include "platform/alsa/alsa_sound_card.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+
+#include "platform/alsa/alsa_pcm.hpp"
+
+namespace velunda {
+namespace {
+
+uint32_t Code(int positiveErrno) { return static_cast<uint32_t>(positiveErrno); }
+
+}  // namespace
+
+AlsaWaveSide::AlsaWaveSide(AlsaSoundCard& card, PcmDirection direction)
+    : card_(card), direction_(direction), stream_(direction, card.Mutex(), card.Activity()) {}
+
+uint16_t AlsaWaveSide::DeviceCount() {
+  if (stream_.IsOpen()) {
+    return 1;
+  }
+  return ProbePcm(card_.Device(), direction_) == 0 ? 1 : 0;
+}
+
+uint32_t AlsaWaveSide::GetCapabilities(uint32_t& formats) {
+  if (!stream_.IsOpen()) {
+    const int err = ProbePcm(card_.Device(), direction_);
+    if (err != 0) {
+      return Code(err);
+    }
+  }
+  formats = AcceptsMinimumFormat(card_.Device(), direction_) ? WAVE_FORMAT_1M08 : 0;
+  return kWaveOk;
+}
+
+uint32_t AlsaWaveSide::Open(const WaveFormat& format, NoticeSink& window) {
+  if (stream_.IsOpen()) {
+    return Code(EBUSY);
+  }
+  if (format.wFormatTag != WAVE_FORMAT_PCM || format.nChannels != 1 || format.wBitsPerSample != 8 ||
+      format.nSamplesPerSec == 0) {
+    return Code(EINVAL);
+  }
+  const int err = stream_.Open(card_.Device(), format.nSamplesPerSec);
+  if (err != 0) {
+    return Code(err);
+  }
+  window_ = &window;
+  queued_.clear();
+  if (direction_ == PcmDirection::Capture) {
+    window.PostNotice(MM_WIM_OPEN, nullptr);
+  }
+  return kWaveOk;
+}
+
+uint32_t AlsaWaveSide::PrepareHeader(WaveHeader& header) {
+  if (!stream_.IsOpen()) {
+    return Code(EBADF);
+  }
+  header.dwFlags |= WHDR_PREPARED;
+  return kWaveOk;
+}
+
+uint32_t AlsaWaveSide::UnprepareHeader(WaveHeader& header) {
+  if (!stream_.IsOpen()) {
+    return Code(EBADF);
+  }
+  Deliver();
+  if ((header.dwFlags & WHDR_INQUEUE) != 0) {
+    return Code(EBUSY);
+  }
+  header.dwFlags &= ~WHDR_PREPARED;
+  return kWaveOk;
+}
+
+uint32_t AlsaWaveSide::Queue(WaveHeader& header) {
+  if (!stream_.IsOpen()) {
+    return Code(EBADF);
+  }
+  if ((header.dwFlags & WHDR_PREPARED) == 0 || header.lpData == nullptr) {
+    return Code(EINVAL);
+  }
+  Deliver();
+  if ((header.dwFlags & WHDR_INQUEUE) != 0) {
+    return Code(EBUSY);
+  }
+  header.dwFlags = (header.dwFlags | WHDR_INQUEUE) & ~WHDR_DONE;
+  header.dwBytesRecorded = 0;
+  queued_.push_back(&header);
+  std::lock_guard lock(card_.Mutex());
+  stream_.Queue(&header, header.lpData, header.dwBufferLength);
+  return kWaveOk;
+}
+
+uint32_t AlsaWaveSide::Start() {
+  if (!stream_.IsOpen()) {
+    return Code(EBADF);
+  }
+  std::lock_guard lock(card_.Mutex());
+  return Code(stream_.Start());
+}
+
+uint32_t AlsaWaveSide::Reset() {
+  if (!stream_.IsOpen()) {
+    return Code(EBADF);
+  }
+  std::vector<BufferQueue::Tag> full;
+  std::vector<BufferQueue::Tag> returned;
+  int err = 0;
+  {
+    std::lock_guard lock(card_.Mutex());
+    stream_.Collect(full);
+    SyncProgress(full);
+    err = stream_.Reset(returned);
+  }
+  Finish(full);
+  Finish(returned);
+  return Code(err);
+}
+
+uint32_t AlsaWaveSide::Close() {
+  if (!stream_.IsOpen()) {
+    return Code(EBADF);
+  }
+  Deliver();
+  if (!queued_.empty()) {
+    return Code(EBUSY);
+  }
+  const int err = stream_.Close();
+  if (direction_ == PcmDirection::Capture && window_ != nullptr) {
+    window_->PostNotice(MM_WIM_CLOSE, nullptr);
+  }
+  window_ = nullptr;
+  return Code(err);
+}
+
+bool AlsaWaveSide::HasFinished() { return stream_.HasFinished(); }
+
+void AlsaWaveSide::Deliver() {
+  if (!stream_.IsOpen()) {
+    return;
+  }
+  std::vector<BufferQueue::Tag> full;
+  {
+    std::lock_guard lock(card_.Mutex());
+    stream_.Collect(full);
+    SyncProgress(full);
+  }
+  Finish(full);
+}
+
+// Input headers show the bytes captured so far; a full one its whole length.
+void AlsaWaveSide::SyncProgress(const std::vector<BufferQueue::Tag>& full) {
+  if (direction_ != PcmDirection::Capture) {
+    return;
+  }
+  for (WaveHeader* h : queued_) {
+    const bool isFull = std::find(full.begin(), full.end(), h) != full.end();
+    h->dwBytesRecorded = isFull ? h->dwBufferLength : stream_.Progress(h);
+  }
+}
+
+void AlsaWaveSide::Finish(const std::vector<BufferQueue::Tag>& tags) {
+  const uint32_t message = direction_ == PcmDirection::Capture ? MM_WIM_DATA : MM_WOM_DONE;
+  for (BufferQueue::Tag tag : tags) {
+    auto it = std::find(queued_.begin(), queued_.end(), tag);
+    if (it == queued_.end()) {
+      continue;
+    }
+    WaveHeader* h = *it;
+    queued_.erase(it);
+    h->dwFlags = (h->dwFlags | WHDR_DONE) & ~WHDR_INQUEUE;
+    if (window_ != nullptr) {
+      window_->PostNotice(message, h);
+    }
+  }
+}
+
+AlsaSoundCard::AlsaSoundCard(std::string device)
+    : device_(std::move(device)), in_(*this), out_(*this) {}
+
+AlsaSoundCard::~AlsaSoundCard() = default;
+
+void AlsaSoundCard::WaitForActivity(uint32_t maxMs) {
+  {
+    std::unique_lock lock(mutex_);
+    activity_.wait_for(lock, std::chrono::milliseconds(maxMs),
+                       [this] { return in_.Side().HasFinished() || out_.Side().HasFinished(); });
+  }
+  in_.Side().Deliver();
+  out_.Side().Deliver();
+}
+
+}  // namespace velunda

@@ -1,0 +1,102 @@
+#pragma once
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/alsa/alsa_stream.hpp"
+#include "platform/wave_device.hpp"
+
+namespace velunda {
+
+class AlsaSoundCard;
+
+// What the input and output devices share: header checks, queued headers, notices.
+class AlsaWaveSide {
+ public:
+  AlsaWaveSide(AlsaSoundCard& card, PcmDirection direction);
+
+  uint16_t DeviceCount();
+  uint32_t GetCapabilities(uint32_t& formats);
+  uint32_t Open(const WaveFormat& format, NoticeSink& window);
+  uint32_t PrepareHeader(WaveHeader& header);
+  uint32_t UnprepareHeader(WaveHeader& header);
+  uint32_t Queue(WaveHeader& header);
+  uint32_t Start();
+  uint32_t Reset();
+  uint32_t Close();
+
+  // Marks the buffers the stream finished as done and posts their notices (program thread).
+  void Deliver();
+  bool HasFinished();  // caller holds the card's mutex
+
+ private:
+  void SyncProgress(const std::vector<BufferQueue::Tag>& full);  // caller holds the mutex
+  void Finish(const std::vector<BufferQueue::Tag>& tags);
+
+  AlsaSoundCard& card_;
+  const PcmDirection direction_;
+  AlsaStream stream_;
+  NoticeSink* window_ = nullptr;
+  std::vector<WaveHeader*> queued_;  // in queue order
+};
+
+class AlsaWaveIn final : public WaveIn {
+ public:
+  explicit AlsaWaveIn(AlsaSoundCard& card) : side_(card, PcmDirection::Capture) {}
+  uint16_t DeviceCount() override { return side_.DeviceCount(); }
+  uint32_t GetCapabilities(uint32_t& formats) override { return side_.GetCapabilities(formats); }
+  uint32_t Open(const WaveFormat& f, NoticeSink& w) override { return side_.Open(f, w); }
+  uint32_t PrepareHeader(WaveHeader& h) override { return side_.PrepareHeader(h); }
+  uint32_t UnprepareHeader(WaveHeader& h) override { return side_.UnprepareHeader(h); }
+  uint32_t AddBuffer(WaveHeader& h) override { return side_.Queue(h); }
+  uint32_t Start() override { return side_.Start(); }
+  uint32_t Reset() override { return side_.Reset(); }
+  uint32_t Close() override { return side_.Close(); }
+  AlsaWaveSide& Side() { return side_; }
+
+ private:
+  AlsaWaveSide side_;
+};
+
+class AlsaWaveOut final : public WaveOut {
+ public:
+  explicit AlsaWaveOut(AlsaSoundCard& card) : side_(card, PcmDirection::Playback) {}
+  uint16_t DeviceCount() override { return side_.DeviceCount(); }
+  uint32_t GetCapabilities(uint32_t& formats) override { return side_.GetCapabilities(formats); }
+  uint32_t Open(const WaveFormat& f, NoticeSink& w) override { return side_.Open(f, w); }
+  uint32_t PrepareHeader(WaveHeader& h) override { return side_.PrepareHeader(h); }
+  uint32_t UnprepareHeader(WaveHeader& h) override { return side_.UnprepareHeader(h); }
+  uint32_t Write(WaveHeader& h) override { return side_.Queue(h); }
+  uint32_t Reset() override { return side_.Reset(); }
+  uint32_t Close() override { return side_.Close(); }
+  AlsaWaveSide& Side() { return side_; }
+
+ private:
+  AlsaWaveSide side_;
+};
+
+// A sound card reached through one ALSA PCM name ("default", "pulse", "hw:0", ...), capture
+// and playback in U8 mono. Result codes are positive errno values (16: device in use).
+class AlsaSoundCard final : public SoundCard {
+ public:
+  explicit AlsaSoundCard(std::string device = "default");
+  ~AlsaSoundCard() override;
+  WaveIn& Input() override { return in_; }
+  WaveOut& Output() override { return out_; }
+  void WaitForActivity(uint32_t maxMs) override;
+
+  const std::string& Device() const { return device_; }
+  std::mutex& Mutex() { return mutex_; }
+  std::condition_variable& Activity() { return activity_; }
+
+ private:
+  std::string device_;
+  std::mutex mutex_;
+  std::condition_variable activity_;
+  AlsaWaveIn in_;
+  AlsaWaveOut out_;
+};
+
+}  // namespace velunda

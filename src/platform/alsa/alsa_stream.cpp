@@ -1,0 +1,152 @@
+#include "platform/alsa/alsa_stream.hpp"
+
+#include <algorithm>
+#include <chrono>
+
+namespace velunda {
+namespace {
+
+// ALSA's own buffer: 10 ms periods in a 60 ms ring; playback keeps three periods ahead.
+// The thread serves the stream every 5 ms.
+constexpr uint32_t kPeriodUs = 10000;
+constexpr uint32_t kBufferUs = 60000;
+constexpr uint32_t kAheadPeriods = 3;
+constexpr auto kServiceInterval = std::chrono::milliseconds(5);
+constexpr uint8_t kSilence = 128;
+
+}  // namespace
+
+AlsaStream::AlsaStream(PcmDirection direction, std::mutex& mutex, std::condition_variable& activity)
+    : direction_(direction), mutex_(mutex), activity_(activity) {}
+
+AlsaStream::~AlsaStream() { Close(); }
+
+int AlsaStream::Open(const std::string& device, uint32_t rate) {
+  const int err = pcm_.Open(device, direction_, rate, kPeriodUs, kBufferUs);
+  if (err != 0) {
+    return err;
+  }
+  const PcmGeometry g = pcm_.Geometry();
+  targetFill_ = std::min(g.bufferFrames, kAheadPeriods * g.periodFrames);
+  scratch_.assign(std::max<uint32_t>(g.bufferFrames, 1), kSilence);
+  open_ = true;
+  running_ = false;
+  broken_ = false;
+  stop_ = false;
+  thread_ = std::thread([this] { Run(); });
+  return 0;
+}
+
+int AlsaStream::Close() {
+  if (!open_) {
+    return 0;
+  }
+  stop_ = true;
+  thread_.join();
+  std::lock_guard lock(mutex_);
+  open_ = false;
+  running_ = false;
+  std::vector<BufferQueue::Tag> dropped;
+  queue_.Flush(dropped);
+  finished_.clear();
+  return pcm_.Close();
+}
+
+void AlsaStream::Queue(BufferQueue::Tag tag, uint8_t* data, uint32_t length) {
+  queue_.Add(tag, data, length);
+  if (direction_ == PcmDirection::Playback) {
+    running_ = true;
+  }
+}
+
+int AlsaStream::Start() {
+  if (direction_ == PcmDirection::Playback || running_) {
+    return 0;
+  }
+  const int err = pcm_.Start();
+  if (err == 0) {
+    running_ = true;
+  }
+  return err;
+}
+
+int AlsaStream::Reset(std::vector<BufferQueue::Tag>& returned) {
+  queue_.Flush(returned);
+  running_ = false;
+  const int err = pcm_.Drop();
+  // Ready to be started or fed again.
+  return err != 0 ? err : pcm_.Prepare();
+}
+
+void AlsaStream::Collect(std::vector<BufferQueue::Tag>& finished) {
+  finished.insert(finished.end(), finished_.begin(), finished_.end());
+  finished_.clear();
+}
+
+void AlsaStream::Run() {
+  // A plain period of sleep rather than ALSA's poll descriptors: some plugins report a
+  // stream that is not running as always ready, which would spin.
+  while (!stop_) {
+    std::this_thread::sleep_for(kServiceInterval);
+    std::lock_guard lock(mutex_);
+    if (!running_ || broken_) {
+      continue;
+    }
+    const size_t before = finished_.size();
+    if (!Service()) {
+      broken_ = true;
+    }
+    if (finished_.size() != before) {
+      activity_.notify_all();
+    }
+  }
+}
+
+bool AlsaStream::Service() {
+  return direction_ == PcmDirection::Capture ? ServiceCapture() : ServicePlayback();
+}
+
+bool AlsaStream::ServiceCapture() {
+  for (;;) {
+    long avail = pcm_.Avail();
+    if (avail < 0) {
+      return pcm_.Recover(static_cast<int>(avail)) == 0;
+    }
+    if (avail == 0) {
+      return true;
+    }
+    const size_t want = std::min(static_cast<size_t>(avail), scratch_.size());
+    const long got = pcm_.Read(scratch_.data(), want);
+    if (got < 0) {
+      return pcm_.Recover(static_cast<int>(got)) == 0;
+    }
+    if (got == 0) {
+      return true;
+    }
+    queue_.Fill(scratch_.data(), static_cast<size_t>(got), finished_);
+  }
+}
+
+// Tops ALSA's buffer up to the target, taking the queued buffers as late as that allows;
+// silence fills in when nothing is queued, so the stream never runs dry.
+bool AlsaStream::ServicePlayback() {
+  const long avail = pcm_.Avail();
+  if (avail < 0) {
+    return pcm_.Recover(static_cast<int>(avail)) == 0;
+  }
+  const long fill = static_cast<long>(pcm_.Geometry().bufferFrames) - avail;
+  if (fill >= static_cast<long>(targetFill_)) {
+    return true;
+  }
+  const size_t want = std::min(static_cast<size_t>(targetFill_ - fill), scratch_.size());
+  const size_t taken = queue_.Take(scratch_.data(), want, finished_);
+  std::fill(scratch_.begin() + static_cast<long>(taken), scratch_.begin() + static_cast<long>(want),
+            kSilence);
+  const long wrote = pcm_.Write(scratch_.data(), want);
+  if (wrote < 0) {
+    return pcm_.Recover(static_cast<int>(wrote)) == 0;
+  }
+  return true;
+}
+
+}  // namespace velunda

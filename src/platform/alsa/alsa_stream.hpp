@@ -1,0 +1,66 @@
+#pragma once
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/alsa/alsa_pcm.hpp"
+#include "platform/alsa/buffer_queue.hpp"
+
+namespace velunda {
+
+// One direction of an ALSA sound card with its own service thread, the stand-in for a card's
+// driver: it keeps ALSA's short ring buffer fed (playback) or emptied (capture) and moves the
+// bytes between it and the queued buffers, whatever the program's thread is busy with. It
+// touches only the buffers' bytes and its own bookkeeping; the caller collects the finished
+// buffers on its own thread and does all header and notice work there.
+class AlsaStream {
+ public:
+  AlsaStream(PcmDirection direction, std::mutex& mutex, std::condition_variable& activity);
+  ~AlsaStream();
+  AlsaStream(const AlsaStream&) = delete;
+  AlsaStream& operator=(const AlsaStream&) = delete;
+
+  // 0 or a positive errno.
+  int Open(const std::string& device, uint32_t rate);
+  int Close();
+  bool IsOpen() const { return open_; }
+
+  // Caller holds the mutex for these.
+  void Queue(BufferQueue::Tag tag, uint8_t* data, uint32_t length);
+  int Start();  // capture: starts recording; playback starts with the first queued buffer
+  // Stops the stream and hands back every buffer still queued, in order (collect the
+  // finished ones first).
+  int Reset(std::vector<BufferQueue::Tag>& returned);
+  // Moves the buffers finished since the last call into `finished`.
+  void Collect(std::vector<BufferQueue::Tag>& finished);
+  bool HasFinished() const { return !finished_.empty(); }
+  uint32_t Progress(BufferQueue::Tag tag) const { return queue_.Progress(tag); }
+  size_t Queued() const { return queue_.Size(); }
+
+ private:
+  void Run();
+  // One service round; caller holds the mutex. False when the stream broke for good.
+  bool Service();
+  bool ServiceCapture();
+  bool ServicePlayback();
+
+  const PcmDirection direction_;
+  std::mutex& mutex_;
+  std::condition_variable& activity_;
+  AlsaPcm pcm_;
+  BufferQueue queue_;
+  std::vector<BufferQueue::Tag> finished_;
+  std::vector<uint8_t> scratch_;
+  bool open_ = false;
+  bool running_ = false;  // capture started, or playback fed since open or reset
+  bool broken_ = false;
+  uint32_t targetFill_ = 0;  // playback: frames kept ahead in ALSA's buffer
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+}  // namespace velunda
