@@ -1,5 +1,6 @@
 #include "dsp/reconstructeur.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -118,5 +119,150 @@ void ForwardTransform(TransformState& t) {
 }
 
 void InverseTransform(TransformState& t) { Butterflies(t, +1); }
+
+}  // namespace velunda
+
+// ---- Digital BFO ----
+
+namespace velunda {
+
+namespace {
+
+void SetBin(TransformState& t, int32_t k, int32_t re, int32_t im) {
+  t.SpectrumRe[k] = re;
+  t.SpectrumIm[k] = im;
+}
+
+void ClearBins(TransformState& t, int32_t first, int32_t last) {
+  for (int32_t k = std::max(first, 0); k <= last && k < kMaxPoints; ++k) {
+    SetBin(t, k, 0, 0);
+  }
+}
+
+// (v · num) ÷ 10 in 32-bit wrap-around arithmetic.
+int32_t Scale10(int32_t v, int32_t num) { return Wrap32(int64_t{Wrap32(int64_t{v} * num)} / 10); }
+
+void ShiftUp(TransformState& t, int32_t s) {
+  const int32_t n = Points(t);
+  const int32_t h = n / 2;
+  int32_t* re = t.SpectrumRe.data();
+  int32_t* im = t.SpectrumIm.data();
+  for (int32_t k = h; k >= 1; --k) {
+    const int64_t target = int64_t{k} + s;
+    if (target < h) {
+      SetBin(t, static_cast<int32_t>(target), re[k], im[k]);
+    } else if (target == h) {
+      // Landing on the Nyquist bin: scaled by 14/10 and made real.
+      SetBin(t, h, Scale10(re[k], 14), 0);
+    }
+  }
+  ClearBins(t, 1, s);
+  for (int32_t j = h + 1; j <= n - 1; ++j) {
+    const int64_t target = int64_t{j} - s;
+    if (target > h) {
+      SetBin(t, static_cast<int32_t>(target), re[j], im[j]);
+    }
+  }
+  ClearBins(t, n - s, n - 1);
+}
+
+void ShiftDown(TransformState& t, int32_t a) {
+  const int32_t n = Points(t);
+  const int32_t h = n / 2;
+  int32_t* re = t.SpectrumRe.data();
+  int32_t* im = t.SpectrumIm.data();
+  for (int32_t k = 1; k <= h - 1; ++k) {
+    if (k - a >= 0) {
+      SetBin(t, k - a, re[k], im[k]);
+    }
+  }
+  if (h - a >= 0) {
+    SetBin(t, h - a, Scale10(re[h], 7), Scale10(im[h], 7));
+  }
+  ClearBins(t, h - a + 1, h);
+  for (int32_t j = n - 1; j >= h + 1; --j) {
+    if (int64_t{j} + a < n) {
+      SetBin(t, j + a, re[j], im[j]);
+    }
+  }
+  // Top of the negative half. Bins h+1 .. h+a-1 mirror the cleared h-a+1 .. h-1. Bins h+a
+  // and h+a+1 take the conjugates of their mirrors h-a (7/10 of the old Nyquist value) and
+  // h-a-1, so the spectrum stays that of a real signal: only the real part of the inverse
+  // is kept, and clearing them would halve those two top components of the shifted band.
+  ClearBins(t, h + 1, h + a - 1);
+  for (int32_t top = h + a; top <= h + a + 1; ++top) {
+    const int32_t mirror = n - top;
+    if (top < n && mirror >= 0) {
+      SetBin(t, top, re[mirror], Wrap32(-int64_t{im[mirror]}));
+    }
+  }
+}
+
+}  // namespace
+
+void InvertSpectrum(TransformState& t) {
+  const int32_t n = Points(t);
+  const int32_t h = n / 2;
+  const int32_t q = h / 2;
+  const int32_t m = 3 * n / 4;
+  int32_t* re = t.SpectrumRe.data();
+  int32_t* im = t.SpectrumIm.data();
+  int32_t sr = 0;
+  int32_t si = 0;
+  for (int32_t i = 1; i <= q; ++i) {
+    const int32_t p = h + 1 - i;
+    int32_t tr = re[p];
+    int32_t ti = im[p];
+    if (p == h) {
+      tr = Scale10(tr, 7);
+      ti = Scale10(ti, 7);
+      sr = tr;
+      si = ti;
+    }
+    SetBin(t, p, re[i], Wrap32(-int64_t{im[i]}));
+    SetBin(t, i, tr, Wrap32(-int64_t{ti}));
+  }
+  for (int32_t j = n - 1; j >= m; --j) {
+    const int32_t p = 2 * m - 1 - j;
+    int32_t tr = re[p];
+    int32_t ti = im[p];
+    if (p == h) {
+      tr = sr;
+      ti = si;
+    }
+    SetBin(t, p, re[j], Wrap32(-int64_t{im[j]}));
+    SetBin(t, j, tr, Wrap32(-int64_t{ti}));
+  }
+  re[h] = Scale10(re[h], 14);
+  im[h] = Scale10(im[h], 14);
+}
+
+void ShiftSpectrum(TransformState& t, int32_t shift) {
+  if (shift > 0) {
+    ShiftUp(t, shift);
+  } else if (shift < 0) {
+    ShiftDown(t, static_cast<int32_t>(std::min<int64_t>(-int64_t{shift}, kMaxPoints)));
+  }
+}
+
+void BfoBlockStep(DspState& dsp) {
+  TransformState& t = dsp.Transform;
+  TransformPrepare(t);
+  ForwardTransform(t);
+  if (dsp.Bfo.BfoInverted) {
+    InvertSpectrum(t);
+  }
+  ShiftSpectrum(t, dsp.Bfo.BfoShift);
+  t.TimeBlock = t.SpectrumRe;
+  t.ScratchBlock = t.SpectrumIm;
+  const int32_t n = Points(t);
+  for (int32_t k = 0; k < n; ++k) {
+    const uint16_t r = t.BitReverse[k];
+    if (r < kMaxPoints) {
+      SetBin(t, r, t.TimeBlock[k], t.ScratchBlock[k]);
+    }
+  }
+  InverseTransform(t);
+}
 
 }  // namespace velunda
