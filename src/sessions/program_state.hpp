@@ -1,11 +1,19 @@
 #pragma once
+#include "config/configuration.hpp"
+#include "config/fonctions_mixer.hpp"
+#include "config/settings.hpp"
 #include "dsp/dsp_state.hpp"
+#include "engine/engine_state.hpp"
 
 namespace velunda {
 
 // Everything the program keeps for the whole run, owned by main() and passed by reference.
 struct ProgramState {
   DspState Dsp;
+  ConfigurationState Config;
+  SettingsState Settings;
+  MixerState MixerControl;
+  EngineState Engine;
 };
 
 }  // namespace velunda
