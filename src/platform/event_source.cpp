@@ -27,8 +27,7 @@ bool QueuedEventSource::Take(uint32_t first, uint32_t last, Message& out) {
 }
 
 void QueuedEventSource::Drain(uint32_t first, uint32_t last) {
-  std::erase_if(queue_,
-                [&](const Message& m) { return m.message >= first && m.message <= last; });
+  std::erase_if(queue_, [&](const Message& m) { return m.message >= first && m.message <= last; });
 }
 
 bool QueuedEventSource::PollDeviceNotice(DeviceNotice& notice) {

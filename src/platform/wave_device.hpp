@@ -74,7 +74,7 @@ class NoticeSink {
 //  - Open: one open at a time; opening an open device gives kMmErrorAllocated. Posts
 //    MM_WIM_OPEN. Capture does not run before Start.
 //  - PrepareHeader sets WHDR_PREPARED; UnprepareHeader clears it (kWaveErrorStillPlaying
-//    while the header is queued).
+//    while the header is queued; unpreparing a header that is not prepared succeeds).
 //  - AddBuffer needs a prepared header (else kWaveErrorUnprepared); sets WHDR_INQUEUE, clears
 //    WHDR_DONE and dwBytesRecorded. Buffers fill in queue order; dwBytesRecorded grows as
 //    samples arrive; a full buffer leaves the queue (WHDR_DONE set, WHDR_INQUEUE cleared) and

@@ -1,0 +1,142 @@
+#pragma once
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/clock.hpp"
+#include "platform/wave_device.hpp"
+
+namespace velunda {
+
+// Device operations that can be told to fail.
+enum class WaveOp {
+  InOpen,
+  InPrepare,
+  InUnprepare,
+  InAddBuffer,
+  InStart,
+  InReset,
+  InClose,
+  OutOpen,
+  OutPrepare,
+  OutUnprepare,
+  OutWrite,
+  OutReset,
+  OutClose,
+};
+
+// The call-th call (1-based, counted from the card's creation) of op gives code.
+struct InjectedFailure {
+  WaveOp op;
+  int call;
+  uint32_t code;
+};
+
+// How the card misbehaves.
+struct VirtualCardFaults {
+  bool noInputDevice = false;
+  bool noOutputDevice = false;
+  bool inputLacksMinimumFormat = false;
+  bool outputLacksMinimumFormat = false;
+  bool inputInUse = false;    // every input open refused
+  bool outputInUse = false;   // every output open refused
+  bool noFullDuplex = false;  // the second side refused while the other is open
+  bool bufferNeverFills = false;
+  std::map<int32_t, int32_t> trueCaptureRate;  // asked rate -> rate really delivered
+  std::vector<InjectedFailure> failures;
+};
+
+struct VirtualCardConfig {
+  std::vector<uint8_t> input;  // played in a loop by the line input; empty: silence (128)
+  std::string speakerWav;      // loudspeaker recording, written at each output close; empty: none
+  bool realTime = false;       // WaitForActivity sleeps until audio is due (else returns at once)
+  VirtualCardFaults faults;
+};
+
+// A software sound card. Audio moves with the clock: the input delivers the samples due since
+// Start, the output plays the samples due since its first write, reading each buffer's
+// memory as it plays it. Notices go to the sink given at open, during Service.
+class VirtualSoundCard final : public SoundCard {
+ public:
+  VirtualSoundCard(Clock& clock, VirtualCardConfig config);
+
+  WaveIn& Input() override { return input_; }
+  WaveOut& Output() override { return output_; }
+  void WaitForActivity(uint32_t maxMs) override;
+
+  // Moves the audio due at the clock's time and posts the notices.
+  void Service();
+
+  // Everything the loudspeaker played, in order.
+  const std::vector<uint8_t>& Speaker() const { return speaker_; }
+  bool InputOpen() const { return in_.open; }
+  bool OutputOpen() const { return out_.open; }
+  int32_t LastOutputRate() const { return out_.rate; }
+  VirtualCardFaults& Faults() { return config_.faults; }
+
+ private:
+  struct Side {
+    bool open = false;
+    int32_t rate = 0;
+    int32_t trueRate = 0;
+    bool running = false;
+    uint32_t baseMs = 0;  // clock time when the current run started
+    uint64_t moved = 0;   // samples moved since baseMs
+    std::deque<WaveHeader*> queue;
+    NoticeSink* sink = nullptr;
+    uint32_t playOffset = 0;  // output: bytes of the head buffer already played
+  };
+
+  class In final : public WaveIn {
+   public:
+    explicit In(VirtualSoundCard& card) : card_(card) {}
+    uint16_t DeviceCount() override;
+    uint32_t GetCapabilities(uint32_t& formats) override;
+    uint32_t Open(const WaveFormat& format, NoticeSink& window) override;
+    uint32_t PrepareHeader(WaveHeader& header) override;
+    uint32_t UnprepareHeader(WaveHeader& header) override;
+    uint32_t AddBuffer(WaveHeader& header) override;
+    uint32_t Start() override;
+    uint32_t Reset() override;
+    uint32_t Close() override;
+
+   private:
+    VirtualSoundCard& card_;
+  };
+
+  class Out final : public WaveOut {
+   public:
+    explicit Out(VirtualSoundCard& card) : card_(card) {}
+    uint16_t DeviceCount() override;
+    uint32_t GetCapabilities(uint32_t& formats) override;
+    uint32_t Open(const WaveFormat& format, NoticeSink& window) override;
+    uint32_t PrepareHeader(WaveHeader& header) override;
+    uint32_t UnprepareHeader(WaveHeader& header) override;
+    uint32_t Write(WaveHeader& header) override;
+    uint32_t Reset() override;
+    uint32_t Close() override;
+
+   private:
+    VirtualSoundCard& card_;
+  };
+
+  // 0, or the injected code for this call of op.
+  uint32_t Injected(WaveOp op);
+  void ServiceInput(uint32_t now);
+  void ServiceOutput(uint32_t now);
+  uint32_t MsUntilNextCompletion() const;
+
+  Clock& clock_;
+  VirtualCardConfig config_;
+  In input_;
+  Out output_;
+  Side in_;
+  Side out_;
+  size_t inputPos_ = 0;
+  std::vector<uint8_t> speaker_;
+  std::map<WaveOp, int> calls_;
+};
+
+}  // namespace velunda
