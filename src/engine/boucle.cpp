@@ -53,7 +53,7 @@ void InputFilled(EngineState& e, DspState& dsp, const SessionHooks& hooks, const
   const size_t i = static_cast<size_t>(k - 1);
   ProcessBlock(dsp, e.Wave.Input[i].buffer, e.Wave.Output[i].buffer);
   if (dsp.FilterKind == kRejecteurParTfd) {
-    if (Flag(hooks.CarrierSearchActive) && Flag(hooks.DecisionMade)) {
+    if (Flag(hooks.CarrierSearchActive) && dsp.Rejecteur.DecisionMade == 1) {
       e.StopRequested = 1;
     } else {
       Run(hooks.RejectorBlockDisplay);

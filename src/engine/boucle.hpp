@@ -42,9 +42,8 @@ struct SessionHooks {
   // Noise reducers
   Action GeneralReducerNextState;
   Action CwReducerNextState;
-  // Rejector flags owned by the launch and the rejector's detection.
+  // Set by the band-pass launch while it runs its carrier search.
   std::function<bool()> CarrierSearchActive;
-  std::function<bool()> DecisionMade;
 };
 
 // One filter session: opens the devices, runs blocks through ProcessBlock until
