@@ -335,6 +335,11 @@ std::unique_ptr<AudioReader> AudioReader::Open(const std::string& path, int32_t 
 
 std::unique_ptr<AudioWriter> AudioWriter::Open(const std::string& path, int32_t rate,
                                                FileError& error) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    error = IoError("impossible d'écrire " + path + " : " + Reason(EISDIR));
+    return nullptr;
+  }
   const bool raw = IsRawU8Name(path);
   std::optional<int> format;
   if (!raw) {
@@ -345,11 +350,6 @@ std::unique_ptr<AudioWriter> AudioWriter::Open(const std::string& path, int32_t 
                                "8 bits non signé)"};
       return nullptr;
     }
-  }
-  struct stat st {};
-  if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-    error = IoError("impossible d'écrire " + path + " : " + Reason(EISDIR));
-    return nullptr;
   }
   std::string temporary;
   const int fd = CreateTemporary(path, temporary);
