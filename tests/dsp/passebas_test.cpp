@@ -152,14 +152,15 @@ struct ToneCase {
 class LowPassToneTest : public testing::TestWithParam<ToneCase> {};
 
 // A tone comes out with the gain the design gives at its frequency, within the byte
-// quantisation: full in the pass band, attenuated in the stop band.
+// quantisation (the truncating division shrinks it by up to a unit): full in the pass band,
+// attenuated in the stop band.
 TEST_P(LowPassToneTest, ToneAmplitudeFollowsDesignGain) {
   const ToneCase& c = GetParam();
   auto dsp = LowPass(c.cutoff, c.taps, c.rate);
   const double amplitude = 100.0;
   const double gain = test::DesignGain(dsp->Fir.coefficients, c.taps / 2, c.freq, c.rate);
   const auto out = RunLowPass(*dsp, test::ToneBytes(c.freq, amplitude, c.rate, c.taps + 4000));
-  EXPECT_NEAR(test::ToneAmplitude(out, c.taps, c.freq, c.rate), amplitude * gain, 0.5)
+  EXPECT_NEAR(test::ToneAmplitude(out, c.taps, c.freq, c.rate), amplitude * gain, 1.0)
       << "gain " << gain;
 }
 
