@@ -5,6 +5,10 @@
 #include "dsp/passebande.hpp"
 #include "dsp/passebas.hpp"
 #include "dsp/reconstructeur.hpp"
+#include "dsp/reducer_common.hpp"
+#include "dsp/reducteur_bruit_cw_rtty.hpp"
+#include "dsp/reducteur_wiener_phonie.hpp"
+#include "dsp/rejecteur_par_tfd.hpp"
 
 namespace velunda {
 
@@ -23,6 +27,10 @@ struct DspState {
   PasseBasState PasseBas;
   PasseBandeState PasseBande;
   BfoState Bfo;
+  RejecteurState Rejecteur;
+  ReducerShared Reducteurs;
+  ReducteurGeneralState ReducteurGeneral;
+  ReducteurCwState ReducteurCw;
 };
 
 }  // namespace velunda

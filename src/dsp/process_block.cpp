@@ -18,8 +18,9 @@ struct SampleKind {
 
 // The per-sample kinds and their steps.
 constexpr SampleKind kSampleKinds[] = {
-    {kPasseBas, LowPassStep},     {kPasseBande, BandPassStep}, {kRejecteurParTfd, nullptr},
-    {kReducteurGeneral, nullptr}, {kReducteurCw, nullptr},
+    {kPasseBas, LowPassStep},         {kPasseBande, BandPassStep},
+    {kRejecteurParTfd, RejectorStep}, {kReducteurGeneral, GeneralReducerStep},
+    {kReducteurCw, CwReducerStep},
 };
 
 void RunSampleSteps(DspState& dsp, SampleStep step, const uint8_t* input, uint8_t* output) {
@@ -67,6 +68,8 @@ uint8_t BfoValueToSample(int32_t v) {
 }
 
 void ProcessBlock(DspState& dsp, const uint8_t* input, uint8_t* output) {
+  // The rejector's detection restarts its block count at every block, for every kind.
+  dsp.Rejecteur.DetectionCounter = 1;
   for (const SampleKind& k : kSampleKinds) {
     if (dsp.FilterKind == k.kind) {
       RunSampleSteps(dsp, k.step, input, output);
