@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "dsp/dsp_state.hpp"
+#include "dsp/process_block.hpp"
 #include "platform/clock.hpp"
 
 namespace velunda {
@@ -492,6 +493,40 @@ TEST(Calibration, NotchPreparationHappensOnce) {
   dsp->Rejecteur.RejectorSampleRate = 8000;
   PrepareNotchTables(*dsp, clock);
   EXPECT_EQ(dsp->Rejecteur.WideNotchTable, table) << "designed at the first start only";
+}
+
+}  // namespace
+}  // namespace velunda
+
+namespace velunda {
+namespace {
+
+// Through the block dispatch: the detection restarts at every block, so a counter left in
+// the middle of a block by an earlier run does not shift the decisions, and the output is
+// that of the step called sample by sample.
+TEST(RejectorDispatch, BlocksRestartTheDetection) {
+  auto blocks = AutomaticRejector(4, 1001);
+  auto samples = AutomaticRejector(4, 1001);
+  blocks->FilterKind = "REJECTEUR_PAR_TFD";
+  blocks->BlockLength = 2048;
+  blocks->Rejecteur.DetectionCounter = 300;
+  const auto input = Tone(1230.0, 100.0, 8000, 4 * 2048);
+  std::vector<uint8_t> viaBlocks(input.size());
+  for (size_t b = 0; b < 4; ++b) {
+    ProcessBlock(*blocks, input.data() + b * 2048, viaBlocks.data() + b * 2048);
+  }
+  std::vector<uint8_t> viaSteps;
+  for (uint8_t s : input) {
+    samples->CurrentSample = s;
+    RejectorStep(*samples);
+    viaSteps.push_back(samples->CurrentSample);
+  }
+  EXPECT_EQ(viaBlocks, viaSteps);
+  const RejecteurState& r = blocks->Rejecteur;
+  ASSERT_EQ(r.DecisionCount, 4);
+  for (size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(r.Decisions[i].sample, 1023 + 1024 * i);
+  }
 }
 
 }  // namespace
