@@ -1,0 +1,241 @@
+#include "platform/mixer_mapping.hpp"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "config/fonctions_mixer.hpp"
+#include "platform/simulated_mixer.hpp"
+
+namespace velunda {
+namespace {
+
+namespace mt = mixer_type;
+
+AlsaElement Playback(std::string name, long max, bool sw = true, bool mono = false) {
+  AlsaElement e;
+  e.Name = std::move(name);
+  e.PlaybackVolume = max > 0;
+  e.PlaybackMax = max;
+  e.PlaybackSwitch = sw;
+  e.PlaybackMono = mono;
+  return e;
+}
+
+AlsaElement Capture(AlsaElement e, long max, bool sw, bool mono = false) {
+  e.CaptureVolume = max > 0;
+  e.CaptureMax = max;
+  e.CaptureSwitch = sw;
+  e.CaptureMono = mono;
+  return e;
+}
+
+AlsaElement Switch(std::string name) { return Playback(std::move(name), 0, true); }
+
+// Realtek HDA codec: mono master, capture through "Input Source" and "Capture", two boosts.
+std::vector<AlsaElement> HdaCodec() {
+  AlsaElement source;
+  source.Name = "Input Source";
+  source.CaptureEnum = true;
+  source.EnumItems = {"Front Mic", "Rear Mic", "Line"};
+  AlsaElement autoMute;
+  autoMute.Name = "Auto-Mute Mode";
+  autoMute.EnumItems = {"Disabled", "Enabled"};
+  AlsaElement capture1 = Capture(AlsaElement{}, 63, true);
+  capture1.Name = "Capture";
+  capture1.Index = 1;
+  return {Playback("Master", 64, true, true),
+          Playback("Headphone", 0, true),
+          Playback("Speaker", 64),
+          Playback("PCM", 255, false),
+          Playback("Front Mic", 31),
+          Playback("Front Mic Boost", 3, false),
+          Playback("Line", 31),
+          Playback("Mic", 31),
+          Playback("Mic Boost", 3, false),
+          Playback("Beep", 31),
+          Switch("IEC958"),
+          Capture(Playback("Capture", 0, false), 63, true),
+          capture1,
+          autoMute,
+          source};
+}
+
+// USB headset adapter (C-Media): speaker, microphone with playback loop and capture.
+std::vector<AlsaElement> UsbCard() {
+  return {Playback("Speaker", 151), Capture(Playback("Mic", 32), 16, true, true),
+          Switch("Auto Gain Control")};
+}
+
+// The "default" mixer of PulseAudio or PipeWire.
+std::vector<AlsaElement> SoundServer() {
+  return {Playback("Master", 65536), Capture(Playback("Capture", 0, false), 65536, true)};
+}
+
+std::string Name(uint32_t type) {
+  switch (type) {
+    case mt::kVolume:
+      return "VOLUME";
+    case mt::kMute:
+      return "MUTE";
+    case mt::kUnsigned:
+      return "UNSIGNED";
+    case mt::kMux:
+      return "MUX";
+    case mt::kMixer:
+      return "MIXER";
+    case mt::kBass:
+      return "BASS";
+    case mt::kTreble:
+      return "TREBLE";
+    default:
+      return "?";
+  }
+}
+
+// One line per mixer line: "type name channels: control max [items], ..."
+std::vector<std::string> Summary(const MixerDescription& model) {
+  std::vector<std::string> out;
+  auto line = [&out](const LineDescription& l, const std::string& indent) {
+    std::ostringstream s;
+    s << indent << std::hex << l.ComponentType << std::dec << " " << l.ShortName << " "
+      << l.Channels << ":";
+    for (const auto& c : l.Controls) {
+      s << " " << Name(c.ControlType) << " " << c.Maximum;
+      for (uint32_t i : c.ItemSources) {
+        s << " #" << i;
+      }
+      s << ",";
+    }
+    out.push_back(s.str());
+  };
+  for (const auto& d : model.Destinations) {
+    line(d.Line, "");
+    for (const auto& src : d.Sources) {
+      line(src, "  ");
+    }
+  }
+  return out;
+}
+
+struct CardCase {
+  const char* name;
+  std::vector<AlsaElement> (*elements)();
+  std::vector<std::string> lines;
+  MixerResults line;        // flags with a line input chosen
+  MixerResults microphone;  // and with the microphone
+};
+
+class Cards : public ::testing::TestWithParam<CardCase> {};
+
+void ExpectFlags(const MixerResults& got, const MixerResults& want, const char* what) {
+  EXPECT_EQ(
+      std::vector<int>({got.MixerFound, got.RecordingFound, got.PlaybackFound, got.WaveSourceFound,
+                        got.RecordingInputFound, got.PlaybackInputFound}),
+      std::vector<int>({want.MixerFound, want.RecordingFound, want.PlaybackFound,
+                        want.WaveSourceFound, want.RecordingInputFound, want.PlaybackInputFound}))
+      << what;
+}
+
+TEST_P(Cards, MapOntoTheModel) {
+  const CardCase& c = GetParam();
+  const MappedMixer mapped = MapAlsaElements(c.elements());
+  EXPECT_EQ(Summary(mapped.Model), c.lines);
+
+  size_t controls = 0;
+  for (const auto& d : mapped.Model.Destinations) {
+    controls += d.Line.Controls.size();
+    for (const auto& s : d.Sources) {
+      controls += s.Controls.size();
+    }
+  }
+  EXPECT_EQ(mapped.Bindings.size(), controls);
+
+  for (uint8_t microphone : {0, 1}) {
+    SimulatedMixer mixer(mapped.Model);
+    MixerState state;
+    state.SoftwareMixer = 1;
+    AdjustMixer(mixer, state, microphone, 20, 20, 100, 100, 0, 34, state.Results);
+    ExpectFlags(state.Results, microphone ? c.microphone : c.line,
+                microphone ? "microphone" : "line");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Alsa, Cards,
+    ::testing::Values(
+        CardCase{"hda",
+                 HdaCodec,
+                 {"4 Master 1: VOLUME 64, MUTE 1,", "  1008 PCM 2: VOLUME 255,",
+                  "  1003 Front Mic 2: VOLUME 31, MUTE 1,", "  1002 Line 2: VOLUME 31, MUTE 1,",
+                  "  1003 Mic 2: VOLUME 31, MUTE 1,",
+                  "7 Capture 2: VOLUME 63, MUTE 1, MUX 1 #0 #1 #2, UNSIGNED 3, UNSIGNED 3,",
+                  "  1003 Front Mic 2: VOLUME 63,", "  1003 Rear Mic 2: VOLUME 63,",
+                  "  1002 Line 2: VOLUME 63,"},
+                 {1, 1, 1, 1, 1, 1},
+                 {1, 1, 1, 1, 1, 1}},
+        CardCase{"usb",
+                 UsbCard,
+                 {"4 Speaker 2: VOLUME 151, MUTE 1,", "  1003 Mic 2: VOLUME 32, MUTE 1,",
+                  "7 Capture 2: MIXER 1 #0,", "  1003 Mic 1: VOLUME 16,"},
+                 {1, 1, 1, 0, 0, 0},
+                 {1, 1, 1, 0, 1, 1}},
+        CardCase{"sound_server",
+                 SoundServer,
+                 {"4 Master 2: VOLUME 65536, MUTE 1,", "7 Capture 2: VOLUME 65536, MUTE 1,"},
+                 {1, 1, 1, 0, 0, 0},
+                 {1, 1, 1, 0, 0, 0}},
+        CardCase{"nothing_maps",
+                 [] {
+                   return std::vector<AlsaElement>{Switch("IEC958"), Playback("Beep", 7)};
+                 },
+                 {},
+                 {1, 0, 0, 0, 0, 0},
+                 {1, 0, 0, 0, 0, 0}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(AlsaBindings, ReachTheRightElementsAndSides) {
+  const auto elements = HdaCodec();
+  const MappedMixer mapped = MapAlsaElements(elements);
+  SimulatedMixer model(mapped.Model);
+  auto binding = [&](const char* line, uint32_t type) {
+    const uint32_t id = model.ControlIdOf(line, type);
+    EXPECT_NE(id, 0u) << line;
+    return mapped.Bindings.at(id - 1);
+  };
+  auto element = [&](const AlsaBinding& b) { return elements.at(b.Element).Name; };
+  EXPECT_EQ(binding("Master", mt::kMute).Access, AlsaAccess::PlaybackMute);
+  EXPECT_EQ(element(binding("Master", mt::kMute)), "Master");
+  EXPECT_EQ(binding("Capture", mt::kMux).Access, AlsaAccess::CaptureEnumList);
+  EXPECT_EQ(element(binding("Capture", mt::kMux)), "Input Source");
+  EXPECT_EQ(binding("Capture", mt::kUnsigned).Access, AlsaAccess::PlaybackVolume);
+  EXPECT_EQ(element(binding("Capture", mt::kUnsigned)), "Front Mic Boost");
+  // The recording line of an enumerated source is set through the capture volume.
+  const auto& recording = mapped.Model.Destinations[1];
+  uint32_t id = model.ControlIdOf("Capture", mt::kUnsigned) + 2;  // first source's volume
+  EXPECT_EQ(recording.Sources[0].ShortName, "Front Mic");
+  EXPECT_EQ(mapped.Bindings.at(id - 1).Access, AlsaAccess::CaptureVolume);
+  EXPECT_EQ(elements.at(mapped.Bindings.at(id - 1).Element).Name, "Capture");
+  EXPECT_EQ(elements.at(mapped.Bindings.at(id - 1).Element).Index, 0u);
+
+  const auto usb = UsbCard();
+  const MappedMixer usbMapped = MapAlsaElements(usb);
+  ASSERT_EQ(usbMapped.Bindings.size(), 6u);  // speaker 2, playback mic 2, list, capture mic
+  EXPECT_EQ(usbMapped.Bindings[4].Access, AlsaAccess::CaptureSwitchList);
+  EXPECT_EQ(usbMapped.Bindings[4].ItemElements, std::vector<size_t>{1});
+  EXPECT_EQ(usbMapped.Bindings[5].Access, AlsaAccess::CaptureVolume);
+}
+
+TEST(AlsaBindings, RangesStartAtZero) {
+  AlsaElement master = Playback("Master", 0);
+  master.PlaybackVolume = true;
+  master.PlaybackMin = -20;
+  master.PlaybackMax = 40;
+  const MappedMixer mapped = MapAlsaElements({master});
+  ASSERT_EQ(mapped.Model.Destinations.size(), 1u);
+  EXPECT_EQ(mapped.Model.Destinations[0].Line.Controls[0].Maximum, 60u);
+  EXPECT_EQ(mapped.Bindings[0].Offset, -20);
+}
+
+}  // namespace
+}  // namespace velunda
