@@ -1,0 +1,170 @@
+#include "platform/virtual/virtual_card.hpp"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "platform/event_source.hpp"
+#include "platform/virtual/manual_clock.hpp"
+#include "platform/virtual/wav_u8.hpp"
+
+namespace velunda::test {
+namespace {
+
+struct Sink final : QueuedEventSource {
+  void WaitBriefly(uint32_t) override {}
+};
+
+WaveFormat Mono8(uint32_t rate) {
+  WaveFormat f;
+  f.nSamplesPerSec = rate;
+  f.nAvgBytesPerSec = rate;
+  return f;
+}
+
+struct Buffer {
+  explicit Buffer(size_t n, uint8_t fill = 0) : data(n, fill) {
+    header.lpData = data.data();
+    header.dwBufferLength = static_cast<uint32_t>(n);
+  }
+  std::vector<uint8_t> data;
+  WaveHeader header;
+};
+
+TEST(VirtualCard, OutputReadsABufferWhenItPlaysIt) {
+  ManualClock clock;
+  VirtualSoundCard card(clock, {});
+  Sink sink;
+  ASSERT_EQ(card.Output().Open(Mono8(1000), sink), kWaveOk);
+  Buffer a(10, 1), b(10, 2);
+  for (Buffer* x : {&a, &b}) {
+    ASSERT_EQ(card.Output().PrepareHeader(x->header), kWaveOk);
+    ASSERT_EQ(card.Output().Write(x->header), kWaveOk);
+  }
+  clock.Advance(5);
+  card.Service();
+  b.data.assign(10, 7);  // still queued: the card has not read it yet
+  a.data[7] = 9;         // being played: the rest of it is read later
+  clock.Advance(15);
+  card.Service();
+  const std::vector<uint8_t> expected = {1, 1, 1, 1, 1, 1, 1, 9, 1, 1,
+                                         7, 7, 7, 7, 7, 7, 7, 7, 7, 7};
+  EXPECT_EQ(card.Speaker(), expected);
+  DeviceNotice n;
+  ASSERT_TRUE(sink.PollDeviceNotice(n));
+  EXPECT_EQ(n.message, MM_WOM_DONE);
+  EXPECT_EQ(n.header, &a.header);
+  ASSERT_TRUE(sink.PollDeviceNotice(n));
+  EXPECT_EQ(n.header, &b.header);
+  EXPECT_EQ(a.header.dwFlags, WHDR_PREPARED | WHDR_DONE);
+  // Nothing queued: silence, then playback resumes with the next write.
+  clock.Advance(50);
+  card.Service();
+  EXPECT_EQ(card.Speaker().size(), 20u);
+  ASSERT_EQ(card.Output().Write(a.header), kWaveOk);
+  clock.Advance(4);
+  card.Service();
+  EXPECT_EQ(card.Speaker().size(), 24u);
+}
+
+TEST(VirtualCard, InputLoopsItsRecordingAndLosesWhatNoBufferTakes) {
+  ManualClock clock;
+  VirtualCardConfig config;
+  config.input = {10, 11, 12, 13, 14};
+  config.faults.trueCaptureRate[1000] = 2000;  // delivers twice the asked rate
+  VirtualSoundCard card(clock, config);
+  Sink sink;
+  ASSERT_EQ(card.Input().Open(Mono8(1000), sink), kWaveOk);
+  Buffer a(4);
+  ASSERT_EQ(card.Input().PrepareHeader(a.header), kWaveOk);
+  ASSERT_EQ(card.Input().AddBuffer(a.header), kWaveOk);
+  ASSERT_EQ(card.Input().Start(), kWaveOk);
+  clock.Advance(1);
+  card.Service();
+  EXPECT_EQ(a.header.dwBytesRecorded, 2u);
+  clock.Advance(4);  // 10 samples due: 4 taken, 6 lost
+  card.Service();
+  EXPECT_EQ(a.data, (std::vector<uint8_t>{10, 11, 12, 13}));
+  ASSERT_EQ(card.Input().AddBuffer(a.header), kWaveOk);
+  clock.Advance(2);
+  card.Service();
+  EXPECT_EQ(a.data, (std::vector<uint8_t>{10, 11, 12, 13}));  // samples 10..13 of the loop
+  DeviceNotice n;
+  std::vector<uint32_t> messages;
+  while (sink.PollDeviceNotice(n)) {
+    messages.push_back(n.message);
+  }
+  EXPECT_EQ(messages, (std::vector<uint32_t>{MM_WIM_OPEN, MM_WIM_DATA, MM_WIM_DATA}));
+}
+
+TEST(VirtualCard, HeaderRulesGiveTheirCodes) {
+  ManualClock clock;
+  VirtualSoundCard card(clock, {});
+  Sink sink;
+  Buffer a(8);
+  EXPECT_EQ(card.Input().PrepareHeader(a.header), kMmErrorInvalidHandle);
+  ASSERT_EQ(card.Input().Open(Mono8(8000), sink), kWaveOk);
+  EXPECT_EQ(card.Input().Open(Mono8(8000), sink), kMmErrorAllocated);
+  EXPECT_EQ(card.Input().AddBuffer(a.header), kWaveErrorUnprepared);
+  ASSERT_EQ(card.Input().PrepareHeader(a.header), kWaveOk);
+  ASSERT_EQ(card.Input().AddBuffer(a.header), kWaveOk);
+  EXPECT_EQ(card.Input().UnprepareHeader(a.header), kWaveErrorStillPlaying);
+  EXPECT_EQ(card.Input().Close(), kWaveErrorStillPlaying);
+  ASSERT_EQ(card.Input().Reset(), kWaveOk);
+  EXPECT_EQ(card.Input().UnprepareHeader(a.header), kWaveOk);
+  EXPECT_EQ(card.Input().UnprepareHeader(a.header), kWaveOk);  // not prepared: nothing to do
+  EXPECT_EQ(card.Input().Close(), kWaveOk);
+  EXPECT_FALSE(card.InputOpen());
+}
+
+TEST(VirtualCard, LoudspeakerIsWrittenAsAWavFile) {
+  const std::string path = (std::filesystem::temp_directory_path() /
+                            ("velunda_speaker_" + std::to_string(getpid()) + ".wav"))
+                               .string();
+  ManualClock clock;
+  VirtualCardConfig config;
+  config.speakerWav = path;
+  VirtualSoundCard card(clock, config);
+  Sink sink;
+  ASSERT_EQ(card.Output().Open(Mono8(8000), sink), kWaveOk);
+  Buffer a(8);
+  a.data = {0, 1, 127, 128, 129, 200, 254, 255};
+  ASSERT_EQ(card.Output().PrepareHeader(a.header), kWaveOk);
+  ASSERT_EQ(card.Output().Write(a.header), kWaveOk);
+  clock.Advance(1);
+  card.Service();
+  ASSERT_EQ(card.Output().Close(), kWaveOk);
+  std::vector<uint8_t> back;
+  int32_t rate = 0;
+  ASSERT_TRUE(ReadRecordingU8(path, back, rate));
+  EXPECT_EQ(back, a.data);
+  EXPECT_EQ(rate, 8000);
+  std::filesystem::remove(path);
+}
+
+TEST(QueuedEventSource, PollsTakeOneMessageOfTheirRangeInArrivalOrder) {
+  Sink q;
+  WaveHeader h;
+  q.PostMouse(WM_RBUTTONDOWN);
+  q.PostKey(WM_KEYUP, 1);
+  q.PostNotice(MM_WOM_CLOSE, nullptr);  // outside the loop's range
+  q.PostNotice(MM_WIM_DATA, &h);
+  q.PostMouse(WM_LBUTTONDOWN);
+  q.PostKey(WM_KEYDOWN, 2);
+  DeviceNotice n;
+  KeyMessage k;
+  ASSERT_TRUE(q.PollDeviceNotice(n));
+  EXPECT_EQ(n.header, &h);
+  EXPECT_FALSE(q.PollDeviceNotice(n));
+  EXPECT_TRUE(q.PollLeftButtonDown());
+  EXPECT_FALSE(q.PollLeftButtonDown());
+  ASSERT_TRUE(q.PollKeyboard(k));
+  EXPECT_EQ(k.message, WM_KEYUP);
+  q.DrainKeyboard();
+  q.DrainMouse();
+  EXPECT_EQ(q.PendingCount(), 1u);  // the close notice stays
+}
+
+}  // namespace
+}  // namespace velunda::test
