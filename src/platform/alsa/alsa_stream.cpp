@@ -106,25 +106,23 @@ bool AlsaStream::Service() {
   return direction_ == PcmDirection::Capture ? ServiceCapture() : ServicePlayback();
 }
 
+// At most one ring's worth per round: a device that always has data (ALSA's null) must not
+// keep the thread, and the lock, forever.
 bool AlsaStream::ServiceCapture() {
-  for (;;) {
-    long avail = pcm_.Avail();
-    if (avail < 0) {
-      return pcm_.Recover(static_cast<int>(avail)) == 0;
-    }
-    if (avail == 0) {
-      return true;
-    }
-    const size_t want = std::min(static_cast<size_t>(avail), scratch_.size());
-    const long got = pcm_.Read(scratch_.data(), want);
-    if (got < 0) {
-      return pcm_.Recover(static_cast<int>(got)) == 0;
-    }
-    if (got == 0) {
-      return true;
-    }
-    queue_.Fill(scratch_.data(), static_cast<size_t>(got), finished_);
+  const long avail = pcm_.Avail();
+  if (avail < 0) {
+    return pcm_.Recover(static_cast<int>(avail)) == 0;
   }
+  if (avail == 0) {
+    return true;
+  }
+  const size_t want = std::min(static_cast<size_t>(avail), scratch_.size());
+  const long got = pcm_.Read(scratch_.data(), want);
+  if (got < 0) {
+    return pcm_.Recover(static_cast<int>(got)) == 0;
+  }
+  queue_.Fill(scratch_.data(), static_cast<size_t>(got), finished_);
+  return true;
 }
 
 // Tops ALSA's buffer up to the target, taking the queued buffers as late as that allows;
