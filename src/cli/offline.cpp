@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -57,7 +58,8 @@ class Progress {
     if (!enabled_) {
       return;
     }
-    const int percent = static_cast<int>(done * 100 / total_);
+    // A header may understate the length: never beyond a full bar.
+    const int percent = static_cast<int>(std::min<int64_t>(done * 100 / total_, 100));
     if (percent == shown_) {
       return;
     }
