@@ -82,10 +82,12 @@ uint8_t TestSteps(EngineState& e, DspState& dsp, const EnginePlatform& p) {
   }
   CloseInput(w, p);
   CloseOutput(w, p);
-  if (RateAccepted(8000, MeasureCaptureRate(e, dsp, p, 8000))) {
+  e.CardTests.Measured8000 = MeasureCaptureRate(e, dsp, p, 8000);
+  if (RateAccepted(8000, e.CardTests.Measured8000)) {
     e.CardTests.Rate8000OK = 1;
   }
-  if (RateAccepted(6250, MeasureCaptureRate(e, dsp, p, 6250))) {
+  e.CardTests.Measured6250 = MeasureCaptureRate(e, dsp, p, 6250);
+  if (RateAccepted(6250, e.CardTests.Measured6250)) {
     e.CardTests.Rate6250OK = 1;
   }
   return 1;

@@ -16,6 +16,9 @@ struct TestsCarteSonState {
   uint8_t TestDone = 0;
   uint8_t Rate8000OK = 0;
   uint8_t Rate6250OK = 0;
+  // The last two measurements of TestSoundCard, for display (0 until measured).
+  int32_t Measured8000 = 0;
+  int32_t Measured6250 = 0;
 };
 
 // A buffer that has not filled after this long ends the measurement (99999).
