@@ -37,6 +37,48 @@ void PrepareBandPass(DspState& dsp, const Options& options, Clock& clock) {
   BandPassSetup(dsp);
 }
 
+// The rejector's launch: notch tables and calibration on the first start (a given length or
+// divisor replaces the calibration, the other keeps its start value), then the settings and
+// the detection's launch settings.
+void PrepareRejector(DspState& dsp, const Options& options, Clock& clock) {
+  auto& r = dsp.Rejecteur;
+  r.RejectorSampleRate = dsp.SampleRate;
+  r.NotchNyquist = dsp.SampleRate / 2;
+  if (options.tapCount || options.detectionDivisor) {
+    if (!r.NotchTablesReady) {
+      NotchDesignNarrow(dsp);
+      NotchDesignWide(dsp);
+      r.NotchTablesReady = true;
+      r.RejectorCalibrated = true;
+    }
+    r.NotchLength = options.tapCount.value_or(r.NotchLength);
+    r.DetectionDivisor = options.detectionDivisor.value_or(r.DetectionDivisor);
+  } else {
+    PrepareNotchTables(dsp, clock);
+  }
+  r.NotchFrequency = options.NotchFrequency;
+  r.NotchWide = options.NotchWide ? 1 : 0;
+  r.NotchThreshold = options.NotchThreshold;
+  r.NotchAuto = options.NotchAuto ? 1 : 0;
+  PrepareRejectorRun(dsp);
+}
+
+void PrepareGeneralReducer(DspState& dsp, const Options& options) {
+  auto& r = dsp.ReducteurGeneral;
+  r.VoiceReducerSampleRate = dsp.SampleRate;
+  r.VoiceReductionOff = options.VoiceReductionOff;
+  r.VoiceReductionLevel = options.VoiceReductionLevel;
+  GeneralReducerSetup(dsp);
+}
+
+void PrepareCwReducer(DspState& dsp, const Options& options) {
+  auto& r = dsp.ReducteurCw;
+  r.CwReducerSampleRate = dsp.SampleRate;
+  r.CwReductionOff = options.CwReductionOff;
+  r.CwRttyMode = options.CwRttyMode;
+  CwReducerSetup(dsp);
+}
+
 void PrepareBfo(DspState& dsp, const Options& options) {
   dsp.Bfo.BfoShift = options.BfoShift;
   dsp.Bfo.BfoInverted = options.BfoInverted;
@@ -56,9 +98,7 @@ bool FilterKnown(std::string_view kind) {
   return false;
 }
 
-bool FilterAvailable(std::string_view kind) {
-  return kind == kPasseBas || kind == kPasseBande || kind == kBfoNumerique;
-}
+bool FilterAvailable(std::string_view kind) { return FilterKnown(kind); }
 
 bool IsBfoKind(std::string_view kind) { return kind == kBfoNumerique; }
 
@@ -68,12 +108,19 @@ bool PrepareFilter(DspState& dsp, const Options& options, Clock& clock, std::str
     return false;
   }
   dsp.SampleRate = SampleRateOf(options);
-  dsp.BlockLength = IsBfoKind(options.filterKind) ? 2048 : dsp.SampleRate / 3;
+  const bool blocksOf2048 = IsBfoKind(options.filterKind) || options.filterKind == kRejecteurParTfd;
+  dsp.BlockLength = blocksOf2048 ? 2048 : dsp.SampleRate / 3;
   dsp.CurrentSample = 128;
   if (options.filterKind == kPasseBas) {
     PrepareLowPass(dsp, options, clock);
   } else if (options.filterKind == kPasseBande) {
     PrepareBandPass(dsp, options, clock);
+  } else if (options.filterKind == kRejecteurParTfd) {
+    PrepareRejector(dsp, options, clock);
+  } else if (options.filterKind == kReducteurGeneral) {
+    PrepareGeneralReducer(dsp, options);
+  } else if (options.filterKind == kReducteurCw) {
+    PrepareCwReducer(dsp, options);
   } else {
     PrepareBfo(dsp, options);
   }

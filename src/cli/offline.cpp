@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/audio_file.hpp"
+#include "cli/detection_report.hpp"
 #include "cli/filter_setup.hpp"
 #include "cli/options.hpp"
 #include "dsp/dsp_state.hpp"
@@ -121,6 +122,8 @@ int RunOffline(const Options& options, Clock& calibrationClock) {
     return Report({kExitUsage, "velunda-filtre : " + setupError});
   }
 
+  // The calibration's own steps do not count in the decisions' times.
+  const uint64_t firstStep = dsp->Rejecteur.StepCount;
   const auto start = std::chrono::steady_clock::now();
   const auto blockLength = static_cast<size_t>(dsp->BlockLength);
   const size_t subBlock = IsBfoKind(dsp->FilterKind) ? dsp->Transform.TransformSize : 1;
@@ -145,6 +148,7 @@ int RunOffline(const Options& options, Clock& calibrationClock) {
     }
     std::fill(output.begin(), output.end(), uint8_t{128});
     ProcessBlock(*dsp, input.data(), output.data());
+    ReportDecisions(*dsp, firstStep, rate, std::cout);
     if (!writer->Write(output.data(), got, error)) {
       progress.Finish();
       return Report(error);

@@ -363,7 +363,8 @@ ParseResult ParseOptions(const std::vector<std::string>& args, Options& o) {
     return {error.empty(), error};
   }
   if (positional.empty()) {
-    return {false, Fail("il manque le nom du filtre (PASSEBAS, PASSEBANDE ou BFO_NUMERIQUE)")};
+    return {false, Fail("il manque le nom du filtre (PASSEBAS, PASSEBANDE, BFO_NUMERIQUE, "
+                        "REJECTEUR_PAR_TFD, REDUCTEUR_GENERAL ou REDUCTEUR_CW)")};
   }
   o.filterKind = Upper(positional.front());
   if (!FilterKnown(o.filterKind)) {
@@ -401,7 +402,8 @@ std::string UsageText() {
          "        velunda-filtre FILTRE [options] --carte NOM [--duree S]\n"
          "        velunda-filtre --table-de-mixage [--carte NOM]\n"
          "\n"
-         "FILTRE : PASSEBAS, PASSEBANDE ou BFO_NUMERIQUE (majuscules ou minuscules).\n"
+         "FILTRE : PASSEBAS, PASSEBANDE, BFO_NUMERIQUE, REJECTEUR_PAR_TFD, REDUCTEUR_GENERAL\n"
+         "  ou REDUCTEUR_CW (majuscules ou minuscules).\n"
          "ENTREE, SORTIE : fichier son (WAV...), ou brut 8 bits non signé mono si le nom\n"
          "  finit par .u8. La sortie est en 8 bits non signé mono.\n"
          "\n"
@@ -419,6 +421,10 @@ std::string UsageText() {
          "  --auto              réjecteur : recherche automatique de la porteuse\n"
          "  --seuil S           réjecteur : tres-haut, haut, bas (défaut) ou tres-bas\n"
          "  --diviseur D        réjecteur : 1, 2 ou 4 au lieu de l'étalonnage\n"
+         "                      (avec --coefficients ou --diviseur, pas d'étalonnage ; la\n"
+         "                      valeur non donnée reste 1000 coefficients ou diviseur 1)\n"
+         "                      Avec --auto, une ligne par décision sur la sortie standard :\n"
+         "                      instant en secondes, Trouvé ou Echec, fréquence en Hz\n"
          "  --reduction R       réducteur général : sans, faible (défaut) ou forte\n"
          "  --mode M            réducteur CW/RTTY : sans, cw (défaut) ou rtty\n"
          "  --carte NOM         filtrer en direct l'entrée de cette carte son\n"

@@ -102,7 +102,6 @@ TEST(Options, RefusedCommandLinesSayWhy) {
       {"PASSEBAS a.wav", "fichier d'entrée et un fichier de sortie"},
       {"PASSEBAS a b c", "argument en trop : c"},
       {"FILTREX a b", "filtre inconnu : FILTREX"},
-      {"REDUCTEUR_GENERAL a b", "pas encore disponible"},
       {"PASSEBAS --vitesse 2 a b", "option inconnue : --vitesse"},
       {"PASSEBAS -x a b", "option inconnue : -x"},
       {"PASSEBAS a b --coupure", "--coupure demande une valeur"},

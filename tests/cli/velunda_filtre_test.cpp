@@ -409,8 +409,6 @@ INSTANTIATE_TEST_SUITE_P(
                     "option inconnue : --vite"},
         FailureCase{
             "BadCutoff", {"PASSEBAS", "--coupure", "3500", "@in.wav", "@out.wav"}, 2, "--coupure"},
-        FailureCase{
-            "NotYetAvailable", {"REDUCTEUR_CW", "@in.wav", "@out.wav"}, 2, "pas encore disponible"},
         FailureCase{"MissingInput", {"PASSEBAS", "@absent.wav", "@out.wav"}, 1, "introuvable"},
         FailureCase{
             "InputIsADirectory", {"PASSEBAS", "@dossier", "@out.wav"}, 1, "c'est un dossier"},
