@@ -1,0 +1,98 @@
+#include "platform/terminal_event_source.hpp"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <vector>
+
+namespace velunda {
+namespace {
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+extern "C" void NoteInterrupt(int) { g_interrupted = 1; }
+
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// An escape sequence's bytes arrive together; a lone Escape after this is the key itself.
+constexpr auto kEscapeWait = std::chrono::milliseconds(50);
+
+}  // namespace
+
+TerminalEventSource::TerminalEventSource(SoundCard& card, int inputFd)
+    : CardEventSource(card), fd_(inputFd) {
+  g_interrupted = 0;
+  for (int s : kSignals) {
+    std::signal(s, NoteInterrupt);
+  }
+  if (::isatty(fd_) == 1 && ::tcgetattr(fd_, &saved_) == 0) {
+    termios raw = saved_;
+    // Bytes as typed, no echo, Ctrl-C as a byte; output processing stays as it was.
+    raw.c_iflag &= ~static_cast<tcflag_t>(ICRNL | IXON | ISTRIP | INLCR | IGNCR);
+    raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG | IEXTEN);
+    raw.c_cc[VMIN] = 0;
+    raw.c_cc[VTIME] = 0;
+    raw_ = ::tcsetattr(fd_, TCSANOW, &raw) == 0;
+  }
+}
+
+TerminalEventSource::~TerminalEventSource() {
+  if (raw_) {
+    ::tcsetattr(fd_, TCSANOW, &saved_);
+  }
+  for (int s : kSignals) {
+    std::signal(s, SIG_DFL);
+  }
+}
+
+void TerminalEventSource::EndAfter(double seconds) {
+  deadline_ = std::chrono::steady_clock::now() +
+              std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                  std::chrono::duration<double>(seconds));
+}
+
+bool TerminalEventSource::PollKeyboard(KeyMessage& key) {
+  PumpInput();
+  return CardEventSource::PollKeyboard(key);
+}
+
+void TerminalEventSource::WaitBriefly(uint32_t maxMs) {
+  CardEventSource::WaitBriefly(maxMs);
+  PumpInput();
+}
+
+void TerminalEventSource::PumpInput() {
+  std::vector<ScanKey> keys;
+  const auto now = std::chrono::steady_clock::now();
+  if (g_interrupted != 0) {
+    g_interrupted = 0;
+    keys.push_back({kScanEnd, true});
+  }
+  if (deadline_ && now >= *deadline_) {
+    deadline_.reset();
+    keys.push_back({kScanEnd, true});
+  }
+  while (inputOpen_) {
+    pollfd pfd{fd_, POLLIN, 0};
+    if (::poll(&pfd, 1, 0) <= 0 || (pfd.revents & (POLLIN | POLLHUP)) == 0) {
+      break;
+    }
+    char bytes[64];
+    const ssize_t n = ::read(fd_, bytes, sizeof(bytes));
+    if (n <= 0) {
+      inputOpen_ = false;  // end of input (not a terminal): only signals and the timer remain
+      break;
+    }
+    decoder_.Feed(bytes, static_cast<size_t>(n), keys);
+    lastByte_ = now;
+  }
+  if (decoder_.Pending() && now - lastByte_ >= kEscapeWait) {
+    decoder_.Flush(keys);
+  }
+  for (const ScanKey& k : keys) {
+    PostKey(WM_KEYDOWN, MakeKeyLParam(k.scanCode, k.extended));
+  }
+}
+
+}  // namespace velunda

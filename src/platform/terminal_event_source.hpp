@@ -1,0 +1,44 @@
+#pragma once
+#include <termios.h>
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+
+#include "platform/card_event_source.hpp"
+#include "platform/terminal_keys.hpp"
+
+namespace velunda {
+
+// The main window's queue for a session run from a terminal: the card's notices, and the
+// keys typed on the terminal as key-down messages (End is also "q" and Ctrl-C). The terminal
+// is put in raw mode for the object's life and restored by its destructor. SIGINT, SIGTERM
+// and SIGHUP become an End key, so the session always ends through its own teardown.
+class TerminalEventSource final : public CardEventSource {
+ public:
+  TerminalEventSource(SoundCard& card, int inputFd);
+  ~TerminalEventSource() override;
+  TerminalEventSource(const TerminalEventSource&) = delete;
+  TerminalEventSource& operator=(const TerminalEventSource&) = delete;
+
+  bool PollKeyboard(KeyMessage& key) override;
+  void WaitBriefly(uint32_t maxMs) override;
+
+  // An End key is posted once `seconds` have passed from now.
+  void EndAfter(double seconds);
+  bool RawMode() const { return raw_; }
+
+ private:
+  // Takes what the terminal and the signals have sent and queues the keys.
+  void PumpInput();
+
+  int fd_;
+  bool raw_ = false;
+  bool inputOpen_ = true;
+  termios saved_{};
+  TerminalKeyDecoder decoder_;
+  std::chrono::steady_clock::time_point lastByte_{};
+  std::optional<std::chrono::steady_clock::time_point> deadline_;
+};
+
+}  // namespace velunda
