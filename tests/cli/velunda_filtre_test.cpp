@@ -190,8 +190,7 @@ INSTANTIATE_TEST_SUITE_P(
         BypassCase{{"passebas", "--coupure", "sans"}, "in.u8", "out.u8", 8000},
         BypassCase{{"PASSEBAS", "--coupure", "sans"}, "in.WAV", "out.u8", 8000},
         BypassCase{{"PASSEBAS", "--coupure", "sans", "--fe", "11025"}, "in.u8", "out.wav", 11025},
-        BypassCase{
-            {"PASSEBANDE", "--centre", "sans", "--fe", "11025"}, "in.wav", "out.wav", 11025},
+        BypassCase{{"PASSEBANDE", "--centre", "sans", "--fe", "11025"}, "in.wav", "out.wav", 11025},
         // In place: the input is read to its end before the output takes its name.
         BypassCase{{"PASSEBAS", "--coupure", "sans"}, "meme.wav", "meme.wav", 8000},
         BypassCase{{"PASSEBAS", "--coupure", "sans"}, "meme.u8", "meme.u8", 8000}));
