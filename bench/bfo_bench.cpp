@@ -45,8 +45,9 @@ void BM_Bfo(benchmark::State& state) {
     }
     benchmark::DoNotOptimize(output.data());
   }
-  state.counters["x_realtime"] =
-      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+  const double audioSeconds = static_cast<double>(input.size()) / kRate;
+  state.counters["x_realtime"] = benchmark::Counter(
+      audioSeconds * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 BENCHMARK(BM_Bfo)->Args({0, 0})->Args({-40, 1})->Unit(benchmark::kMillisecond);

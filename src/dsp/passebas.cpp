@@ -116,6 +116,11 @@ void SymmetricFirDesign(SymmetricFir& fir, int32_t tapCount, int32_t sampleRate,
   FirHistoryClear(fir.delay);
   const int32_t pairs = n / 2;
   fir.pairCount = static_cast<uint16_t>(pairs);
+  if (sampleRate <= 0) {
+    // No rate, no response: a silent filter rather than NaN coefficients.
+    std::fill_n(fir.coefficients.begin(), pairs, 0);
+    return;
+  }
   const double fe = sampleRate;
   for (int32_t k = 0; k < pairs; ++k) {
     const double t = k + 0.5;

@@ -58,6 +58,18 @@ INSTANTIATE_TEST_SUITE_P(Cutoffs, LowPassDesignTest,
                                          DesignCase{3000, 58816, -8121, 5, 99988},
                                          DesignCase{300, 7483, 7345, -5, 99998}));
 
+TEST(SymmetricFirDesign, LengthClampedAndNoRateGivesSilence) {
+  SymmetricFir fir;
+  fir.coefficients.fill(77);
+  SymmetricFirDesign(fir, 1200, 8000, 0.0, 1000.0);
+  EXPECT_EQ(fir.pairCount, 500);
+  EXPECT_EQ(fir.coefficients[0], 24362);
+  SymmetricFirDesign(fir, 10, 0, 0.0, 1000.0);
+  EXPECT_EQ(fir.pairCount, 5);
+  EXPECT_EQ(fir.coefficients[4], 0);
+  EXPECT_EQ(fir.coefficients[5], 19605);  // beyond the new length: left as it was
+}
+
 struct SteadyCase {
   double cutoff;
   uint8_t in, out;
