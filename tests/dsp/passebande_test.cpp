@@ -109,21 +109,6 @@ TEST(BandPassBypass, PassesEveryByteUnchanged) {
   EXPECT_EQ(RunBandPass(*dsp, input), input);
 }
 
-TEST(BandPassStep, MatchesShiftedHistoryByteForByte) {
-  auto dsp = BandPass(1500, 500);
-  dsp->PasseBande.BandPassTapCount = 1000;
-  test::NaiveFir naive;
-  naive.coefficients = dsp->Fir.coefficients;
-  naive.pairs = 500;
-  naive.taps = 1000;
-  const auto input = test::RandomBytes(4000, 3);
-  for (uint8_t s : input) {
-    dsp->CurrentSample = s;
-    BandPassStep(*dsp);
-    ASSERT_EQ(dsp->CurrentSample, naive.Step(s));
-  }
-}
-
 struct ReducerLengthCase {
   int32_t rate, taps;
   double lower, upper;
@@ -163,9 +148,7 @@ TEST(BandPassCalibrate, ThresholdIs38Milliseconds) {
       // 38 ms: d = 39 * 8000 / 100 = 3120, (250000 / 3120) * 2.
       {{0, 38}, 160, 2},
       // 37 ms: 500 more steps take 200 ms, d = 201 * 8000 / 500 = 3216.
-      {{0, 37, 50, 250}, 154, 4},
-      {{0, 0, 0, 0}, 1000, 4},
-      {{0, 200000}, 2, 2}};
+      {{0, 37, 50, 250}, 154, 4}};
   for (const auto& [readings, taps, reads] : cases) {
     auto dsp = std::make_unique<DspState>();
     test::ScriptedClock clock(readings);

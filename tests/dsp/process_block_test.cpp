@@ -9,7 +9,6 @@
 #include "dsp/dsp_state.hpp"
 #include "dsp/filter_kind.hpp"
 #include "naive_fir.hpp"
-#include "tone.hpp"
 
 namespace velunda {
 namespace {
@@ -98,20 +97,6 @@ TEST_P(SplitBlockTest, SplitRunsEqualWholeRun) {
 INSTANTIATE_TEST_SUITE_P(Kinds, SplitBlockTest,
                          testing::Values(kPasseBas, kPasseBande, kBfoNumerique));
 
-TEST(ProcessBlock, LowPassMatchesShiftedHistoryFilter) {
-  auto dsp = Prepared(kPasseBas);
-  test::NaiveFir naive;
-  naive.coefficients = dsp->Fir.coefficients;
-  naive.pairs = 500;
-  naive.taps = 1000;
-  const auto input = test::RandomBytes(5000, 8);
-  std::vector<uint8_t> expected;
-  for (uint8_t s : input) {
-    expected.push_back(naive.Step(s));
-  }
-  EXPECT_EQ(InBlocks(*dsp, input, {2666}), expected);
-}
-
 TEST(ProcessBlock, BypassIsByteExact) {
   const auto input = test::RandomBytes(5000, 4);
   for (std::string_view kind : {kPasseBas, kPasseBande}) {
@@ -144,17 +129,6 @@ TEST(ProcessBlock, BfoWritesWholeSubBlocksOnly) {
   std::vector<uint8_t> untouched(1000, 0x55);
   ProcessBlock(*dsp, input.data(), untouched.data());
   EXPECT_EQ(untouched, std::vector<uint8_t>(1000, 0x55));
-}
-
-TEST(ProcessBlock, BfoWithoutShiftKeepsATone) {
-  auto dsp = Prepared(kBfoNumerique);
-  dsp->Bfo.BfoShift = 0;
-  dsp->Bfo.BfoInverted = false;
-  const auto input = test::ToneBytes(610.4, 100.0, 6250, 2048);
-  const auto out = InBlocks(*dsp, input, {2048});
-  for (size_t i = 0; i < out.size(); ++i) {
-    ASSERT_NEAR(out[i], input[i], 1) << i;
-  }
 }
 
 }  // namespace
