@@ -1,0 +1,176 @@
+// The ALSA back-end against alsa-lib's "null" PCM: it opens anywhere and never keeps real
+// time, so it serves for opening, closing, result codes and the notice plumbing, not timing.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "platform/alsa/alsa_sound_card.hpp"
+#include "platform/event_source.hpp"
+
+namespace velunda {
+namespace {
+
+struct Recorded {
+  uint32_t message;
+  WaveHeader* header;
+  bool operator==(const Recorded&) const = default;
+};
+
+class RecordingSink final : public NoticeSink {
+ public:
+  void PostNotice(uint32_t message, WaveHeader* header) override {
+    notices.push_back({message, header});
+  }
+  std::vector<Recorded> notices;
+};
+
+WaveFormat U8Mono(uint32_t rate) {
+  WaveFormat f;
+  f.nSamplesPerSec = rate;
+  f.nAvgBytesPerSec = rate;
+  return f;
+}
+
+struct Buffer {
+  explicit Buffer(uint32_t n, uint8_t fill = 0) : memory(n, fill) {
+    header.lpData = memory.data();
+    header.dwBufferLength = n;
+  }
+  std::vector<uint8_t> memory;
+  WaveHeader header;
+};
+
+// Services the card until `count` notices of `message` arrived (bounded, no clock involved).
+size_t WaitFor(AlsaSoundCard& card, RecordingSink& sink, uint32_t message, size_t count) {
+  auto seen = [&] {
+    size_t n = 0;
+    for (const Recorded& r : sink.notices) {
+      n += r.message == message ? 1 : 0;
+    }
+    return n;
+  };
+  for (int i = 0; i < 500 && seen() < count; ++i) {
+    card.WaitForActivity(10);
+  }
+  return seen();
+}
+
+TEST(AlsaDevice, NullDeviceIsOneCardWithTheMinimumFormat) {
+  AlsaSoundCard card("null");
+  EXPECT_EQ(card.Input().DeviceCount(), 1);
+  EXPECT_EQ(card.Output().DeviceCount(), 1);
+  uint32_t in = 0;
+  uint32_t out = 0;
+  EXPECT_EQ(card.Input().GetCapabilities(in), kWaveOk);
+  EXPECT_EQ(card.Output().GetCapabilities(out), kWaveOk);
+  EXPECT_EQ(in & WAVE_FORMAT_1M08, WAVE_FORMAT_1M08);
+  EXPECT_EQ(out & WAVE_FORMAT_1M08, WAVE_FORMAT_1M08);
+}
+
+TEST(AlsaDevice, UnknownDeviceHasNoCardAndRefusesWithItsErrno) {
+  AlsaSoundCard card("velunda_no_such_pcm");
+  EXPECT_EQ(card.Input().DeviceCount(), 0);
+  EXPECT_EQ(card.Output().DeviceCount(), 0);
+  uint32_t formats = 0xABCD;
+  EXPECT_NE(card.Input().GetCapabilities(formats), kWaveOk);
+  EXPECT_EQ(formats, 0xABCDu);  // left as it was
+  RecordingSink sink;
+  const uint32_t code = card.Input().Open(U8Mono(8000), sink);
+  EXPECT_EQ(code, static_cast<uint32_t>(ENOENT));
+  EXPECT_TRUE(sink.notices.empty());
+}
+
+// Misuse of one device, each with the errno the messages will carry.
+TEST(AlsaDevice, ResultCodesOfMisuse) {
+  AlsaSoundCard card("null");
+  RecordingSink sink;
+  Buffer b(64);
+  EXPECT_EQ(card.Input().PrepareHeader(b.header), static_cast<uint32_t>(EBADF));  // not open
+  WaveFormat stereo = U8Mono(8000);
+  stereo.nChannels = 2;
+  EXPECT_EQ(card.Input().Open(stereo, sink), static_cast<uint32_t>(EINVAL));
+  ASSERT_EQ(card.Input().Open(U8Mono(8000), sink), kWaveOk);
+  EXPECT_EQ(card.Input().Open(U8Mono(8000), sink), static_cast<uint32_t>(EBUSY));
+  EXPECT_EQ(card.Input().AddBuffer(b.header), static_cast<uint32_t>(EINVAL));  // unprepared
+  ASSERT_EQ(card.Input().PrepareHeader(b.header), kWaveOk);
+  ASSERT_EQ(card.Input().AddBuffer(b.header), kWaveOk);
+  EXPECT_EQ(card.Input().AddBuffer(b.header), static_cast<uint32_t>(EBUSY));  // queued twice
+  EXPECT_EQ(card.Input().UnprepareHeader(b.header), static_cast<uint32_t>(EBUSY));
+  EXPECT_EQ(card.Input().Close(), static_cast<uint32_t>(EBUSY));  // buffers still queued
+  EXPECT_EQ(card.Input().Reset(), kWaveOk);
+  EXPECT_EQ(card.Input().UnprepareHeader(b.header), kWaveOk);
+  EXPECT_EQ(card.Input().Close(), kWaveOk);
+}
+
+TEST(AlsaDevice, ResetHandsBackQueuedInputInOrderWithoutStarting) {
+  AlsaSoundCard card("null");
+  RecordingSink sink;
+  Buffer one(100);
+  Buffer two(100);
+  ASSERT_EQ(card.Input().Open(U8Mono(8000), sink), kWaveOk);
+  for (Buffer* b : {&one, &two}) {
+    ASSERT_EQ(card.Input().PrepareHeader(b->header), kWaveOk);
+    ASSERT_EQ(card.Input().AddBuffer(b->header), kWaveOk);
+    EXPECT_EQ(b->header.dwFlags & WHDR_INQUEUE, WHDR_INQUEUE);
+  }
+  card.WaitForActivity(20);  // not started: nothing may fill
+  ASSERT_EQ(card.Input().Reset(), kWaveOk);
+  ASSERT_EQ(card.Input().Close(), kWaveOk);
+  const std::vector<Recorded> expected = {{MM_WIM_OPEN, nullptr},
+                                          {MM_WIM_DATA, &one.header},
+                                          {MM_WIM_DATA, &two.header},
+                                          {MM_WIM_CLOSE, nullptr}};
+  EXPECT_EQ(sink.notices, expected);
+  for (Buffer* b : {&one, &two}) {
+    EXPECT_EQ(b->header.dwBytesRecorded, 0u);
+    EXPECT_EQ(b->header.dwFlags & (WHDR_DONE | WHDR_INQUEUE), WHDR_DONE);
+  }
+}
+
+TEST(AlsaDevice, CaptureFillsBuffersInQueueOrder) {
+  AlsaSoundCard card("null");
+  RecordingSink sink;
+  Buffer one(400, 0xEE);
+  Buffer two(400, 0xEE);
+  ASSERT_EQ(card.Input().Open(U8Mono(8000), sink), kWaveOk);
+  for (Buffer* b : {&one, &two}) {
+    ASSERT_EQ(card.Input().PrepareHeader(b->header), kWaveOk);
+    ASSERT_EQ(card.Input().AddBuffer(b->header), kWaveOk);
+  }
+  ASSERT_EQ(card.Input().Start(), kWaveOk);
+  ASSERT_EQ(WaitFor(card, sink, MM_WIM_DATA, 2), 2u);
+  ASSERT_EQ(card.Input().Reset(), kWaveOk);
+  ASSERT_EQ(card.Input().Close(), kWaveOk);
+  ASSERT_GE(sink.notices.size(), 3u);
+  EXPECT_EQ(sink.notices[1], (Recorded{MM_WIM_DATA, &one.header}));
+  EXPECT_EQ(sink.notices[2], (Recorded{MM_WIM_DATA, &two.header}));
+  for (Buffer* b : {&one, &two}) {
+    EXPECT_EQ(b->header.dwBytesRecorded, 400u);
+    // The null device captures silence: every byte was written.
+    EXPECT_EQ(b->memory, std::vector<uint8_t>(400, b->memory[0]));
+    EXPECT_NE(b->memory[0], 0xEE);
+  }
+}
+
+TEST(AlsaDevice, PlaybackReturnsEachWrittenBufferOnce) {
+  AlsaSoundCard card("null");
+  RecordingSink sink;
+  Buffer one(300, 128);
+  Buffer two(300, 128);
+  ASSERT_EQ(card.Output().Open(U8Mono(8000), sink), kWaveOk);
+  for (Buffer* b : {&one, &two}) {
+    ASSERT_EQ(card.Output().PrepareHeader(b->header), kWaveOk);
+    ASSERT_EQ(card.Output().Write(b->header), kWaveOk);
+  }
+  ASSERT_EQ(WaitFor(card, sink, MM_WOM_DONE, 2), 2u);
+  card.WaitForActivity(20);
+  const std::vector<Recorded> expected = {{MM_WOM_DONE, &one.header}, {MM_WOM_DONE, &two.header}};
+  EXPECT_EQ(sink.notices, expected);
+  EXPECT_EQ(card.Output().UnprepareHeader(one.header), kWaveOk);
+  EXPECT_EQ(card.Output().Reset(), kWaveOk);
+  EXPECT_EQ(card.Output().Close(), kWaveOk);
+}
+
+}  // namespace
+}  // namespace velunda
