@@ -64,7 +64,7 @@ pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disable-shm
   >"$work/pulseaudio.log" 2>&1 &
 pids+=($!)
 up=0
-for _ in $(seq 50); do
+for _ in $(seq 150); do
   if pactl info >/dev/null 2>&1; then
     up=1
     break
