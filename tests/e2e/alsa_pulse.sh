@@ -7,6 +7,7 @@
 #     their first non-silent sample, with no gap and no repeated block; the delay is reported;
 #  2. a real filter by its effect: the low-pass at 1000 Hz keeps 400 Hz and removes 2500 Hz.
 # When the server cannot start here, the test says so loudly and is skipped.
+# VELUNDA_FILTRE_BIN and VELUNDA_E2E_DIR point it at another build (default: build/debug).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 

@@ -81,13 +81,5 @@ TEST(TerminalKeyDecoder, UnfinishedSequenceIsDroppedByFlush) {
   EXPECT_TRUE(keys.empty());
 }
 
-TEST(TerminalKeyDecoder, EndBecomesTheLoopsEndMessage) {
-  TerminalKeyDecoder d;
-  std::vector<ScanKey> keys;
-  d.Feed("q", 1, keys);
-  ASSERT_EQ(keys.size(), 1u);
-  EXPECT_EQ(MakeKeyLParam(keys[0].scanCode, keys[0].extended), 0x014F0001u);
-}
-
 }  // namespace
 }  // namespace velunda
