@@ -26,7 +26,8 @@ TerminalEventSource::TerminalEventSource(SoundCard& card, int inputFd)
   for (int s : kSignals) {
     std::signal(s, NoteInterrupt);
   }
-  if (::isatty(fd_) == 1 && ::tcgetattr(fd_, &saved_) == 0) {
+  // Only a foreground process may change the terminal (a background one would be stopped).
+  if (::isatty(fd_) == 1 && ::tcgetpgrp(fd_) == ::getpgrp() && ::tcgetattr(fd_, &saved_) == 0) {
     termios raw = saved_;
     // Bytes as typed, no echo, Ctrl-C as a byte; output processing stays as it was.
     raw.c_iflag &= ~static_cast<tcflag_t>(ICRNL | IXON | ISTRIP | INLCR | IGNCR);

@@ -141,7 +141,7 @@ export LC_ALL=C
 # 1. Transport, byte for byte, and the delay.
 make_signal noise 0 3 "$work/noise.u8"
 tail -c +$((rate / 2 + 1)) "$work/noise.u8" >"$work/noise_signal.u8"
-live_session 6 "$work/noise.u8" "$work/transport.u8" "$work/transport.log" PASSEBAS --coupure sans
+live_session 8 "$work/noise.u8" "$work/transport.u8" "$work/transport.log" PASSEBAS --coupure sans
 paste <(bytes "$work/transport.u8" | awk 'NR % 2 == 1') <(bytes "$work/transport.u8" | awk 'NR % 2 == 0') |
   awk -v sig="$work/noise_signal.u8" -v block="$block" -v rate="$rate" '
   BEGIN {
@@ -181,7 +181,7 @@ paste <(bytes "$work/transport.u8" | awk 'NR % 2 == 1') <(bytes "$work/transport
 # 2. The low-pass at 1000 Hz by its effect: 400 Hz kept, 2500 Hz removed.
 for tone in 400 2500; do
   make_signal tone "$tone" 2 "$work/tone$tone.u8"
-  live_session 5 "$work/tone$tone.u8" "$work/tone$tone.rec.u8" "$work/tone$tone.log" \
+  live_session 6 "$work/tone$tone.u8" "$work/tone$tone.rec.u8" "$work/tone$tone.log" \
     PASSEBAS --coupure 1000 --coefficients 300
   ratio=$(paste <(bytes "$work/tone$tone.rec.u8" | awk 'NR % 2 == 1') \
                 <(bytes "$work/tone$tone.rec.u8" | awk 'NR % 2 == 0') |
