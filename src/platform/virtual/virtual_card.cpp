@@ -7,6 +7,23 @@
 #include "platform/virtual/wav_u8.hpp"
 
 namespace velunda {
+namespace {
+
+// Milliseconds for `samples` at `rate`, rounded up.
+uint64_t MsFor(uint64_t samples, int32_t rate) {
+  return (samples * 1000 + static_cast<uint64_t>(rate) - 1) / static_cast<uint64_t>(rate);
+}
+
+uint32_t Capabilities(bool noDevice, bool lacksMinimumFormat, uint32_t& formats) {
+  if (noDevice) {
+    return kMmErrorBadDeviceId;
+  }
+  // 11025 Hz mono 8 bits, plus the other classic rates and widths.
+  formats = lacksMinimumFormat ? 0xFFEu : 0xFFFu;
+  return kWaveOk;
+}
+
+}  // namespace
 
 VirtualSoundCard::VirtualSoundCard(Clock& clock, VirtualCardConfig config)
     : clock_(clock), config_(std::move(config)), input_(*this), output_(*this) {}
@@ -19,6 +36,97 @@ uint32_t VirtualSoundCard::Injected(WaveOp op) {
     }
   }
   return kWaveOk;
+}
+
+uint32_t VirtualSoundCard::Checked(WaveOp op, const Side& s) {
+  if (const uint32_t code = Injected(op)) {
+    return code;
+  }
+  return s.open ? kWaveOk : kMmErrorInvalidHandle;
+}
+
+uint32_t VirtualSoundCard::OpenSide(Side& s, WaveOp op, bool noDevice, bool inUse,
+                                    const Side& other, const WaveFormat& format,
+                                    NoticeSink& window) {
+  if (const uint32_t code = Injected(op)) {
+    return code;
+  }
+  if (noDevice) {
+    return kMmErrorBadDeviceId;
+  }
+  if (inUse || s.open || (config_.faults.noFullDuplex && other.open)) {
+    return kMmErrorAllocated;
+  }
+  if (format.wFormatTag != WAVE_FORMAT_PCM || format.nChannels != 1 || format.wBitsPerSample != 8 ||
+      format.nSamplesPerSec == 0) {
+    return kWaveErrorBadFormat;
+  }
+  s = Side{};
+  s.open = true;
+  s.rate = static_cast<int32_t>(format.nSamplesPerSec);
+  s.trueRate = s.rate;
+  s.sink = &window;
+  return kWaveOk;
+}
+
+uint32_t VirtualSoundCard::Prepare(Side& s, WaveOp op, WaveHeader& header) {
+  if (const uint32_t code = Checked(op, s)) {
+    return code;
+  }
+  if (header.lpData == nullptr) {
+    return kMmErrorInvalidParam;
+  }
+  header.dwFlags |= WHDR_PREPARED;
+  return kWaveOk;
+}
+
+uint32_t VirtualSoundCard::Unprepare(Side& s, WaveOp op, WaveHeader& header) {
+  if (const uint32_t code = Checked(op, s)) {
+    return code;
+  }
+  if ((header.dwFlags & WHDR_INQUEUE) != 0) {
+    return kWaveErrorStillPlaying;
+  }
+  header.dwFlags &= ~WHDR_PREPARED;
+  return kWaveOk;
+}
+
+uint32_t VirtualSoundCard::Enqueue(Side& s, WaveOp op, WaveHeader& header) {
+  if (const uint32_t code = Checked(op, s)) {
+    return code;
+  }
+  if ((header.dwFlags & WHDR_PREPARED) == 0) {
+    return kWaveErrorUnprepared;
+  }
+  if ((header.dwFlags & WHDR_INQUEUE) != 0) {
+    return kWaveErrorStillPlaying;
+  }
+  header.dwFlags = (header.dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
+  s.queue.push_back(&header);
+  return kWaveOk;
+}
+
+uint32_t VirtualSoundCard::Closable(Side& s, WaveOp op) {
+  if (const uint32_t code = Checked(op, s)) {
+    return code;
+  }
+  return s.queue.empty() ? kWaveOk : kWaveErrorStillPlaying;
+}
+
+void VirtualSoundCard::ReturnHead(Side& s, uint32_t notice) {
+  WaveHeader* h = s.queue.front();
+  s.queue.pop_front();
+  s.playOffset = 0;
+  h->dwFlags = (h->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+  s.sink->PostNotice(notice, h);
+}
+
+void VirtualSoundCard::ReturnAll(Side& s, uint32_t notice) {
+  s.running = false;
+  s.playOffset = 0;
+  while (!s.queue.empty()) {
+    ReturnHead(s, notice);
+  }
 }
 
 void VirtualSoundCard::Service() {
@@ -57,9 +165,7 @@ void VirtualSoundCard::ServiceInput(uint32_t now) {
     h->dwBytesRecorded += n;
     s.moved += n;
     if (h->dwBytesRecorded == h->dwBufferLength) {
-      s.queue.pop_front();
-      h->dwFlags = (h->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
-      s.sink->PostNotice(MM_WIM_DATA, h);
+      ReturnHead(s, MM_WIM_DATA);
     }
   }
 }
@@ -83,10 +189,7 @@ void VirtualSoundCard::ServiceOutput(uint32_t now) {
     s.playOffset += n;
     s.moved += n;
     if (s.playOffset == h->dwBufferLength) {
-      s.queue.pop_front();
-      s.playOffset = 0;
-      h->dwFlags = (h->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
-      s.sink->PostNotice(MM_WOM_DONE, h);
+      ReturnHead(s, MM_WOM_DONE);
     }
   }
 }
@@ -96,14 +199,11 @@ uint32_t VirtualSoundCard::MsUntilNextCompletion() const {
   if (in_.open && in_.running && !in_.queue.empty() && in_.trueRate > 0 &&
       !config_.faults.bufferNeverFills) {
     const WaveHeader* h = in_.queue.front();
-    const uint64_t left = h->dwBufferLength - h->dwBytesRecorded;
-    wait = std::min<uint64_t>(wait, (left * 1000 + static_cast<uint64_t>(in_.trueRate) - 1) /
-                                        static_cast<uint64_t>(in_.trueRate));
+    wait = std::min<uint64_t>(wait, MsFor(h->dwBufferLength - h->dwBytesRecorded, in_.trueRate));
   }
   if (out_.open && out_.running && !out_.queue.empty() && out_.rate > 0) {
     const uint64_t left = out_.queue.front()->dwBufferLength - out_.playOffset;
-    wait = std::min<uint64_t>(wait, (left * 1000 + static_cast<uint64_t>(out_.rate) - 1) /
-                                        static_cast<uint64_t>(out_.rate));
+    wait = std::min<uint64_t>(wait, MsFor(left, out_.rate));
   }
   return wait;
 }
@@ -123,94 +223,45 @@ void VirtualSoundCard::WaitForActivity(uint32_t maxMs) {
 uint16_t VirtualSoundCard::In::DeviceCount() { return card_.config_.faults.noInputDevice ? 0 : 1; }
 
 uint32_t VirtualSoundCard::In::GetCapabilities(uint32_t& formats) {
-  if (card_.config_.faults.noInputDevice) {
-    return kMmErrorBadDeviceId;
-  }
-  // 11025 Hz mono 8 bits, plus the other classic rates and widths.
-  formats = card_.config_.faults.inputLacksMinimumFormat ? 0xFFEu : 0xFFFu;
-  return kWaveOk;
+  const VirtualCardFaults& f = card_.config_.faults;
+  return Capabilities(f.noInputDevice, f.inputLacksMinimumFormat, formats);
 }
 
 uint32_t VirtualSoundCard::In::Open(const WaveFormat& format, NoticeSink& window) {
   const VirtualCardFaults& f = card_.config_.faults;
-  if (const uint32_t code = card_.Injected(WaveOp::InOpen)) {
+  Side& s = card_.in_;
+  if (const uint32_t code = card_.OpenSide(s, WaveOp::InOpen, f.noInputDevice, f.inputInUse,
+                                           card_.out_, format, window)) {
     return code;
   }
-  if (f.noInputDevice) {
-    return kMmErrorBadDeviceId;
-  }
-  if (f.inputInUse || card_.in_.open || (f.noFullDuplex && card_.out_.open)) {
-    return kMmErrorAllocated;
-  }
-  if (format.wFormatTag != WAVE_FORMAT_PCM || format.nChannels != 1 || format.wBitsPerSample != 8 ||
-      format.nSamplesPerSec == 0) {
-    return kWaveErrorBadFormat;
-  }
-  Side& s = card_.in_;
-  s = Side{};
-  s.open = true;
-  s.rate = static_cast<int32_t>(format.nSamplesPerSec);
   const auto it = f.trueCaptureRate.find(s.rate);
-  s.trueRate = it == f.trueCaptureRate.end() ? s.rate : it->second;
-  s.sink = &window;
+  if (it != f.trueCaptureRate.end()) {
+    s.trueRate = it->second;
+  }
   window.PostNotice(MM_WIM_OPEN, nullptr);
   return kWaveOk;
 }
 
 uint32_t VirtualSoundCard::In::PrepareHeader(WaveHeader& header) {
-  if (const uint32_t code = card_.Injected(WaveOp::InPrepare)) {
-    return code;
-  }
-  if (!card_.in_.open) {
-    return kMmErrorInvalidHandle;
-  }
-  if (header.lpData == nullptr) {
-    return kMmErrorInvalidParam;
-  }
-  header.dwFlags |= WHDR_PREPARED;
-  return kWaveOk;
+  return card_.Prepare(card_.in_, WaveOp::InPrepare, header);
 }
 
 uint32_t VirtualSoundCard::In::UnprepareHeader(WaveHeader& header) {
-  if (const uint32_t code = card_.Injected(WaveOp::InUnprepare)) {
-    return code;
-  }
-  if (!card_.in_.open) {
-    return kMmErrorInvalidHandle;
-  }
-  if ((header.dwFlags & WHDR_INQUEUE) != 0) {
-    return kWaveErrorStillPlaying;
-  }
-  header.dwFlags &= ~WHDR_PREPARED;
-  return kWaveOk;
+  return card_.Unprepare(card_.in_, WaveOp::InUnprepare, header);
 }
 
 uint32_t VirtualSoundCard::In::AddBuffer(WaveHeader& header) {
-  if (const uint32_t code = card_.Injected(WaveOp::InAddBuffer)) {
-    return code;
+  const uint32_t code = card_.Enqueue(card_.in_, WaveOp::InAddBuffer, header);
+  if (code == kWaveOk) {
+    header.dwBytesRecorded = 0;
   }
-  if (!card_.in_.open) {
-    return kMmErrorInvalidHandle;
-  }
-  if ((header.dwFlags & WHDR_PREPARED) == 0) {
-    return kWaveErrorUnprepared;
-  }
-  if ((header.dwFlags & WHDR_INQUEUE) != 0) {
-    return kWaveErrorStillPlaying;
-  }
-  header.dwFlags = (header.dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
-  header.dwBytesRecorded = 0;
-  card_.in_.queue.push_back(&header);
-  return kWaveOk;
+  return code;
 }
 
 uint32_t VirtualSoundCard::In::Start() {
-  if (const uint32_t code = card_.Injected(WaveOp::InStart)) {
-    return code;
-  }
   Side& s = card_.in_;
-  if (!s.open) {
-    return kMmErrorInvalidHandle;
+  if (const uint32_t code = card_.Checked(WaveOp::InStart, s)) {
+    return code;
   }
   if (!s.running) {
     s.running = true;
@@ -221,34 +272,18 @@ uint32_t VirtualSoundCard::In::Start() {
 }
 
 uint32_t VirtualSoundCard::In::Reset() {
-  if (const uint32_t code = card_.Injected(WaveOp::InReset)) {
+  if (const uint32_t code = card_.Checked(WaveOp::InReset, card_.in_)) {
     return code;
   }
-  Side& s = card_.in_;
-  if (!s.open) {
-    return kMmErrorInvalidHandle;
-  }
   card_.ServiceInput(card_.clock_.NowMs());
-  s.running = false;
-  while (!s.queue.empty()) {
-    WaveHeader* h = s.queue.front();
-    s.queue.pop_front();
-    h->dwFlags = (h->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
-    s.sink->PostNotice(MM_WIM_DATA, h);
-  }
+  ReturnAll(card_.in_, MM_WIM_DATA);
   return kWaveOk;
 }
 
 uint32_t VirtualSoundCard::In::Close() {
-  if (const uint32_t code = card_.Injected(WaveOp::InClose)) {
-    return code;
-  }
   Side& s = card_.in_;
-  if (!s.open) {
-    return kMmErrorInvalidHandle;
-  }
-  if (!s.queue.empty()) {
-    return kWaveErrorStillPlaying;
+  if (const uint32_t code = card_.Closable(s, WaveOp::InClose)) {
+    return code;
   }
   NoticeSink* sink = s.sink;
   s = Side{};
@@ -263,81 +298,29 @@ uint16_t VirtualSoundCard::Out::DeviceCount() {
 }
 
 uint32_t VirtualSoundCard::Out::GetCapabilities(uint32_t& formats) {
-  if (card_.config_.faults.noOutputDevice) {
-    return kMmErrorBadDeviceId;
-  }
-  formats = card_.config_.faults.outputLacksMinimumFormat ? 0xFFEu : 0xFFFu;
-  return kWaveOk;
+  const VirtualCardFaults& f = card_.config_.faults;
+  return Capabilities(f.noOutputDevice, f.outputLacksMinimumFormat, formats);
 }
 
 uint32_t VirtualSoundCard::Out::Open(const WaveFormat& format, NoticeSink& window) {
   const VirtualCardFaults& f = card_.config_.faults;
-  if (const uint32_t code = card_.Injected(WaveOp::OutOpen)) {
-    return code;
-  }
-  if (f.noOutputDevice) {
-    return kMmErrorBadDeviceId;
-  }
-  if (f.outputInUse || card_.out_.open || (f.noFullDuplex && card_.in_.open)) {
-    return kMmErrorAllocated;
-  }
-  if (format.wFormatTag != WAVE_FORMAT_PCM || format.nChannels != 1 || format.wBitsPerSample != 8 ||
-      format.nSamplesPerSec == 0) {
-    return kWaveErrorBadFormat;
-  }
-  Side& s = card_.out_;
-  s = Side{};
-  s.open = true;
-  s.rate = static_cast<int32_t>(format.nSamplesPerSec);
-  s.trueRate = s.rate;
-  s.sink = &window;
-  return kWaveOk;
+  return card_.OpenSide(card_.out_, WaveOp::OutOpen, f.noOutputDevice, f.outputInUse, card_.in_,
+                        format, window);
 }
 
 uint32_t VirtualSoundCard::Out::PrepareHeader(WaveHeader& header) {
-  if (const uint32_t code = card_.Injected(WaveOp::OutPrepare)) {
-    return code;
-  }
-  if (!card_.out_.open) {
-    return kMmErrorInvalidHandle;
-  }
-  if (header.lpData == nullptr) {
-    return kMmErrorInvalidParam;
-  }
-  header.dwFlags |= WHDR_PREPARED;
-  return kWaveOk;
+  return card_.Prepare(card_.out_, WaveOp::OutPrepare, header);
 }
 
 uint32_t VirtualSoundCard::Out::UnprepareHeader(WaveHeader& header) {
-  if (const uint32_t code = card_.Injected(WaveOp::OutUnprepare)) {
-    return code;
-  }
-  if (!card_.out_.open) {
-    return kMmErrorInvalidHandle;
-  }
-  if ((header.dwFlags & WHDR_INQUEUE) != 0) {
-    return kWaveErrorStillPlaying;
-  }
-  header.dwFlags &= ~WHDR_PREPARED;
-  return kWaveOk;
+  return card_.Unprepare(card_.out_, WaveOp::OutUnprepare, header);
 }
 
 uint32_t VirtualSoundCard::Out::Write(WaveHeader& header) {
-  if (const uint32_t code = card_.Injected(WaveOp::OutWrite)) {
+  Side& s = card_.out_;
+  if (const uint32_t code = card_.Enqueue(s, WaveOp::OutWrite, header)) {
     return code;
   }
-  Side& s = card_.out_;
-  if (!s.open) {
-    return kMmErrorInvalidHandle;
-  }
-  if ((header.dwFlags & WHDR_PREPARED) == 0) {
-    return kWaveErrorUnprepared;
-  }
-  if ((header.dwFlags & WHDR_INQUEUE) != 0) {
-    return kWaveErrorStillPlaying;
-  }
-  header.dwFlags = (header.dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
-  s.queue.push_back(&header);
   if (!s.running) {
     s.running = true;
     s.baseMs = card_.clock_.NowMs();
@@ -347,35 +330,18 @@ uint32_t VirtualSoundCard::Out::Write(WaveHeader& header) {
 }
 
 uint32_t VirtualSoundCard::Out::Reset() {
-  if (const uint32_t code = card_.Injected(WaveOp::OutReset)) {
+  if (const uint32_t code = card_.Checked(WaveOp::OutReset, card_.out_)) {
     return code;
   }
-  Side& s = card_.out_;
-  if (!s.open) {
-    return kMmErrorInvalidHandle;
-  }
   card_.ServiceOutput(card_.clock_.NowMs());
-  s.running = false;
-  s.playOffset = 0;
-  while (!s.queue.empty()) {
-    WaveHeader* h = s.queue.front();
-    s.queue.pop_front();
-    h->dwFlags = (h->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
-    s.sink->PostNotice(MM_WOM_DONE, h);
-  }
+  ReturnAll(card_.out_, MM_WOM_DONE);
   return kWaveOk;
 }
 
 uint32_t VirtualSoundCard::Out::Close() {
-  if (const uint32_t code = card_.Injected(WaveOp::OutClose)) {
-    return code;
-  }
   Side& s = card_.out_;
-  if (!s.open) {
-    return kMmErrorInvalidHandle;
-  }
-  if (!s.queue.empty()) {
-    return kWaveErrorStillPlaying;
+  if (const uint32_t code = card_.Closable(s, WaveOp::OutClose)) {
+    return code;
   }
   const int32_t rate = s.rate;
   s = Side{};

@@ -44,14 +44,14 @@ struct VirtualCardFaults {
   bool outputInUse = false;   // every output open refused
   bool noFullDuplex = false;  // the second side refused while the other is open
   bool bufferNeverFills = false;
-  std::map<int32_t, int32_t> trueCaptureRate;  // asked rate -> rate really delivered
-  std::vector<InjectedFailure> failures;
+  std::map<int32_t, int32_t> trueCaptureRate = {};  // asked rate -> rate really delivered
+  std::vector<InjectedFailure> failures = {};
 };
 
 struct VirtualCardConfig {
-  std::vector<uint8_t> input;  // played in a loop by the line input; empty: silence (128)
-  std::string speakerWav;      // loudspeaker recording, written at each output close; empty: none
-  bool realTime = false;       // WaitForActivity sleeps until audio is due (else returns at once)
+  std::vector<uint8_t> input = {};  // played in a loop by the line input; empty: silence (128)
+  std::string speakerWav = {};  // loudspeaker recording, written at each output close; empty: none
+  bool realTime = false;        // WaitForActivity sleeps until audio is due (else returns at once)
   VirtualCardFaults faults;
 };
 
@@ -124,6 +124,20 @@ class VirtualSoundCard final : public SoundCard {
 
   // 0, or the injected code for this call of op.
   uint32_t Injected(WaveOp op);
+  // What both devices do alike. Every call first counts op for injection, then needs an open
+  // device; the header calls keep the flags and the queue.
+  uint32_t Checked(WaveOp op, const Side& s);
+  uint32_t OpenSide(Side& s, WaveOp op, bool noDevice, bool inUse, const Side& other,
+                    const WaveFormat& format, NoticeSink& window);
+  uint32_t Prepare(Side& s, WaveOp op, WaveHeader& header);
+  uint32_t Unprepare(Side& s, WaveOp op, WaveHeader& header);
+  uint32_t Enqueue(Side& s, WaveOp op, WaveHeader& header);
+  // Open with nothing queued (else kWaveErrorStillPlaying): the device may close.
+  uint32_t Closable(Side& s, WaveOp op);
+  // The head buffer leaves the queue done, announced by notice.
+  static void ReturnHead(Side& s, uint32_t notice);
+  // Stops the side and returns every queued buffer as it stands.
+  static void ReturnAll(Side& s, uint32_t notice);
   void ServiceInput(uint32_t now);
   void ServiceOutput(uint32_t now);
   uint32_t MsUntilNextCompletion() const;
