@@ -1,27 +1,25 @@
 #pragma once
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <memory>
 #include <set>
-#include <string>
-#include <vector>
 
 #include "dsp/dsp_state.hpp"
 #include "engine/engine_platform.hpp"
 #include "engine/engine_state.hpp"
-#include "platform/message_box.hpp"
-#include "platform/speaker.hpp"
-#include "platform/virtual/manual_clock.hpp"
 #include "platform/virtual/scripted_events.hpp"
 #include "platform/virtual/virtual_card.hpp"
 
 namespace velunda::test {
 
+constexpr uint32_t kStart = 1000;  // the manual clock's time at creation
+
 // Heap blocks that can be refused (the failAt-th allocation, 1-based) and are counted.
 class CountingMemory final : public Memory {
  public:
   void* Allocate(size_t bytes) override {
-    ++allocations;
-    if (allocations == failAt) {
+    if (++allocations == failAt) {
       return nullptr;
     }
     void* p = std::calloc(bytes == 0 ? 1 : bytes, 1);
@@ -37,30 +35,59 @@ class CountingMemory final : public Memory {
   std::set<void*> live;
 };
 
+// Error boxes and speaker gate changes in one journal, to check their order.
+struct Journal final : MessageBox, SpeakerPorts {
+  void ShowError(std::string_view text) override {
+    messages.emplace_back(text);
+    entries.emplace_back(text);
+  }
+  void Out(uint16_t port, uint8_t value) override {
+    if (port == 0x61) {
+      entries.emplace_back((value & 3) == 3 ? "tone on" : "tone off");
+      gate = value;
+    }
+  }
+  uint8_t In(uint16_t port) override { return port == 0x61 ? gate : 0; }
+  std::vector<std::string> messages;  // the boxes alone
+  std::vector<std::string> entries;
+  uint8_t gate = 0;
+};
+
 // A whole engine on the virtual card with a manual clock and a script of keys and clicks.
 struct Rig {
-  explicit Rig(VirtualCardConfig config = {}, std::vector<ScriptedEvent> script = {},
-               uint32_t limitMs = 120000)
+  explicit Rig(VirtualCardConfig config = {}, std::vector<ScriptedEvent> script = {})
       : card(clock, std::move(config)),
-        events(clock, card, std::move(script), 1, limitMs),
+        events(clock, card, std::move(script), 1, 120000),
         dsp(std::make_unique<DspState>()),
-        platform{card, events, box, clock, speaker, memory} {}
+        platform{card, events, journal, clock, journal, memory} {}
 
-  const std::vector<std::string>& messages() const { return box.messages; }
+  const std::vector<std::string>& messages() const { return journal.messages; }
 
   ManualClock clock;
   VirtualSoundCard card;
   ScriptedEventSource events;
-  RecordingMessageBox box;
-  RecordingSpeakerPorts speaker;
+  Journal journal;
   CountingMemory memory;
   EngineState engine;
   std::unique_ptr<DspState> dsp;
   EnginePlatform platform;
 };
 
+inline ScriptedEvent At(uint32_t atMs, uint32_t message, uint32_t lParam = 0) {
+  return {atMs, message, lParam};
+}
 inline ScriptedEvent KeyAt(uint32_t atMs, uint8_t scan, bool extended = true) {
-  return {atMs, WM_KEYDOWN, MakeKeyLParam(scan, extended)};
+  return At(atMs, WM_KEYDOWN, MakeKeyLParam(scan, extended));
+}
+
+// Nothing open, allocated or waiting once the engine has returned.
+inline void ExpectNothingHeld(const Rig& rig) {
+  EXPECT_FALSE(rig.card.InputOpen());
+  EXPECT_FALSE(rig.card.OutputOpen());
+  EXPECT_TRUE(rig.memory.live.empty());
+  EXPECT_EQ(rig.events.PendingInRange(MM_WOM_DONE, MM_WIM_DATA), 0u);
+  EXPECT_EQ(rig.engine.Wave.OpenErrorMessages, 1);
+  EXPECT_FALSE(rig.events.TimedOut());
 }
 
 }  // namespace velunda::test
