@@ -1,15 +1,7 @@
 #include "dsp/reducteur_bruit_cw_rtty.hpp"
 
-#include <gtest/gtest.h>
-
-#include <array>
-#include <cstdint>
-#include <memory>
-#include <vector>
-
-#include "dsp/dsp_state.hpp"
 #include "dsp/reducteur_wiener_phonie.hpp"
-#include "dsp/tone.hpp"
+#include "test_support.hpp"
 
 namespace velunda {
 namespace {
@@ -23,131 +15,97 @@ std::unique_ptr<DspState> FreshReducer(int32_t rate, uint8_t mode) {
   return dsp;
 }
 
-std::vector<uint8_t> Reduce(DspState& dsp, const std::vector<uint8_t>& input) {
-  std::vector<uint8_t> out;
-  out.reserve(input.size());
-  for (uint8_t s : input) {
-    dsp.CurrentSample = s;
-    CwReducerStep(dsp);
-    out.push_back(dsp.CurrentSample);
+// The band-pass stage (400..1000 Hz CW, 1060..1660 Hz RTTY) is designed with the reducer's
+// own length; the band-pass action keeps its calibrated one.
+TEST(CwReducerSetup, LoadsShapingAndBandPass) {
+  // CW and RTTY at 8000, then at 11025 Hz: band-pass taps and first three coefficients, then
+  // the ten shaping coefficients.
+  const std::vector<int32_t> expected[] = {
+      {34, 14375, 9796, 2627, 2598, 3938, 4117, 3083, 1139, -1139, -3083, -4117, -3938, -2598},
+      {34, 12856, -453, -11998, 4229, 2387, -1929, -4246, -2162, 2162, 4246, 1929, -2387, -4229},
+      {46, 10644, 8809, 5575, 3999, 4032, 3435, 2302, 809, -809, -2302, -3435, -4032, -3999},
+      {46, 10054, 4232, -3686, 3936, 3806, 1502, -1661, -3874, -3874, -1661, 1502, 3806, 3936}};
+  for (int i = 0; i < 4; ++i) {
+    auto dsp = FreshReducer(i < 2 ? 8000 : 11025, static_cast<uint8_t>(i % 2));
+    const ReducteurCwState& r = dsp->ReducteurCw;
+    std::vector<int32_t> actual{r.CwBandTapCount, dsp->Fir.coefficients[0],
+                                dsp->Fir.coefficients[1], dsp->Fir.coefficients[2]};
+    actual.insert(actual.end(), r.ShapingCoefficients.begin(), r.ShapingCoefficients.end());
+    EXPECT_EQ(actual, expected[i]) << i;
+    EXPECT_EQ(dsp->Fir.pairCount, r.CwBandTapCount / 2);
+    EXPECT_EQ(dsp->PasseBande.BandPassTapCount, 1000);
   }
-  return out;
 }
-
-struct DesignCase {
-  int32_t rate;
-  uint8_t mode;
-  int32_t taps;
-  std::array<int32_t, 3> firstBandCoefficients;
-  std::array<int32_t, 10> shaping;
-};
-
-class CwReducerDesign : public ::testing::TestWithParam<DesignCase> {};
-
-TEST_P(CwReducerDesign, LoadsShapingAndBandPass) {
-  const DesignCase& c = GetParam();
-  auto dsp = FreshReducer(c.rate, c.mode);
-  const ReducteurCwState& r = dsp->ReducteurCw;
-  EXPECT_EQ(r.ShapingTaps, 10);
-  EXPECT_EQ(r.ShapingCoefficients, c.shaping);
-  EXPECT_EQ(r.CwBandTapCount, c.taps);
-  EXPECT_EQ(dsp->Fir.pairCount, c.taps / 2);
-  for (size_t k = 0; k < 3; ++k) {
-    EXPECT_EQ(dsp->Fir.coefficients[k], c.firstBandCoefficients[k]) << k;
-  }
-  // The band-pass action keeps its own calibrated length.
-  EXPECT_EQ(dsp->PasseBande.BandPassTapCount, 1000);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    RatesAndModes, CwReducerDesign,
-    ::testing::Values(DesignCase{8000,
-                                 0,
-                                 34,
-                                 {14375, 9796, 2627},
-                                 {2598, 3938, 4117, 3083, 1139, -1139, -3083, -4117, -3938, -2598}},
-                      DesignCase{8000,
-                                 1,
-                                 34,
-                                 {12856, -453, -11998},
-                                 {4229, 2387, -1929, -4246, -2162, 2162, 4246, 1929, -2387, -4229}},
-                      DesignCase{11025,
-                                 0,
-                                 46,
-                                 {10644, 8809, 5575},
-                                 {3999, 4032, 3435, 2302, 809, -809, -2302, -3435, -4032, -3999}},
-                      DesignCase{
-                          11025,
-                          1,
-                          46,
-                          {10054, 4232, -3686},
-                          {3936, 3806, 1502, -1661, -3874, -3874, -1661, 1502, 3806, 3936}}));
 
 TEST(CwReducer, FullScaleStepFromClearedState) {
   auto dsp = FreshReducer(8000, 0);
-  ASSERT_EQ(dsp->Reducteurs.PowerWindow, 40);
-  const auto out = Reduce(*dsp, std::vector<uint8_t>(400, 255));
-  const std::vector<uint8_t> head(out.begin(), out.begin() + 20);
-  EXPECT_EQ(head, (std::vector<uint8_t>{127, 127, 127, 127, 127, 128, 128, 128, 130, 131,
-                                        132, 130, 125, 114, 101, 87,  80,  83,  101, 130}));
-  // Then it rings back towards the resting value.
-  EXPECT_NEAR(out.back(), 127, 1);
+  const auto out = test::Run(*dsp, CwReducerStep, std::vector<uint8_t>(400, 255));
+  EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.begin() + 20),
+            (std::vector<uint8_t>{127, 127, 127, 127, 127, 128, 128, 128, 130, 131,
+                                  132, 130, 125, 114, 101, 87,  80,  83,  101, 130}));
+  EXPECT_NEAR(out.back(), 127, 1);  // then it rings back towards the resting value
 }
 
 TEST(CwReducer, RemovesA2500HzTone) {
   for (int32_t rate : {8000, 11025}) {
     for (uint8_t mode : {0, 1}) {
       auto dsp = FreshReducer(rate, mode);
-      const auto out =
-          Reduce(*dsp, test::ToneBytes(2500.0, 100.0, rate, static_cast<size_t>(rate)));
-      for (size_t i = out.size() / 2; i < out.size(); ++i) {
-        ASSERT_EQ(out[i], 127) << "rate " << rate << " mode " << int{mode} << " sample " << i;
-      }
+      const auto out = test::Run(*dsp, CwReducerStep,
+                                 test::ToneBytes(2500.0, 100.0, rate, static_cast<size_t>(rate)));
+      EXPECT_EQ(std::count(out.begin() + rate / 2, out.end(), 127), rate - rate / 2)
+          << rate << " mode " << int{mode};
     }
   }
 }
 
-TEST(CwReducer, OffPassesEveryByteAndNoStateMoves) {
+// Off: every byte passes, and neither reducer's adaptation moves.
+TEST(Reducers, OffPassesEveryByteAndFreezesTheState) {
   auto dsp = FreshReducer(8000, 0);
-  Reduce(*dsp, test::ToneBytes(700.0, 60.0, 8000, 500));
-  const ReducteurCwState before = dsp->ReducteurCw;
+  const auto input = test::RandomBytes(1000, 8);
+  test::Run(*dsp, CwReducerStep, input);
+  test::Run(*dsp, GeneralReducerStep, input);
+  const auto cw = dsp->ReducteurCw.CwWeights;
+  const auto general = dsp->ReducteurGeneral.GeneralWeights;
   dsp->ReducteurCw.CwReductionOff = true;
-  std::vector<uint8_t> all(256);
-  for (int i = 0; i < 256; ++i) {
-    all[i] = static_cast<uint8_t>(i);
-  }
-  EXPECT_EQ(Reduce(*dsp, all), all);
-  EXPECT_EQ(dsp->ReducteurCw.CwHistory, before.CwHistory);
-  EXPECT_EQ(dsp->ReducteurCw.CwWeights, before.CwWeights);
-  EXPECT_EQ(dsp->ReducteurCw.ShapingHistory, before.ShapingHistory);
+  dsp->ReducteurGeneral.VoiceReductionOff = true;
+  EXPECT_EQ(test::Run(*dsp, CwReducerStep, input), input);
+  EXPECT_EQ(test::Run(*dsp, GeneralReducerStep, input), input);
+  EXPECT_EQ(dsp->ReducteurCw.CwWeights, cw);
+  EXPECT_EQ(dsp->ReducteurGeneral.GeneralWeights, general);
 }
 
-// The set-up never clears the histories or weights: a change of mode carries the state over,
-// so the output differs from a fresh reducer's, and equals that of one carried over by hand.
+// The set-up never clears the histories or weights: after a change of mode the output is not
+// that of a fresh reducer.
 TEST(CwReducer, ChangeOfModeKeepsTheAdaptation) {
-  const auto before = test::ToneBytes(700.0, 80.0, 8000, 600);
   const auto after = test::ToneBytes(1360.0, 80.0, 8000, 300);
   auto used = FreshReducer(8000, 0);
-  Reduce(*used, before);
-  const ReducteurCwState carried = used->ReducteurCw;
+  test::Run(*used, CwReducerStep, test::ToneBytes(700.0, 80.0, 8000, 600));
+  const auto weights = used->ReducteurCw.CwWeights;
   used->ReducteurCw.CwRttyMode = 1;
   CwReducerSetup(*used);
-  EXPECT_EQ(used->ReducteurCw.CwWeights, carried.CwWeights);
-  EXPECT_EQ(used->ReducteurCw.CwHistory, carried.CwHistory);
+  EXPECT_EQ(used->ReducteurCw.CwWeights, weights);
   auto fresh = FreshReducer(8000, 1);
-  EXPECT_NE(Reduce(*used, after), Reduce(*fresh, after));
+  EXPECT_NE(test::Run(*used, CwReducerStep, after), test::Run(*fresh, CwReducerStep, after));
 }
 
-// The power window is the one the general reducer's set-up chose last.
-TEST(CwReducer, UsesTheGeneralReducersPowerWindow) {
-  auto dsp = FreshReducer(8000, 0);
-  dsp->ReducteurGeneral.VoiceReducerSampleRate = 11025;
-  GeneralReducerSetup(*dsp);
-  ASSERT_EQ(dsp->Reducteurs.PowerWindow, 55);
-  Reduce(*dsp, std::vector<uint8_t>(60, 200));
-  EXPECT_NE(dsp->ReducteurCw.CwHistory[54], 0);
-  EXPECT_EQ(dsp->ReducteurCw.CwHistory[55], 0);
-  EXPECT_GT(dsp->Reducteurs.ReducerPower, 1);
+// Only the first P weights move; both reducers average the power over the window Q that the
+// general reducer's set-up chose.
+TEST(Reducers, SizesFollowTheGeneralReducersRate) {
+  for (auto [rate, taps, window] : {std::tuple{8000, 20, 40}, std::tuple{11025, 27, 55}}) {
+    auto dsp = FreshReducer(8000, 0);
+    dsp->ReducteurGeneral.VoiceReducerSampleRate = rate;
+    GeneralReducerSetup(*dsp);
+    test::Run(*dsp, GeneralReducerStep, test::RandomBytes(500, 5));
+    test::Run(*dsp, CwReducerStep, test::RandomBytes(500, 6));
+    const ReducteurGeneralState& g = dsp->ReducteurGeneral;
+    const auto& h = dsp->ReducteurCw.CwHistory;
+    EXPECT_EQ(g.ReducerTaps, taps);
+    EXPECT_EQ((std::array{g.GeneralWeights[taps - 1] != 0, g.GeneralWeights[taps] != 0,
+                          g.GeneralHistory[window - 1] != 0, g.GeneralHistory[window] != 0,
+                          h[window - 1] != 0, h[window] != 0}),
+              (std::array{true, false, true, false, true, false}))
+        << rate;
+  }
 }
 
 }  // namespace
