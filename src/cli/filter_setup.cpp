@@ -38,8 +38,8 @@ void PrepareBandPass(DspState& dsp, const Options& options, Clock& clock) {
 }
 
 // The rejector's launch: notch tables and calibration on the first start (a given length or
-// divisor replaces the calibration, the other keeps its start value), then the settings and
-// the detection's launch settings.
+// divisor replaces the calibration, the other keeps its start value), then the settings, the
+// detection's launch settings and, with --auto, the switch to automatic mode.
 void PrepareRejector(DspState& dsp, const Options& options, Clock& clock) {
   auto& r = dsp.Rejecteur;
   r.RejectorSampleRate = dsp.SampleRate;
@@ -59,8 +59,15 @@ void PrepareRejector(DspState& dsp, const Options& options, Clock& clock) {
   r.NotchFrequency = options.NotchFrequency;
   r.NotchWide = options.NotchWide ? 1 : 0;
   r.NotchThreshold = options.NotchThreshold;
-  r.NotchAuto = options.NotchAuto ? 1 : 0;
+  // Every rejector session starts in manual mode with the set for the chosen frequency and
+  // width; --auto then acts as the Insert key: the detection is armed and that set filters
+  // until the first carrier is found.
+  r.NotchAuto = 0;
   PrepareRejectorRun(dsp);
+  if (options.NotchAuto) {
+    r.NotchAuto = 1;
+    NotchStart(dsp);
+  }
 }
 
 void PrepareGeneralReducer(DspState& dsp, const Options& options) {
