@@ -1,11 +1,8 @@
 #include "cli/mixer_table.hpp"
 
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <filesystem>
 #include <sstream>
 
+#include "cli/test_support.hpp"
 #include "config/configuration.hpp"
 #include "platform/simulated_mixer.hpp"
 
@@ -18,42 +15,42 @@ std::string Record(uint8_t input) {
   return r;
 }
 
-struct TableCase {
-  const char* name;
-  MixerDescription (*card)();
-  uint8_t input;
-  const char* flags;  // the six values in order
-  const char* message;
-};
-
-class Table : public ::testing::TestWithParam<TableCase> {};
-
-TEST_P(Table, ShowsTheDiagnosesWithoutTouchingTheMixer) {
-  const TableCase& c = GetParam();
-  SimulatedMixer mixer(c.card());
-  std::ostringstream out;
-  PrintMixerTable(mixer, "essai", Record(c.input), out);
-  const std::string text = out.str();
+// The six diagnoses and the start-up message, the mixer left untouched.
+TEST(Table, ShowsTheDiagnosesWithoutTouchingTheMixer) {
+  const struct {
+    MixerDescription (*card)();
+    uint8_t input;
+    const char* flags;  // the six values in order
+    const char* message;
+  } cases[] = {
+      {FullCardDescription, 1, "111111", "aucun"},
+      {AuxLineInCardDescription, 2, "111111", "aucun"},
+      {NoRecordingCardDescription, 3, "101101",
+       "PROBLÈME MIXER. PAS DE CONTRÔLE DE L'ENREGISTREMENT TROUVÉ!"},
+      {NoMixerDescription, 1, "000000", "PAS DE MIXER TROUVÉ!"},
+      {[] {  // the microphone chosen, on a card that has none
+         MixerDescription card = NoRecordingCardDescription();
+         card.Destinations[0].Sources[2].ComponentType = 0x1005;
+         return card;
+       },
+       3, "101100", "PROBLÈME MIXER. PAS DE CONTRÔLE DE L'ENREGISTREMENT TROUVÉ!"},
+  };
   const char* names[] = {"MixerFound",      "RecordingFound",      "PlaybackFound",
                          "WaveSourceFound", "RecordingInputFound", "PlaybackInputFound"};
-  for (int k = 0; k < 6; ++k) {
-    EXPECT_NE(text.find(std::string(names[k]) + " = " + c.flags[k] + "\n"), std::string::npos)
-        << names[k] << "\n"
-        << text;
+  for (const auto& c : cases) {
+    SimulatedMixer mixer(c.card());
+    std::ostringstream out;
+    PrintMixerTable(mixer, "essai", Record(c.input), out);
+    const std::string text = out.str();
+    for (int k = 0; k < 6; ++k) {
+      EXPECT_NE(text.find(std::string(names[k]) + " = " + c.flags[k] + "\n"), std::string::npos)
+          << names[k] << "\n"
+          << text;
+    }
+    EXPECT_NE(text.find(std::string("Message au démarrage : ") + c.message), std::string::npos);
+    EXPECT_TRUE(mixer.Writes().empty());
   }
-  EXPECT_NE(text.find(std::string("Message au démarrage : ") + c.message), std::string::npos);
-  EXPECT_TRUE(mixer.Writes().empty());
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cards, Table,
-    ::testing::Values(TableCase{"full", FullCardDescription, 1, "111111", "aucun"},
-                      TableCase{"aux_line", AuxLineInCardDescription, 2, "111111", "aucun"},
-                      TableCase{"no_recording", NoRecordingCardDescription, 3, "101101",
-                                "PROBLÈME MIXER. PAS DE CONTRÔLE DE L'ENREGISTREMENT TROUVÉ!"},
-                      TableCase{"no_mixer", NoMixerDescription, 1, "000000",
-                                "PAS DE MIXER TROUVÉ!"}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Table, ListsLinesControlsAndValues) {
   SimulatedMixer mixer(AuxLineInCardDescription());
@@ -70,23 +67,19 @@ TEST(Table, ListsLinesControlsAndValues) {
   }
 }
 
-TEST(Command, VirtualCardFindsEveryLine) {
-  const std::filesystem::path program = VELUNDA_FILTRE;
-  if (!std::filesystem::exists(program)) {
-    GTEST_SKIP() << "velunda-filtre not built";
-  }
-  const std::string command =
-      program.string() + " --table-de-mixage --carte virtuelle:entree.wav 2>&1";
-  FILE* pipe = ::popen(command.c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
-  std::string text;
-  char buffer[512];
-  while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) {
-    text.append(buffer, n);
-  }
-  EXPECT_EQ(::pclose(pipe), 0) << text;
-  EXPECT_NE(text.find("PlaybackInputFound = 1"), std::string::npos) << text;
-  EXPECT_NE(text.find("Message au démarrage : aucun"), std::string::npos) << text;
+// The command reads the input choice from the configuration file and writes nothing.
+class MixerCommand : public testing::WorkDir {};
+
+TEST_F(MixerCommand, VirtualCardFindsEveryLine) {
+  std::ofstream(Path(kConfigurationFileName), std::ios::binary) << Record(3);
+  const auto r = Run("--table-de-mixage --carte virtuelle:entree.wav");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("Entrée choisie : microphone\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("PlaybackInputFound = 1\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Message au démarrage : aucun\n"), std::string::npos) << r.out;
+  EXPECT_EQ(Listing(), std::set<std::string>{kConfigurationFileName});
+  std::ifstream file(Path(kConfigurationFileName), std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), Record(3));
 }
 
 }  // namespace

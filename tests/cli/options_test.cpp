@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <sstream>
 
 namespace velunda {
@@ -17,81 +16,57 @@ std::vector<std::string> Split(const std::string& line) {
   return words;
 }
 
-struct Accepted {
-  std::string line;
-  std::function<void(const Options&)> check;
-};
+// The parsed settings as "name=value" words.
+std::string Describe(const Options& o) {
+  std::ostringstream d;
+  d << " mode=" << static_cast<int>(o.mode) << " filtre=" << o.filterKind << " entree=" << o.input
+    << " sortie=" << o.output << " fe=" << SampleRateOf(o) << " coupure=" << o.LowPassCutoff
+    << " coupure-sans=" << o.LowPassBypass << " centre=" << o.BandPassCentre
+    << " centre-sans=" << o.BandPassBypass << " largeur=" << o.BandPassWidth
+    << " decalage=" << o.BfoShift << " inversion=" << o.BfoInverted
+    << " coefficients=" << o.tapCount.value_or(0) << " frequence=" << o.NotchFrequency
+    << " large=" << o.NotchWide << " auto=" << o.NotchAuto << " seuil=" << o.NotchThreshold
+    << " diviseur=" << o.detectionDivisor.value_or(0) << " reduction-sans=" << o.VoiceReductionOff
+    << " niveau=" << o.VoiceReductionLevel << " mode-sans=" << o.CwReductionOff
+    << " rtty=" << int{o.CwRttyMode} << " carte=" << o.card
+    << " duree=" << o.durationSeconds.value_or(0) << " ";
+  return d.str();
+}
 
 TEST(Options, AcceptedCommandLinesSetTheFilterSettings) {
-  const std::vector<Accepted> cases = {
+  const std::pair<const char*, const char*> cases[] = {
       {"passebas a.wav b.wav",
-       [](const Options& o) {
-         EXPECT_EQ(o.mode, CommandMode::Offline);
-         EXPECT_EQ(o.filterKind, "PASSEBAS");
-         EXPECT_EQ(o.input, "a.wav");
-         EXPECT_EQ(o.output, "b.wav");
-         EXPECT_EQ(SampleRateOf(o), 8000);
-         EXPECT_EQ(o.LowPassCutoff, 1000.0);
-         EXPECT_FALSE(o.tapCount.has_value());
-       }},
+       "mode=0 filtre=PASSEBAS entree=a.wav sortie=b.wav fe=8000 coupure=1000 coupure-sans=0 "
+       "coefficients=0"},
       {"PASSEBAS --coupure 3000 --fe 11025 --coefficients 2 a.u8 b.u8",
-       [](const Options& o) {
-         EXPECT_EQ(o.LowPassCutoff, 3000.0);
-         EXPECT_FALSE(o.LowPassBypass);
-         EXPECT_EQ(SampleRateOf(o), 11025);
-         EXPECT_EQ(o.tapCount, 2);
-       }},
-      {"PASSEBAS --coupure SANS a b",
-       [](const Options& o) {
-         EXPECT_TRUE(o.LowPassBypass);
-         EXPECT_EQ(o.LowPassCutoff, 3100.0);
-       }},
+       "fe=11025 coupure=3000 coupure-sans=0 coefficients=2"},
+      {"PASSEBAS --coupure SANS a b", "coupure=3100 coupure-sans=1"},
       {"PasseBande --centre=100 --largeur=2000 a b",
-       [](const Options& o) {
-         EXPECT_EQ(o.filterKind, "PASSEBANDE");
-         EXPECT_EQ(o.BandPassCentre, 100);
-         EXPECT_EQ(o.BandPassWidth, 2000.0);
-         EXPECT_FALSE(o.BandPassBypass);
-       }},
-      {"PASSEBANDE --centre sans a b",
-       [](const Options& o) {
-         EXPECT_TRUE(o.BandPassBypass);
-         EXPECT_EQ(o.BandPassCentre, 3350);
-         EXPECT_EQ(o.BandPassWidth, 250.0);
-       }},
-      {"BFO_NUMERIQUE --decalage -164 --inversion a b",
-       [](const Options& o) {
-         EXPECT_EQ(SampleRateOf(o), 6250);
-         EXPECT_EQ(o.BfoShift, -164);
-         EXPECT_TRUE(o.BfoInverted);
-       }},
-      {"BFO_NUMERIQUE --fe 8000 --decalage 129 a b",
-       [](const Options& o) { EXPECT_EQ(o.BfoShift, 129); }},
-      {"PASSEBAS --carte default --duree 2.5",
-       [](const Options& o) {
-         EXPECT_EQ(o.mode, CommandMode::Live);
-         EXPECT_EQ(o.card, "default");
-         EXPECT_EQ(o.durationSeconds, 2.5);
-       }},
-      {"--table-de-mixage --carte hw:1",
-       [](const Options& o) {
-         EXPECT_EQ(o.mode, CommandMode::MixerTable);
-         EXPECT_EQ(o.card, "hw:1");
-       }},
-      {"PASSEBAS --aide --nimporte",
-       [](const Options& o) { EXPECT_EQ(o.mode, CommandMode::Help); }},
-      {"PASSEBAS -- -entree.wav -sortie.wav",
-       [](const Options& o) {
-         EXPECT_EQ(o.input, "-entree.wav");
-         EXPECT_EQ(o.output, "-sortie.wav");
-       }},
+       "filtre=PASSEBANDE centre=100 centre-sans=0 largeur=2000"},
+      {"PASSEBANDE --centre sans a b", "centre=3350 centre-sans=1 largeur=250"},
+      {"BFO_NUMERIQUE --decalage -164 --inversion a b", "fe=6250 decalage=-164 inversion=1"},
+      {"BFO_NUMERIQUE --fe 8000 --decalage 129 a b", "fe=8000 decalage=129 inversion=0"},
+      {"REJECTEUR_PAR_TFD a b", "frequence=1000 large=1 auto=0 seuil=1001 diviseur=0"},
+      {"REJECTEUR_PAR_TFD --frequence 3300 --etroite --auto --seuil très-haut --diviseur 4 a b",
+       "frequence=3300 large=0 auto=1 seuil=20001 diviseur=4"},
+      {"REJECTEUR_PAR_TFD --seuil Tres-Bas a b", "seuil=101"},
+      {"REDUCTEUR_GENERAL --reduction forte a b", "reduction-sans=0 niveau=1"},
+      {"REDUCTEUR_GENERAL --reduction sans a b", "reduction-sans=1 niveau=3"},
+      {"REDUCTEUR_CW --mode RTTY a b", "mode-sans=0 rtty=1"},
+      {"PASSEBAS --carte default --duree 2.5", "mode=1 carte=default duree=2.5"},
+      {"--table-de-mixage --carte hw:1", "mode=2 filtre= carte=hw:1"},
+      {"PASSEBAS --aide --nimporte", "mode=3"},
+      {"PASSEBAS -- -entree.wav -sortie.wav", "entree=-entree.wav sortie=-sortie.wav"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.line);
+  for (const auto& [line, expected] : cases) {
     Options o;
-    const ParseResult r = ParseOptions(Split(c.line), o);
-    ASSERT_TRUE(r.ok) << r.error;
-    c.check(o);
+    const ParseResult r = ParseOptions(Split(line), o);
+    ASSERT_TRUE(r.ok) << line << ": " << r.error;
+    const std::string got = Describe(o);
+    std::istringstream words(expected);
+    for (std::string w; words >> w;) {
+      EXPECT_NE(got.find(" " + w + " "), std::string::npos) << line << ": " << w << "\n" << got;
+    }
   }
 }
 
