@@ -1,172 +1,133 @@
 #include "config/configuration.hpp"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <filesystem>
-
-#include "working_dir.hpp"
+#include "test_support.hpp"
 
 namespace velunda {
 namespace {
 
-using testing::InTempDir;
+namespace fs = std::filesystem;
+using testing::Record;
 
 const std::string kDefault("\x20\x01\x20\x20\x01\x20\x01", 7);
-
-std::string Record(uint8_t gain, uint8_t input, uint8_t mode, size_t length = 7) {
-  std::string r(length, '#');
-  r[1] = static_cast<char>(gain);
-  r[4] = static_cast<char>(input);
-  r[6] = static_cast<char>(mode);
-  return r;
-}
-
-struct ValidityCase {
-  const char* what;
-  std::string content;
-  bool valid;
-};
-
-class Validity : public ::testing::TestWithParam<ValidityCase> {};
-
-TEST_P(Validity, FollowsTheRule) {
-  EXPECT_EQ(IsValidConfiguration(GetParam().content), GetParam().valid) << GetParam().what;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Records, Validity,
-    ::testing::Values(ValidityCase{"default", kDefault, true},
-                      ValidityCase{"ten bytes", Record(1, 1, 1, 10), true},
-                      ValidityCase{"eleven bytes", Record(1, 1, 1, 11), false},
-                      ValidityCase{"six bytes", Record(1, 1, 1).substr(0, 6), false},
-                      ValidityCase{"empty", "", false},
-                      ValidityCase{"digits",
-                                   "\x20"
-                                   "1\x20\x20"
-                                   "1\x20"
-                                   "1",
-                                   false},
-                      ValidityCase{"gain 3", Record(3, 1, 1), false},
-                      ValidityCase{"gain 25", Record(25, 2, 1), true},
-                      ValidityCase{"gain 5", Record(5, 3, 2), true},
-                      ValidityCase{"gains 2 4 8", Record(2, 1, 1), true},
-                      ValidityCase{"gain 4", Record(4, 1, 1), true},
-                      ValidityCase{"gain 8", Record(8, 1, 1), true},
-                      ValidityCase{"input 0", Record(1, 0, 1), false},
-                      ValidityCase{"input 4", Record(1, 4, 1), false},
-                      ValidityCase{"user mode", Record(1, 1, 2), true},
-                      ValidityCase{"mode 3", Record(1, 1, 3), false},
-                      ValidityCase{"NUL at 5", std::string("\x20\x01\x20\x20\x01\0\x01", 7), false},
-                      ValidityCase{"NUL after 7", Record(1, 1, 1) + std::string(3, '\0'), true}));
-
-// Records the apply calls and the record each one saw.
-class RecordingApplier final : public SettingsApplier {
- public:
-  explicit RecordingApplier(const ConfigurationState& config) : config_(config) {}
-  void ApplyMixerMode() override { Note("mode"); }
-  void ApplyInputSelection() override { Note("input"); }
-  void ApplyInputGain() override { Note("gain"); }
-  std::vector<std::string> calls;
-
- private:
-  void Note(const char* what) {
-    calls.push_back(what);
-    EXPECT_TRUE(IsValidConfiguration(config_.Configuration)) << what;
-  }
-  const ConfigurationState& config_;
-};
-
-const std::vector<std::string> kApplyOrder = {"mode", "input", "gain"};
 const char kMissing[] =
     "Pas de présence du fichier de configuration CONFVEL.SER, donc paramètres par défaut.";
 const char kAltered[] =
     "Le fichier de configuration CONFVEL.SER est altéré, donc paramètres par défaut.";
+const char kCannotWrite[] = "Impossible d'ouvrir le fichier CONFVEL.SER en écriture.";
+
+// Records the apply calls, each of which must see a valid record.
+class RecordingApplier final : public SettingsApplier {
+ public:
+  explicit RecordingApplier(const ConfigurationState& config) : config_(config) {}
+  void ApplyMixerMode() override { Note("mode "); }
+  void ApplyInputSelection() override { Note("input "); }
+  void ApplyInputGain() override { Note("gain"); }
+  std::string calls;
+
+ private:
+  void Note(const char* what) { calls += IsValidConfiguration(config_.Configuration) ? what : "?"; }
+  const ConfigurationState& config_;
+};
 
 ino_t InodeOf(const char* name) {
   struct stat st {};
   return ::stat(name, &st) == 0 ? st.st_ino : 0;
 }
 
-class Load : public InTempDir {
+class Load : public testing::InTempDir {
  protected:
   void Run() {
+    box.messages.clear();
     RecordingApplier applier(config);
     LoadConfiguration(config, box, applier);
-    EXPECT_EQ(applier.calls, kApplyOrder);
+    EXPECT_EQ(applier.calls, "mode input gain");
   }
   ConfigurationState config;
   RecordingMessageBox box;
 };
 
-TEST_F(Load, AcceptedFilesAreKeptAndNotRewritten) {
-  const std::string accepted[] = {kDefault, Record(8, 3, 2, 10), Record(25, 2, 1)};
-  for (const auto& content : accepted) {
-    WriteFile("CONFVEL.SER", content);
+// A valid record (7 to 10 bytes before any NUL, gain code, input and mode in range) is used as
+// it is and the file left untouched; anything else gives the default record, in memory and
+// written back, with the message.
+TEST_F(Load, KeepsValidRecordsAndReplacesAlteredOnes) {
+  EXPECT_EQ(DefaultConfiguration(), kDefault);
+  const struct {
+    const char* what;
+    std::string content;
+    bool valid;
+  } cases[] = {
+      {"default", kDefault, true},
+      {"ten bytes", Record(8, 3, 2, 10), true},
+      {"gain 25", Record(25, 2, 1), true},
+      {"gain 5", Record(5, 3, 2), true},
+      {"gain 2", Record(2, 1, 1), true},
+      {"gain 4", Record(4, 2, 1), true},
+      {"NUL after 7", Record(1, 1, 1) + std::string(3, '\0'), true},
+      {"empty", "", false},
+      {"six bytes", Record(1, 1, 1).substr(0, 6), false},
+      {"eleven bytes", Record(1, 1, 1, 11), false},
+      {"digits", Record('1', '1', '1'), false},
+      {"gain 3", Record(3, 1, 1), false},
+      {"input 0", Record(1, 0, 1), false},
+      {"input 4", Record(1, 4, 1), false},
+      {"mode 3", Record(1, 1, 3), false},
+      {"NUL at 3", std::string("\x20\x01\x20\0\x01\x20\x01", 7), false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(IsValidConfiguration(c.content), c.valid);
+    WriteFile("CONFVEL.SER", c.content);
     const ino_t before = InodeOf("CONFVEL.SER");
     Run();
-    EXPECT_EQ(config.Configuration, content);
-    EXPECT_TRUE(box.messages.empty());
-    EXPECT_EQ(InodeOf("CONFVEL.SER"), before) << "rewritten";
+    if (c.valid) {
+      EXPECT_EQ(config.Configuration, c.content.substr(0, c.content.find('\0')));
+      EXPECT_TRUE(box.messages.empty());
+      EXPECT_EQ(InodeOf("CONFVEL.SER"), before) << "rewritten";
+    } else {
+      EXPECT_EQ(config.Configuration, kDefault);
+      EXPECT_EQ(box.messages, std::vector<std::string>{kAltered});
+      EXPECT_EQ(ReadFile("CONFVEL.SER"), kDefault);
+    }
   }
 }
 
-TEST_F(Load, AlteredFilesAreReplacedByTheDefaults) {
-  const std::string altered[] = {
-      "",
-      Record(1, 1, 1, 11),
-      std::string(5000, '\x01'),
-      "\x20"
-      "1\x20\x20"
-      "1\x20"
-      "1",
-      Record(3, 1, 1),
-      std::string("\x20\x01\x20\0\x01\x20\x01", 7),
+// Missing, unreadable or unwritable: the defaults in memory, each message in order.
+TEST_F(Load, MissingOrUnusableFileShowsItsMessages) {
+  const struct {
+    const char* what;
+    void (*prepare)();
+    std::vector<std::string> messages;
+  } cases[] = {
+      {"missing", [] {}, {kMissing}},
+      // A directory in the file's place: it opens, cannot be read, and cannot be replaced.
+      {"directory",
+       [] { fs::create_directories("CONFVEL.SER/x"); },
+       {"Erreur lors de la lecture du fichier CONFVEL.SER.", kAltered, kCannotWrite}},
+      // As root, permission bits do not stop a write; a working directory that no longer
+      // exists does.
+      {"directory gone",
+       [] {
+         fs::create_directory("gone");
+         fs::current_path("gone");
+         fs::remove(fs::current_path());
+       },
+       {kMissing, kCannotWrite}},
   };
-  for (const auto& content : altered) {
-    box.messages.clear();
-    WriteFile("CONFVEL.SER", content);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::current_path(dir_);
+    fs::create_directory(c.what);
+    fs::current_path(c.what);
+    c.prepare();
     Run();
     EXPECT_EQ(config.Configuration, kDefault);
-    EXPECT_EQ(box.messages, std::vector<std::string>{kAltered});
-    EXPECT_EQ(ReadFile("CONFVEL.SER"), kDefault);
+    EXPECT_EQ(box.messages, c.messages);
+    if (c.messages.back() != kCannotWrite) {
+      EXPECT_EQ(ReadFile("CONFVEL.SER"), kDefault);
+    }
   }
-}
-
-TEST_F(Load, MissingFileIsCreatedWithTheDefaults) {
-  Run();
-  EXPECT_EQ(config.Configuration, kDefault);
-  EXPECT_EQ(box.messages, std::vector<std::string>{kMissing});
-  EXPECT_EQ(ReadFile("CONFVEL.SER"), kDefault);
-}
-
-TEST_F(Load, UnreadableFileShowsBothMessagesThenTheWriteFailure) {
-  // A directory in the file's place: it opens, cannot be read, and cannot be replaced.
-  std::filesystem::create_directories("CONFVEL.SER/x");
-  Run();
-  EXPECT_EQ(config.Configuration, kDefault);
-  EXPECT_EQ(box.messages,
-            (std::vector<std::string>{"Erreur lors de la lecture du fichier CONFVEL.SER.", kAltered,
-                                      "Impossible d'ouvrir le fichier CONFVEL.SER en écriture."}));
-}
-
-TEST_F(Load, UnwritableDirectoryKeepsTheDefaultsInMemory) {
-  // As root, permission bits do not stop a write; a working directory that no longer exists does.
-  std::filesystem::create_directory("gone");
-  std::filesystem::current_path("gone");
-  std::filesystem::remove(dir_ / "gone");
-  Run();
-  EXPECT_EQ(config.Configuration, kDefault);
-  EXPECT_EQ(box.messages,
-            (std::vector<std::string>{kMissing,
-                                      "Impossible d'ouvrir le fichier CONFVEL.SER en écriture."}));
-}
-
-TEST_F(Load, SaveWritesTheRecordAsItIs) {
-  config.Configuration = Record(4, 2, 2, 9);
-  SaveConfiguration(config, box);
-  EXPECT_EQ(ReadFile("CONFVEL.SER"), Record(4, 2, 2, 9));
-  EXPECT_TRUE(box.messages.empty());
 }
 
 }  // namespace

@@ -3,122 +3,85 @@
 #include <signal.h>
 #include <sys/resource.h>
 
-#include <filesystem>
-
-#include "working_dir.hpp"
+#include "test_support.hpp"
 
 namespace velunda {
 namespace {
 
-using testing::InTempDir;
+class TextFiles : public testing::InTempDir {};
 
-class TextFiles : public InTempDir {};
-
-TEST_F(TextFiles, ReadsAtMostAThousandBytesUpToTheFirstNul) {
-  struct Case {
+// At most 1000 bytes, the text up to the first NUL; a failure shows its message.
+TEST_F(TextFiles, ReadGivesTheTextBeforeTheFirstNulOrAMessage) {
+  std::filesystem::create_directory("rep");  // opens, but cannot be read
+  const struct {
+    const char* name;
     std::string content;
+    bool failed;
     std::string text;
     int32_t count;
-  };
-  const Case cases[] = {
-      {"abc", "abc", 3},
-      {std::string("ab\0cd", 5), "ab", 5},
-      {std::string(1500, 'x'), std::string(1000, 'x'), 1000},
-      {"", "", 0},
+    std::vector<std::string> messages;
+  } cases[] = {
+      {"f", "abc", false, "abc", 3, {}},
+      {"f", std::string("ab\0cd", 5), false, "ab", 5, {}},
+      {"f", std::string(1500, 'x'), false, std::string(1000, 'x'), 1000, {}},
+      {"f", "", false, "", 0, {}},
+      {"absent", "", true, "", 0, {"Impossible d'ouvrir le fichier absent en lecture."}},
+      {"rep", "", true, "", -1, {"Erreur lors de la lecture du fichier rep."}},
   };
   for (const auto& c : cases) {
-    WriteFile("f", c.content);
+    SCOPED_TRACE(c.name + (" " + std::to_string(c.content.size())));
+    if (std::string(c.name) == "f") {
+      WriteFile("f", c.content);
+    }
     RecordingMessageBox box;
     std::string text = "old";
-    int32_t count = 0;
-    EXPECT_FALSE(ReadTextFile("f", text, count, box));
+    int32_t count = 7;
+    EXPECT_EQ(ReadTextFile(c.name, text, count, box), c.failed);
     EXPECT_EQ(text, c.text);
     EXPECT_EQ(count, c.count);
-    EXPECT_TRUE(box.messages.empty());
+    EXPECT_EQ(box.messages, c.messages);
   }
 }
 
-TEST_F(TextFiles, ReadFailuresShowTheirMessage) {
-  std::filesystem::create_directory("rep");
-  struct Case {
-    std::string name;
-    std::string message;
-    int32_t count;
-  };
-  const Case cases[] = {
-      {"absent", "Impossible d'ouvrir le fichier absent en lecture.", 0},
-      // A directory opens but cannot be read.
-      {"rep", "Erreur lors de la lecture du fichier rep.", -1},
-  };
-  for (const auto& c : cases) {
-    RecordingMessageBox box;
-    std::string text = "old";
-    int32_t count = 0;
-    EXPECT_TRUE(ReadTextFile(c.name, text, count, box));
-    EXPECT_EQ(text, "");
-    EXPECT_EQ(count, c.count);
-    EXPECT_EQ(box.messages, std::vector<std::string>{c.message});
-  }
-}
-
-TEST_F(TextFiles, ExistenceIsWhetherTheFileOpens) {
-  WriteFile("present", "x");
-  EXPECT_TRUE(TextFileExists("present"));
-  EXPECT_FALSE(TextFileExists("absent"));
-}
-
-TEST_F(TextFiles, WriteReplacesTheWholeFileUpToTheFirstNul) {
+// The text up to its first NUL replaces the whole file; where no file can be created or
+// replaced (whatever the rights, as root too), or the disk is full, the message shows and the
+// old file stays. No temporary file is left behind.
+TEST_F(TextFiles, WriteReplacesTheFileOrKeepsTheOldOne) {
   WriteFile("f", std::string(20, 'z'));
-  RecordingMessageBox box;
-  EXPECT_FALSE(WriteTextFile("f", std::string("\x20\x01\x20\x20\x01\x20\x01\0xy", 10), box));
-  EXPECT_EQ(ReadFile("f"), std::string("\x20\x01\x20\x20\x01\x20\x01", 7));
-  EXPECT_TRUE(box.messages.empty());
-  // Nothing but the file itself is left in the directory.
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), 1);
-}
-
-TEST_F(TextFiles, UnwritablePlacesShowTheOpenMessageAndKeepTheOldFile) {
-  // Running as root, permission bits would not stop a write: use places where no file can be
-  // created or replaced whatever the rights.
   WriteFile("plain", "old");
-  std::filesystem::create_directories("CONFVEL.SER/inside");
-  struct Case {
-    std::string name;
-  };
-  const Case cases[] = {
-      {"plain/CONFVEL.SER"},  // parent is a regular file
-      {"CONFVEL.SER"},        // a directory stands where the file goes
+  WriteFile("full", "previous content");
+  const std::string record("\x20\x01\x20\x20\x01\x20\x01", 7);
+  const struct {
+    const char* name;
+    std::string text;
+    rlim_t sizeLimit;     // 3 bytes fail the write the way a full disk does
+    const char* message;  // none: written
+  } cases[] = {
+      {"f", record + std::string("\0xy", 3), 0, nullptr},
+      {"plain/CONFVEL.SER", "abcdefg", 0,
+       "Impossible d'ouvrir le fichier plain/CONFVEL.SER en écriture."},
+      {"full", "abcdefg", 3, "Ecriture du texte impossible. Disque dur plein? "},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto* previousHandler = ::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved;
+    limit.rlim_cur = c.sizeLimit != 0 ? c.sizeLimit : saved.rlim_cur;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
     RecordingMessageBox box;
-    EXPECT_TRUE(WriteTextFile(c.name, "abcdefg", box));
-    EXPECT_EQ(box.messages, std::vector<std::string>{"Impossible d'ouvrir le fichier " + c.name +
-                                                     " en écriture."});
+    const bool failed = WriteTextFile(c.name, c.text, box);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::signal(SIGXFSZ, previousHandler);
+    EXPECT_EQ(failed, c.message != nullptr);
+    EXPECT_EQ(box.messages,
+              c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{});
   }
+  EXPECT_EQ(ReadFile("f"), record);
   EXPECT_EQ(ReadFile("plain"), "old");
-  EXPECT_TRUE(std::filesystem::is_directory("CONFVEL.SER/inside"));
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), 2);
-}
-
-TEST_F(TextFiles, FullDiskShowsItsMessageAndKeepsTheOldFile) {
-  WriteFile("CONFVEL.SER", "previous content");
-  // A file size limit of 3 bytes fails the write the way a full disk does.
-  rlimit saved{};
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-  auto* previousHandler = ::signal(SIGXFSZ, SIG_IGN);
-  rlimit small = saved;
-  small.rlim_cur = 3;
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  RecordingMessageBox box;
-  const bool failed = WriteTextFile("CONFVEL.SER", "abcdefg", box);
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  ::signal(SIGXFSZ, previousHandler);
-
-  EXPECT_TRUE(failed);
-  EXPECT_EQ(box.messages,
-            std::vector<std::string>{"Ecriture du texte impossible. Disque dur plein? "});
-  EXPECT_EQ(ReadFile("CONFVEL.SER"), "previous content");
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), 1);
+  EXPECT_EQ(ReadFile("full"), "previous content");
+  EXPECT_EQ(FileCount(), 3);
 }
 
 }  // namespace
