@@ -15,13 +15,13 @@ namespace {
 constexpr std::string_view kPrefix = "velunda-filtre : ";
 
 // One option: its name, whether it takes a value, and the filters it applies to ("" = any).
-struct OptionSpec {
+struct OptionDef {
   std::string_view name;
   bool takesValue;
   std::array<std::string_view, 3> kinds;
 };
 
-constexpr std::array<OptionSpec, 18> kOptionSpecs{{
+constexpr std::array<OptionDef, 18> kOptionDefs{{
     {"fe", true, {""}},
     {"coupure", true, {kPasseBas}},
     {"centre", true, {kPasseBande}},
@@ -42,20 +42,20 @@ constexpr std::array<OptionSpec, 18> kOptionSpecs{{
     {"aide", false, {""}},
 }};
 
-const OptionSpec* FindSpec(std::string_view name) {
-  for (const auto& spec : kOptionSpecs) {
-    if (spec.name == name) {
-      return &spec;
+const OptionDef* FindOption(std::string_view name) {
+  for (const auto& def : kOptionDefs) {
+    if (def.name == name) {
+      return &def;
     }
   }
   return nullptr;
 }
 
-bool AppliesTo(const OptionSpec& spec, std::string_view kind) {
-  if (spec.kinds[0].empty()) {
+bool AppliesTo(const OptionDef& def, std::string_view kind) {
+  if (def.kinds[0].empty()) {
     return true;
   }
-  return std::find(spec.kinds.begin(), spec.kinds.end(), kind) != spec.kinds.end();
+  return std::find(def.kinds.begin(), def.kinds.end(), kind) != def.kinds.end();
 }
 
 std::string Lower(std::string_view text) {
@@ -243,7 +243,7 @@ std::string CheckCombination(const Options& o) {
     return "";
   }
   for (const auto& name : o.given) {
-    if (!AppliesTo(*FindSpec(name), o.filterKind)) {
+    if (!AppliesTo(*FindOption(name), o.filterKind)) {
       return Fail("l'option --" + name + " ne s'applique pas au filtre " + o.filterKind);
     }
   }
@@ -315,29 +315,29 @@ ParseResult ParseOptions(const std::vector<std::string>& args, Options& o) {
       inlineValue = body.substr(eq + 1);
       body = body.substr(0, eq);
     }
-    const OptionSpec* spec = FindSpec(body);
-    if (spec == nullptr) {
+    const OptionDef* def = FindOption(body);
+    if (def == nullptr) {
       return {false, Fail("option inconnue : --" + std::string(body))};
     }
-    if (spec->name == "aide") {
+    if (def->name == "aide") {
       o.mode = CommandMode::Help;
       return {true, ""};
     }
-    if (o.Given(spec->name)) {
-      return {false, Fail("l'option --" + std::string(spec->name) + " est donnée deux fois")};
+    if (o.Given(def->name)) {
+      return {false, Fail("l'option --" + std::string(def->name) + " est donnée deux fois")};
     }
-    o.given.emplace_back(spec->name);
-    if (!spec->takesValue) {
+    o.given.emplace_back(def->name);
+    if (!def->takesValue) {
       if (inlineValue) {
-        return {false, Fail("l'option --" + std::string(spec->name) + " ne prend pas de valeur")};
+        return {false, Fail("l'option --" + std::string(def->name) + " ne prend pas de valeur")};
       }
-      if (spec->name == "inversion") {
+      if (def->name == "inversion") {
         o.BfoInverted = true;
-      } else if (spec->name == "etroite") {
+      } else if (def->name == "etroite") {
         o.NotchWide = false;
-      } else if (spec->name == "auto") {
+      } else if (def->name == "auto") {
         o.NotchAuto = true;
-      } else if (spec->name == "table-de-mixage") {
+      } else if (def->name == "table-de-mixage") {
         o.mode = CommandMode::MixerTable;
       }
       continue;
@@ -348,9 +348,9 @@ ParseResult ParseOptions(const std::vector<std::string>& args, Options& o) {
     } else if (i + 1 < args.size()) {
       value = args[++i];
     } else {
-      return {false, Fail("l'option --" + std::string(spec->name) + " demande une valeur")};
+      return {false, Fail("l'option --" + std::string(def->name) + " demande une valeur")};
     }
-    if (auto error = ApplyValue(o, spec->name, value); !error.empty()) {
+    if (auto error = ApplyValue(o, def->name, value); !error.empty()) {
       return {false, error};
     }
   }
