@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/alsa/alsa_quiet.hpp"
 #include "platform/mixer_mapping.hpp"
 #include "platform/mixer_model.hpp"
 
@@ -210,6 +211,7 @@ class AlsaMixer final : public ModelMixer {
 
 std::unique_ptr<Mixer> OpenAlsaMixer(const std::string& card) {
   snd_mixer_t* handle = nullptr;
+  SilenceAlsaLib();
   if (snd_mixer_open(&handle, 0) < 0) {
     return nullptr;
   }

@@ -4,18 +4,11 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <mutex>
+
+#include "platform/alsa/alsa_quiet.hpp"
 
 namespace velunda {
 namespace {
-
-// alsa-lib prints its own diagnostics on stderr; the wave layer reports failures itself.
-void SilentErrorHandler(const char*, int, const char*, int, const char*, ...) {}
-
-void SilenceAlsaLib() {
-  static std::once_flag once;
-  std::call_once(once, [] { snd_lib_error_set_handler(SilentErrorHandler); });
-}
 
 int Positive(int negativeError) { return negativeError < 0 ? -negativeError : negativeError; }
 
