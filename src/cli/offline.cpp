@@ -168,12 +168,13 @@ int RunOffline(const Options& options, Clock& calibrationClock) {
   const double elapsed =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const double seconds = static_cast<double>(done) / rate;
-  std::cout << "velunda-filtre : " << done << " échantillons (" << Decimal(seconds, 1) << " s à "
+  // The summary goes to stderr: stdout carries only the detection lines.
+  std::cerr << "velunda-filtre : " << done << " échantillons (" << Decimal(seconds, 1) << " s à "
             << rate << " Hz) filtrés en " << Decimal(elapsed, 2) << " s";
   if (elapsed > 0.0 && done > 0) {
-    std::cout << ", " << Decimal(seconds / elapsed, 0) << " fois le temps réel";
+    std::cerr << ", " << Decimal(seconds / elapsed, 0) << " fois le temps réel";
   }
-  std::cout << " ; résultat dans " << options.output << '\n';
+  std::cerr << " ; résultat dans " << options.output << '\n';
   return kExitOk;
 }
 
