@@ -36,11 +36,16 @@ done
 pids=()     # the server and the keep-alive clients
 running=()  # the session and recorder of the moment, until waited for
 cleanup() {
-  local p
-  for p in "${running[@]}" "${pids[@]}"; do
+  # Clients first, the server (pids[0]) last, so no client reports a lost connection.
+  local p clients=("${running[@]}" "${pids[@]:1}")
+  for p in "${clients[@]}"; do
     kill "$p" 2>/dev/null || true
   done
-  for p in "${running[@]}" "${pids[@]}"; do
+  for p in "${clients[@]}"; do
+    wait "$p" 2>/dev/null || true
+  done
+  for p in "${pids[@]:0:1}"; do
+    kill "$p" 2>/dev/null || true
     wait "$p" 2>/dev/null || true
   done
 }
