@@ -105,13 +105,11 @@ bool FilterKnown(std::string_view kind) {
   return false;
 }
 
-bool FilterAvailable(std::string_view kind) { return FilterKnown(kind); }
-
 bool IsBfoKind(std::string_view kind) { return kind == kBfoNumerique; }
 
 bool PrepareFilter(DspState& dsp, const Options& options, Clock& clock, std::string& error) {
-  if (!FilterAvailable(options.filterKind)) {
-    error = "le filtre " + options.filterKind + " n'est pas encore disponible";
+  if (!FilterKnown(options.filterKind)) {
+    error = "filtre inconnu : " + options.filterKind;
     return false;
   }
   dsp.SampleRate = SampleRateOf(options);

@@ -9,9 +9,6 @@ struct DspState;
 struct Options;
 class Clock;
 
-// Whether velunda-filtre can run this FilterKind (upper case) yet.
-bool FilterAvailable(std::string_view kind);
-
 // Whether the FilterKind is one of the six identifiers.
 bool FilterKnown(std::string_view kind);
 

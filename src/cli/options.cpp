@@ -372,10 +372,6 @@ ParseResult ParseOptions(const std::vector<std::string>& args, Options& o) {
                         " (PASSEBAS, PASSEBANDE, BFO_NUMERIQUE, REJECTEUR_PAR_TFD, "
                         "REDUCTEUR_GENERAL ou REDUCTEUR_CW)")};
   }
-  if (!FilterAvailable(o.filterKind)) {
-    return {false,
-            Fail("le filtre " + o.filterKind + " n'est pas encore disponible dans velunda-filtre")};
-  }
   const size_t files = positional.size() - 1;
   if (!o.card.empty()) {
     o.mode = CommandMode::Live;
