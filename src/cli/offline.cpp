@@ -17,6 +17,7 @@
 #include "cli/options.hpp"
 #include "dsp/dsp_state.hpp"
 #include "dsp/process_block.hpp"
+#include "platform/scoped_signals.hpp"
 
 namespace velunda {
 namespace {
@@ -24,11 +25,13 @@ namespace {
 // The temporary output, removed by the signal handler if the run is interrupted.
 char g_temporaryPath[4096];
 
+// Removes the temporary output, then dies of the same signal so the caller sees why.
 extern "C" void RemoveTemporaryAndExit(int signal) {
   if (g_temporaryPath[0] != '\0') {
     ::unlink(g_temporaryPath);
   }
-  ::_exit(128 + signal);
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
 }
 
 class InterruptCleanup {
@@ -37,16 +40,11 @@ class InterruptCleanup {
     if (path.size() < sizeof(g_temporaryPath)) {
       std::memcpy(g_temporaryPath, path.c_str(), path.size() + 1);
     }
-    std::signal(SIGINT, RemoveTemporaryAndExit);
-    std::signal(SIGTERM, RemoveTemporaryAndExit);
-    std::signal(SIGHUP, RemoveTemporaryAndExit);
   }
-  ~InterruptCleanup() {
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
-    std::signal(SIGHUP, SIG_DFL);
-    g_temporaryPath[0] = '\0';
-  }
+  ~InterruptCleanup() { g_temporaryPath[0] = '\0'; }
+
+ private:
+  ScopedSignalHandlers signals_{{SIGINT, SIGTERM, SIGHUP}, RemoveTemporaryAndExit};
 };
 
 // Progress on stderr, for long files on a terminal only.

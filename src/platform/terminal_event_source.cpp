@@ -13,21 +13,22 @@ volatile std::sig_atomic_t g_interrupted = 0;
 
 extern "C" void NoteInterrupt(int) { g_interrupted = 1; }
 
-constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
-
 // An escape sequence's bytes arrive together; a lone Escape after this is the key itself.
 constexpr auto kEscapeWait = std::chrono::milliseconds(50);
 
 }  // namespace
 
 TerminalEventSource::TerminalEventSource(SoundCard& card, int inputFd)
-    : CardEventSource(card), fd_(inputFd) {
+    : CardEventSource(card), fd_(inputFd), signals_({SIGINT, SIGTERM, SIGHUP}, NoteInterrupt) {
   g_interrupted = 0;
-  for (int s : kSignals) {
-    std::signal(s, NoteInterrupt);
+  const bool terminal = ::isatty(fd_) == 1;
+  // Only a foreground process may use the terminal: a background one that read or changed it
+  // would be stopped. Signals and --duree still end its session.
+  if (terminal && ::tcgetpgrp(fd_) != ::getpgrp()) {
+    inputOpen_ = false;
+    return;
   }
-  // Only a foreground process may change the terminal (a background one would be stopped).
-  if (::isatty(fd_) == 1 && ::tcgetpgrp(fd_) == ::getpgrp() && ::tcgetattr(fd_, &saved_) == 0) {
+  if (terminal && ::tcgetattr(fd_, &saved_) == 0) {
     termios raw = saved_;
     // Bytes as typed, no echo, Ctrl-C as a byte; output processing stays as it was.
     raw.c_iflag &= ~static_cast<tcflag_t>(ICRNL | IXON | ISTRIP | INLCR | IGNCR);
@@ -41,9 +42,6 @@ TerminalEventSource::TerminalEventSource(SoundCard& card, int inputFd)
 TerminalEventSource::~TerminalEventSource() {
   if (raw_) {
     ::tcsetattr(fd_, TCSANOW, &saved_);
-  }
-  for (int s : kSignals) {
-    std::signal(s, SIG_DFL);
   }
 }
 

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "platform/card_event_source.hpp"
+#include "platform/scoped_signals.hpp"
 #include "platform/terminal_keys.hpp"
 
 namespace velunda {
@@ -13,7 +14,8 @@ namespace velunda {
 // The main window's queue for a session run from a terminal: the card's notices, and the
 // keys typed on the terminal as key-down messages (End is also "q" and Ctrl-C). The terminal
 // is put in raw mode for the object's life and restored by its destructor. SIGINT, SIGTERM
-// and SIGHUP become an End key, so the session always ends through its own teardown.
+// and SIGHUP (unless ignored) become an End key, so the session always ends through its own
+// teardown. A background process leaves the terminal alone: reading it would stop the process.
 class TerminalEventSource final : public CardEventSource {
  public:
   TerminalEventSource(SoundCard& card, int inputFd);
@@ -33,6 +35,7 @@ class TerminalEventSource final : public CardEventSource {
   void PumpInput();
 
   int fd_;
+  ScopedSignalHandlers signals_;
   bool raw_ = false;
   bool inputOpen_ = true;
   termios saved_{};
