@@ -46,7 +46,10 @@ constexpr std::string_view kAllocBuffer[2][2] = {
     {"Erreur allocation buffer de sortie", "Erreur allocation buffer de sortie 2"}};
 
 // A header whose blocks could not be obtained is never handed to a device.
-WaveHeader* Usable(FonctionsWaveState& w, WaveSide side, int k) { return Block(w, side, k).header; }
+WaveHeader* Usable(FonctionsWaveState& w, WaveSide side, int k) {
+  const WaveBlock& b = Block(w, side, k);
+  return b.buffer == nullptr ? nullptr : b.header;
+}
 
 }  // namespace
 
