@@ -122,7 +122,9 @@ long AlsaPcm::Write(const uint8_t* data, size_t frames) {
 
 int AlsaPcm::Recover(int negativeError) {
   int err = snd_pcm_recover(pcm_, negativeError, 1);
-  if (err >= 0 && direction_ == PcmDirection::Capture) {
+  // After a resume the stream may already run; only a prepared capture needs starting.
+  if (err >= 0 && direction_ == PcmDirection::Capture &&
+      snd_pcm_state(pcm_) == SND_PCM_STATE_PREPARED) {
     err = snd_pcm_start(pcm_);
   }
   return Positive(err);
