@@ -125,7 +125,7 @@ bool AlsaStream::ServiceCapture() {
   return true;
 }
 
-// Tops ALSA's buffer up to the target, taking the queued buffers as late as that allows;
+// Tops ALSA's buffer up to the target, reading the queued buffers as late as that allows;
 // silence fills in when nothing is queued, so the stream never runs dry.
 bool AlsaStream::ServicePlayback() {
   const long avail = pcm_.Avail();
@@ -137,13 +137,16 @@ bool AlsaStream::ServicePlayback() {
     return true;
   }
   const size_t want = std::min(static_cast<size_t>(targetFill_ - fill), scratch_.size());
-  const size_t taken = queue_.Take(scratch_.data(), want, finished_);
-  std::fill(scratch_.begin() + static_cast<long>(taken), scratch_.begin() + static_cast<long>(want),
-            kSilence);
+  const size_t queued = queue_.Peek(scratch_.data(), want);
+  std::fill(scratch_.begin() + static_cast<long>(queued),
+            scratch_.begin() + static_cast<long>(want), kSilence);
   const long wrote = pcm_.Write(scratch_.data(), want);
   if (wrote < 0) {
     return pcm_.Recover(static_cast<int>(wrote)) == 0;
   }
+  // Only what ALSA accepted leaves the queue; the rest is written again next round, and a
+  // buffer comes back once ALSA has all of it.
+  queue_.Advance(std::min(static_cast<size_t>(wrote), queued), finished_);
   return true;
 }
 

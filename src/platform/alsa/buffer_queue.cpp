@@ -36,22 +36,30 @@ size_t BufferQueue::Fill(const uint8_t* samples, size_t count, std::vector<Tag>&
   return stored;
 }
 
-size_t BufferQueue::Take(uint8_t* out, size_t count, std::vector<Tag>& returned) {
+size_t BufferQueue::Peek(uint8_t* out, size_t count) const {
   size_t copied = 0;
-  while (copied < count && !queue_.empty()) {
-    Entry& head = queue_.front();
-    const size_t n = std::min<size_t>(count - copied, head.length - head.done);
+  for (auto it = queue_.begin(); it != queue_.end() && copied < count; ++it) {
+    const size_t n = std::min<size_t>(count - copied, it->length - it->done);
     if (n > 0) {
-      std::memcpy(out + copied, head.data + head.done, n);
+      std::memcpy(out + copied, it->data + it->done, n);
     }
-    head.done += static_cast<uint32_t>(n);
     copied += n;
-    if (head.done >= head.length) {
-      returned.push_back(head.tag);
-      queue_.pop_front();
-    }
   }
   return copied;
+}
+
+void BufferQueue::Advance(size_t count, std::vector<Tag>& returned) {
+  while (!queue_.empty()) {
+    Entry& head = queue_.front();
+    const size_t n = std::min<size_t>(count, head.length - head.done);
+    head.done += static_cast<uint32_t>(n);
+    count -= n;
+    if (head.done < head.length) {
+      return;
+    }
+    returned.push_back(head.tag);
+    queue_.pop_front();
+  }
 }
 
 void BufferQueue::Flush(std::vector<Tag>& returned) {

@@ -24,10 +24,13 @@ class BufferQueue {
   // is queued are dropped, as a card does. Returns the bytes stored.
   size_t Fill(const uint8_t* samples, size_t count, std::vector<Tag>& filled);
 
-  // Playback: copies up to `count` bytes of the queued buffers, in order, into `out`. Each
-  // buffer taken to its end leaves the queue and its tag is appended to `returned`. The buffer
-  // memory is read here, not when it was queued. Returns the bytes copied.
-  size_t Take(uint8_t* out, size_t count, std::vector<Tag>& returned);
+  // Playback: copies up to `count` bytes of the queued buffers, in order, into `out`, without
+  // consuming them. The buffer memory is read here, not when it was queued. Returns the bytes
+  // copied.
+  size_t Peek(uint8_t* out, size_t count) const;
+  // Playback: consumes `count` bytes (those ALSA accepted). Each buffer passed to its end
+  // leaves the queue and its tag is appended to `returned`.
+  void Advance(size_t count, std::vector<Tag>& returned);
 
   // Empties the queue, appending every tag in queue order (a reset hands all buffers back).
   void Flush(std::vector<Tag>& returned);
