@@ -85,11 +85,14 @@ uint32_t AlsaWaveSide::Queue(WaveHeader& header) {
   if ((header.dwFlags & WHDR_INQUEUE) != 0) {
     return Code(EBUSY);
   }
+  std::lock_guard lock(card_.Mutex());
+  const int err = stream_.Queue(&header, header.lpData, header.dwBufferLength);
+  if (err != 0) {
+    return Code(err);
+  }
   header.dwFlags = (header.dwFlags | WHDR_INQUEUE) & ~WHDR_DONE;
   header.dwBytesRecorded = 0;
   queued_.push_back(&header);
-  std::lock_guard lock(card_.Mutex());
-  stream_.Queue(&header, header.lpData, header.dwBufferLength);
   return kWaveOk;
 }
 

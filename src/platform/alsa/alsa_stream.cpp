@@ -31,7 +31,7 @@ int AlsaStream::Open(const std::string& device, uint32_t rate) {
   scratch_.assign(std::max<uint32_t>(g.bufferFrames, 1), kSilence);
   open_ = true;
   running_ = false;
-  broken_ = false;
+  broken_ = 0;
   stop_ = false;
   thread_ = std::thread([this] { Run(); });
   return 0;
@@ -52,14 +52,21 @@ int AlsaStream::Close() {
   return pcm_.Close();
 }
 
-void AlsaStream::Queue(BufferQueue::Tag tag, uint8_t* data, uint32_t length) {
+int AlsaStream::Queue(BufferQueue::Tag tag, uint8_t* data, uint32_t length) {
+  if (broken_ != 0) {
+    return broken_;
+  }
   queue_.Add(tag, data, length);
   if (direction_ == PcmDirection::Playback) {
     running_ = true;
   }
+  return 0;
 }
 
 int AlsaStream::Start() {
+  if (broken_ != 0) {
+    return broken_;
+  }
   if (direction_ == PcmDirection::Playback || running_) {
     return 0;
   }
@@ -89,12 +96,15 @@ void AlsaStream::Run() {
   while (!stop_) {
     std::this_thread::sleep_for(kServiceInterval);
     std::lock_guard lock(mutex_);
-    if (!running_ || broken_) {
+    if (!running_ || broken_ != 0) {
       continue;
     }
     const size_t before = finished_.size();
-    if (!Service()) {
-      broken_ = true;
+    broken_ = Service();
+    if (broken_ != 0) {
+      // Nothing will serve these any more: hand them back so the program sees the failure on
+      // its next Queue or Start.
+      queue_.Flush(finished_);
     }
     if (finished_.size() != before) {
       activity_.notify_all();
@@ -102,39 +112,39 @@ void AlsaStream::Run() {
   }
 }
 
-bool AlsaStream::Service() {
+int AlsaStream::Service() {
   return direction_ == PcmDirection::Capture ? ServiceCapture() : ServicePlayback();
 }
 
 // At most one ring's worth per round: a device that always has data (ALSA's null) must not
 // keep the thread, and the lock, forever.
-bool AlsaStream::ServiceCapture() {
+int AlsaStream::ServiceCapture() {
   const long avail = pcm_.Avail();
   if (avail < 0) {
-    return pcm_.Recover(static_cast<int>(avail)) == 0;
+    return pcm_.Recover(static_cast<int>(avail));
   }
   if (avail == 0) {
-    return true;
+    return 0;
   }
   const size_t want = std::min(static_cast<size_t>(avail), scratch_.size());
   const long got = pcm_.Read(scratch_.data(), want);
   if (got < 0) {
-    return pcm_.Recover(static_cast<int>(got)) == 0;
+    return pcm_.Recover(static_cast<int>(got));
   }
   queue_.Fill(scratch_.data(), static_cast<size_t>(got), finished_);
-  return true;
+  return 0;
 }
 
 // Tops ALSA's buffer up to the target, reading the queued buffers as late as that allows;
 // silence fills in when nothing is queued, so the stream never runs dry.
-bool AlsaStream::ServicePlayback() {
+int AlsaStream::ServicePlayback() {
   const long avail = pcm_.Avail();
   if (avail < 0) {
-    return pcm_.Recover(static_cast<int>(avail)) == 0;
+    return pcm_.Recover(static_cast<int>(avail));
   }
   const long fill = static_cast<long>(pcm_.Geometry().bufferFrames) - avail;
   if (fill >= static_cast<long>(targetFill_)) {
-    return true;
+    return 0;
   }
   const size_t want = std::min(static_cast<size_t>(targetFill_ - fill), scratch_.size());
   const size_t queued = queue_.Peek(scratch_.data(), want);
@@ -142,12 +152,12 @@ bool AlsaStream::ServicePlayback() {
             scratch_.begin() + static_cast<long>(want), kSilence);
   const long wrote = pcm_.Write(scratch_.data(), want);
   if (wrote < 0) {
-    return pcm_.Recover(static_cast<int>(wrote)) == 0;
+    return pcm_.Recover(static_cast<int>(wrote));
   }
   // Only what ALSA accepted leaves the queue; the rest is written again next round, and a
   // buffer comes back once ALSA has all of it.
   queue_.Advance(std::min(static_cast<size_t>(wrote), queued), finished_);
-  return true;
+  return 0;
 }
 
 }  // namespace velunda

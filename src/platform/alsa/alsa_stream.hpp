@@ -29,8 +29,9 @@ class AlsaStream {
   int Close();
   bool IsOpen() const { return open_; }
 
-  // Caller holds the mutex for these.
-  void Queue(BufferQueue::Tag tag, uint8_t* data, uint32_t length);
+  // Caller holds the mutex for these. Once the stream broke for good (device gone), Queue and
+  // Start refuse with the errno that broke it; the buffers it held come back as finished.
+  int Queue(BufferQueue::Tag tag, uint8_t* data, uint32_t length);
   int Start();  // capture: starts recording; playback starts with the first queued buffer
   // Stops the stream and hands back every buffer still queued, in order (collect the
   // finished ones first).
@@ -43,10 +44,10 @@ class AlsaStream {
 
  private:
   void Run();
-  // One service round; caller holds the mutex. False when the stream broke for good.
-  bool Service();
-  bool ServiceCapture();
-  bool ServicePlayback();
+  // One service round; caller holds the mutex. 0, or the errno that broke the stream for good.
+  int Service();
+  int ServiceCapture();
+  int ServicePlayback();
 
   const PcmDirection direction_;
   std::mutex& mutex_;
@@ -56,8 +57,8 @@ class AlsaStream {
   std::vector<BufferQueue::Tag> finished_;
   std::vector<uint8_t> scratch_;
   bool open_ = false;
-  bool running_ = false;  // capture started, or playback fed since open or reset
-  bool broken_ = false;
+  bool running_ = false;     // capture started, or playback fed since open or reset
+  int broken_ = 0;           // errno that broke the stream, 0 while it works
   uint32_t targetFill_ = 0;  // playback: frames kept ahead in ALSA's buffer
   std::atomic<bool> stop_{false};
   std::thread thread_;
