@@ -147,17 +147,19 @@ int ProbePcm(const std::string& name, PcmDirection direction) {
   return 0;
 }
 
-bool AcceptsMinimumFormat(const std::string& name, PcmDirection direction) {
+int AcceptsMinimumFormat(const std::string& name, PcmDirection direction, bool& accepted) {
   SilenceAlsaLib();
+  accepted = false;
   snd_pcm_t* pcm = nullptr;
-  if (snd_pcm_open(&pcm, name.c_str(), StreamOf(direction), SND_PCM_NONBLOCK) < 0) {
-    return false;
+  const int err = snd_pcm_open(&pcm, name.c_str(), StreamOf(direction), SND_PCM_NONBLOCK);
+  if (err < 0) {
+    return Positive(err);
   }
   snd_pcm_hw_params_t* hw = nullptr;
   snd_pcm_hw_params_alloca(&hw);
-  const bool ok = SetBasicFormat(pcm, hw, 11025) >= 0;
+  accepted = SetBasicFormat(pcm, hw, 11025) >= 0;
   snd_pcm_close(pcm);
-  return ok;
+  return 0;
 }
 
 }  // namespace velunda

@@ -53,7 +53,8 @@ class AlsaPcm {
 // Whether `name` can be opened for `direction` (0) or the positive errno that refused it.
 int ProbePcm(const std::string& name, PcmDirection direction);
 
-// Whether `name` accepts 11025 Hz mono U8 for `direction`.
-bool AcceptsMinimumFormat(const std::string& name, PcmDirection direction);
+// Whether `name` accepts 11025 Hz mono U8 for `direction`, in `accepted`; returns 0, or the
+// positive errno that refused the open (then `accepted` is false).
+int AcceptsMinimumFormat(const std::string& name, PcmDirection direction, bool& accepted);
 
 }  // namespace velunda

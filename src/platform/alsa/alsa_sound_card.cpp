@@ -24,13 +24,13 @@ uint16_t AlsaWaveSide::DeviceCount() {
 }
 
 uint32_t AlsaWaveSide::GetCapabilities(uint32_t& formats) {
-  if (!stream_.IsOpen()) {
-    const int err = ProbePcm(card_.Device(), direction_);
-    if (err != 0) {
-      return Code(err);
-    }
+  // One open answers both: can the device be had at all, and does it take our format.
+  bool accepted = false;
+  const int err = AcceptsMinimumFormat(card_.Device(), direction_, accepted);
+  if (err != 0 && !stream_.IsOpen()) {
+    return Code(err);
   }
-  formats = AcceptsMinimumFormat(card_.Device(), direction_) ? WAVE_FORMAT_1M08 : 0;
+  formats = accepted ? WAVE_FORMAT_1M08 : 0;
   return kWaveOk;
 }
 
