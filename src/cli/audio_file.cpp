@@ -298,6 +298,20 @@ uint8_t ToU8Scale(double x) {
 
 std::unique_ptr<AudioReader> AudioReader::Open(const std::string& path, int32_t rate,
                                                FileError& error) {
+  int32_t fileRate = rate;
+  auto reader = OpenAtFileRate(path, fileRate, error);
+  if (reader && fileRate != rate) {
+    error = {kExitUsage,
+             "velunda-filtre : " + path + " est échantillonné à " + std::to_string(fileRate) +
+                 " Hz et le filtre fonctionne à " + std::to_string(rate) + " Hz (choisissez --fe " +
+                 std::to_string(fileRate) + " si le filtre le permet ; pas de rééchantillonnage)"};
+    return nullptr;
+  }
+  return reader;
+}
+
+std::unique_ptr<AudioReader> AudioReader::OpenAtFileRate(const std::string& path, int32_t& rate,
+                                                         FileError& error) {
   if (InputProblem(path, error)) {
     return nullptr;
   }
@@ -321,15 +335,7 @@ std::unique_ptr<AudioReader> AudioReader::Open(const std::string& path, int32_t 
         IoError("format de fichier son non reconnu : " + path + " (" + sf_strerror(nullptr) + ")");
     return nullptr;
   }
-  if (info.samplerate != rate) {
-    sf_close(file);
-    error = {kExitUsage, "velunda-filtre : " + path + " est échantillonné à " +
-                             std::to_string(info.samplerate) + " Hz et le filtre fonctionne à " +
-                             std::to_string(rate) + " Hz (choisissez --fe " +
-                             std::to_string(info.samplerate) +
-                             " si le filtre le permet ; pas de rééchantillonnage)"};
-    return nullptr;
-  }
+  rate = info.samplerate;
   return std::make_unique<SndfileReader>(file, info, path);
 }
 

@@ -32,6 +32,9 @@ class AudioReader {
   // Opens `path`: raw 8-bit when the name ends in .u8 (taken to be at `rate`), else through
   // libsndfile, refusing a file whose rate is not `rate`. Returns nullptr and fills `error`.
   static std::unique_ptr<AudioReader> Open(const std::string& path, int32_t rate, FileError& error);
+  // The same at the file's own rate, given back in `rate` (a .u8 file keeps the `rate` given).
+  static std::unique_ptr<AudioReader> OpenAtFileRate(const std::string& path, int32_t& rate,
+                                                     FileError& error);
   // Fills up to `count` samples; fewer only at the end of the file. Returns false on a read
   // error (then `error` is filled).
   virtual bool Read(uint8_t* samples, size_t count, size_t& got, FileError& error) = 0;

@@ -16,7 +16,6 @@
 #include "platform/alsa/alsa_sound_card.hpp"
 #include "platform/terminal_event_source.hpp"
 #include "platform/virtual/virtual_card.hpp"
-#include "platform/virtual/wav_u8.hpp"
 
 namespace velunda {
 namespace {
@@ -51,32 +50,26 @@ std::string RateText(int32_t measured) {
   return std::to_string(measured) + " éch/s";
 }
 
-// The recording the virtual card's input plays, at the rate of its file (.u8: the filter's).
+// The recording the virtual card's input plays, read as offline mode reads it, at the rate of
+// its file (.u8: the filter's).
 bool ReadVirtualInput(const std::string& path, int32_t rawRate, std::vector<uint8_t>& samples,
                       int32_t& rate, std::string& error) {
-  if (IsRawU8Name(path)) {
-    FileError fileError;
-    auto reader = AudioReader::Open(path, rawRate, fileError);
-    if (!reader) {
+  FileError fileError;
+  rate = rawRate;
+  auto reader = AudioReader::OpenAtFileRate(path, rate, fileError);
+  if (!reader) {
+    error = fileError.message;
+    return false;
+  }
+  uint8_t block[4096];
+  size_t got = 0;
+  do {
+    if (!reader->Read(block, sizeof(block), got, fileError)) {
       error = fileError.message;
       return false;
     }
-    uint8_t block[4096];
-    size_t got = 0;
-    do {
-      if (!reader->Read(block, sizeof(block), got, fileError)) {
-        error = fileError.message;
-        return false;
-      }
-      samples.insert(samples.end(), block, block + got);
-    } while (got == sizeof(block));
-    rate = rawRate;
-    return true;
-  }
-  if (!ReadRecordingU8(path, samples, rate)) {
-    error = "velunda-filtre : lecture impossible de " + path;
-    return false;
-  }
+    samples.insert(samples.end(), block, block + got);
+  } while (got == sizeof(block));
   return true;
 }
 

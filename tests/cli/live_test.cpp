@@ -1,5 +1,8 @@
 #include "cli/live.hpp"
 
+#include <sndfile.h>
+
+#include "cli/audio_file.hpp"
 #include "cli/test_support.hpp"
 #include "engine/tests_carte_son.hpp"
 #include "platform/virtual/wav_u8.hpp"
@@ -34,9 +37,30 @@ TEST(LiveSampleRate, ByKindAndMeasuredRates) {
 
 // The virtual card in real time, filter at "sans": the loudspeaker plays two silent blocks,
 // then the line input byte for byte, from wherever the card tests left the looped recording.
+// A 16-bit stereo recording must give the bytes offline mode reads from it.
 TEST_F(LiveRun, VirtualCardPlaysTwoSilentBlocksThenTheInput) {
-  const Bytes input = testing::Noise(1001, 7);
-  ASSERT_TRUE(WriteWavU8(Path("in.wav"), input, 8000));
+  const Bytes left = testing::Noise(1001, 7), right = testing::Noise(1001, 8);
+  std::vector<short> frames;
+  for (size_t i = 0; i < left.size(); ++i) {
+    frames.push_back(static_cast<short>((left[i] - 128) * 256 + 127));
+    frames.push_back(static_cast<short>((right[i] - 128) * 256));
+  }
+  SF_INFO info{};
+  info.samplerate = 8000;
+  info.channels = 2;
+  info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+  SNDFILE* f = sf_open(Path("in.wav").c_str(), SFM_WRITE, &info);
+  ASSERT_NE(f, nullptr);
+  ASSERT_EQ(sf_writef_short(f, frames.data(), static_cast<sf_count_t>(left.size())),
+            static_cast<sf_count_t>(left.size()));
+  sf_close(f);
+  FileError error;
+  auto reader = AudioReader::Open(Path("in.wav"), 8000, error);
+  ASSERT_TRUE(reader) << error.message;
+  Bytes input(left.size());
+  size_t got = 0;
+  ASSERT_TRUE(reader->Read(input.data(), input.size(), got, error));
+  ASSERT_EQ(got, input.size());
   const auto r = Run("PASSEBAS --coupure sans --carte virtuelle:in.wav:out.wav --duree 1.5");
   ASSERT_EQ(r.status, 0) << r.err;
   Bytes out;

@@ -358,7 +358,7 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"VirtualCardWithEmptyOutput", "PASSEBAS --carte virtuelle:in.wav:", 2,
                     "virtuelle:ENTREE.wav[:SORTIE.wav]"},
         FailureCase{"MissingVirtualInput", "PASSEBAS --carte virtuelle:absent.wav --duree 1", 1,
-                    "lecture impossible de"},
+                    "introuvable"},
         FailureCase{"NoArguments", "", 2, "Usage : velunda-filtre"}),
     [](const auto& info) { return std::string(info.param.name); });
 
