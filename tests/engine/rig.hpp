@@ -56,12 +56,17 @@ struct Journal final : MessageBox, SpeakerPorts {
 // A whole engine on the virtual card with a manual clock and a script of keys and clicks.
 struct Rig {
   explicit Rig(VirtualCardConfig config = {}, std::vector<ScriptedEvent> script = {})
-      : card(clock, std::move(config)),
+      : card(clock, KeepingSpeaker(std::move(config))),
         events(clock, card, std::move(script), 1, 120000),
         dsp(std::make_unique<DspState>()),
         platform{card, events, journal, clock, journal, memory} {}
 
   const std::vector<std::string>& messages() const { return journal.messages; }
+
+  static VirtualCardConfig KeepingSpeaker(VirtualCardConfig config) {
+    config.keepSpeaker = true;
+    return config;
+  }
 
   ManualClock clock;
   VirtualSoundCard card;

@@ -41,6 +41,10 @@ TEST(VirtualCard, OutputReadsABufferWhenItPlaysItAndRecordsTheLoudspeaker) {
   config.speakerWav = path;
   VirtualSoundCard card(clock, config);
   Sink sink;
+  // An open that plays nothing writes no file.
+  ASSERT_EQ(card.Output().Open(Mono8(11025), sink), kWaveOk);
+  ASSERT_EQ(card.Output().Close(), kWaveOk);
+  EXPECT_FALSE(std::filesystem::exists(path));
   ASSERT_EQ(card.Output().Open(Mono8(1000), sink), kWaveOk);
   Buffer a(10, 1), b(10, 2);
   for (Buffer* x : {&a, &b}) {

@@ -185,7 +185,10 @@ void VirtualSoundCard::ServiceOutput(uint32_t now) {
     WaveHeader* h = s.queue.front();
     const uint64_t left = h->dwBufferLength - s.playOffset;
     const uint32_t n = static_cast<uint32_t>(std::min(left, due - s.moved));
-    speaker_.insert(speaker_.end(), h->lpData + s.playOffset, h->lpData + s.playOffset + n);
+    if (config_.keepSpeaker || !config_.speakerWav.empty()) {
+      speaker_.insert(speaker_.end(), h->lpData + s.playOffset, h->lpData + s.playOffset + n);
+    }
+    s.played = s.played || n > 0;
     s.playOffset += n;
     s.moved += n;
     if (s.playOffset == h->dwBufferLength) {
@@ -344,10 +347,13 @@ uint32_t VirtualSoundCard::Out::Close() {
     return code;
   }
   const int32_t rate = s.rate;
+  const bool played = s.played;
   s = Side{};
   s.rate = rate;
-  if (!card_.config_.speakerWav.empty()) {
-    WriteWavU8(card_.config_.speakerWav, card_.speaker_, rate);
+  // An open that played nothing (the card tests') leaves the last recording as it is.
+  const std::string& path = card_.config_.speakerWav;
+  if (played && !path.empty() && !WriteWavU8(path, card_.speaker_, rate)) {
+    return kMmErrorUnspecified;
   }
   return kWaveOk;
 }

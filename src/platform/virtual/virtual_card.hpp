@@ -48,10 +48,15 @@ struct VirtualCardFaults {
   std::vector<InjectedFailure> failures = {};
 };
 
+// What the card gives when the loudspeaker file cannot be written (the generic error).
+inline constexpr uint32_t kMmErrorUnspecified = 1;
+
 struct VirtualCardConfig {
   std::vector<uint8_t> input = {};  // played in a loop by the line input; empty: silence (128)
-  std::string speakerWav = {};  // loudspeaker recording, written at each output close; empty: none
-  bool realTime = false;        // WaitForActivity sleeps until audio is due (else returns at once)
+  // Loudspeaker recording, written when an output that played something closes; empty: none.
+  std::string speakerWav = {};
+  bool keepSpeaker = false;  // keep what the loudspeaker plays (Speaker()) even without a file
+  bool realTime = false;     // WaitForActivity sleeps until audio is due (else returns at once)
   VirtualCardFaults faults;
 };
 
@@ -69,7 +74,7 @@ class VirtualSoundCard final : public SoundCard {
   // Moves the audio due at the clock's time and posts the notices.
   void Service();
 
-  // Everything the loudspeaker played, in order.
+  // Everything the loudspeaker played, in order (kept only with speakerWav or keepSpeaker).
   const std::vector<uint8_t>& Speaker() const { return speaker_; }
   bool InputOpen() const { return in_.open; }
   bool OutputOpen() const { return out_.open; }
@@ -87,6 +92,7 @@ class VirtualSoundCard final : public SoundCard {
     std::deque<WaveHeader*> queue;
     NoticeSink* sink = nullptr;
     uint32_t playOffset = 0;  // output: bytes of the head buffer already played
+    bool played = false;      // output: something was played since the open
   };
 
   class In final : public WaveIn {
