@@ -26,13 +26,7 @@ void BandPassDesign(DspState& dsp, int32_t tapCount) {
 }
 
 void BandPassStep(DspState& dsp) {
-  const int32_t x = FirInputValue(dsp.CurrentSample);
-  if (dsp.PasseBande.BandPassBypass) {
-    FirHistorySetNewest(dsp.Fir.delay, x);
-    dsp.CurrentSample = FirOutputByte(x);
-    return;
-  }
-  dsp.CurrentSample = FirOutputByte(SymmetricFirFilter(dsp.Fir, x));
+  dsp.CurrentSample = FixedFirStep(dsp.Fir, dsp.CurrentSample, dsp.PasseBande.BandPassBypass);
 }
 
 void BandPassCalibrate(DspState& dsp, Clock& clock) {

@@ -136,15 +136,17 @@ void LowPassDesign(DspState& dsp) {
                      dsp.PasseBas.LowPassCutoff);
 }
 
-void LowPassStep(DspState& dsp) {
-  const int32_t x = FirInputValue(dsp.CurrentSample);
-  if (dsp.PasseBas.LowPassBypass) {
-    // Pass-through: only delay[0] changes, the history does not age.
-    FirHistorySetNewest(dsp.Fir.delay, x);
-    dsp.CurrentSample = FirOutputByte(x);
-    return;
+uint8_t FixedFirStep(SymmetricFir& fir, uint8_t sample, bool bypass) {
+  const int32_t x = FirInputValue(sample);
+  if (bypass) {
+    FirHistorySetNewest(fir.delay, x);
+    return FirOutputByte(x);
   }
-  dsp.CurrentSample = FirOutputByte(SymmetricFirFilter(dsp.Fir, x));
+  return FirOutputByte(SymmetricFirFilter(fir, x));
+}
+
+void LowPassStep(DspState& dsp) {
+  dsp.CurrentSample = FixedFirStep(dsp.Fir, dsp.CurrentSample, dsp.PasseBas.LowPassBypass);
 }
 
 int32_t CalibratedTapCount(int32_t tapCount, int64_t d) {

@@ -59,6 +59,10 @@ int32_t FirPairSum(const FirHistory& h, const std::array<int32_t, 500>& coeffici
 // pair sum / 100000 (truncating); ages the history. Returns the accumulator.
 int32_t SymmetricFirFilter(SymmetricFir& fir, int32_t x);
 
+// One step of a fixed FIR filter on a byte: with `bypass` the byte passes unchanged and only
+// delay[0] takes it (the history does not age); otherwise it is filtered and clipped.
+uint8_t FixedFirStep(SymmetricFir& fir, uint8_t sample, bool bypass);
+
 // Internal scale of the fixed FIR filters: byte s enters as 2s - 255.
 inline int32_t FirInputValue(uint8_t s) { return 2 * static_cast<int32_t>(s) - 255; }
 // A result leaves as 255 above +255, 0 below -255, else (y + 255) div 2.

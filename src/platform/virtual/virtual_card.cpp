@@ -106,6 +106,14 @@ uint32_t VirtualSoundCard::Enqueue(Side& s, WaveOp op, WaveHeader& header) {
   return kWaveOk;
 }
 
+void VirtualSoundCard::StartRunning(Side& s) {
+  if (!s.running) {
+    s.running = true;
+    s.baseMs = clock_.NowMs();
+    s.moved = 0;
+  }
+}
+
 uint32_t VirtualSoundCard::Closable(Side& s, WaveOp op) {
   if (const uint32_t code = Checked(op, s)) {
     return code;
@@ -266,11 +274,7 @@ uint32_t VirtualSoundCard::In::Start() {
   if (const uint32_t code = card_.Checked(WaveOp::InStart, s)) {
     return code;
   }
-  if (!s.running) {
-    s.running = true;
-    s.baseMs = card_.clock_.NowMs();
-    s.moved = 0;
-  }
+  card_.StartRunning(s);
   return kWaveOk;
 }
 
@@ -324,11 +328,7 @@ uint32_t VirtualSoundCard::Out::Write(WaveHeader& header) {
   if (const uint32_t code = card_.Enqueue(s, WaveOp::OutWrite, header)) {
     return code;
   }
-  if (!s.running) {
-    s.running = true;
-    s.baseMs = card_.clock_.NowMs();
-    s.moved = 0;
-  }
+  card_.StartRunning(s);
   return kWaveOk;
 }
 

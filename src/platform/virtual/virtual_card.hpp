@@ -140,6 +140,8 @@ class VirtualSoundCard final : public SoundCard {
   uint32_t Enqueue(Side& s, WaveOp op, WaveHeader& header);
   // Open with nothing queued (else kWaveErrorStillPlaying): the device may close.
   uint32_t Closable(Side& s, WaveOp op);
+  // Starts the side's transfer clock, unless it already runs.
+  void StartRunning(Side& s);
   // The head buffer leaves the queue done, announced by notice.
   static void ReturnHead(Side& s, uint32_t notice);
   // Stops the side and returns every queued buffer as it stands.
