@@ -6,21 +6,17 @@
 #include <memory>
 #include <vector>
 
-#include "cli/audio_file.hpp"
+#include "cli/card_choice.hpp"
 #include "cli/filter_setup.hpp"
 #include "cli/options.hpp"
 #include "dsp/dsp_state.hpp"
 #include "dsp/filter_kind.hpp"
 #include "engine/boucle.hpp"
 #include "engine/engine_state.hpp"
-#include "platform/alsa/alsa_sound_card.hpp"
 #include "platform/terminal_event_source.hpp"
-#include "platform/virtual/virtual_card.hpp"
 
 namespace velunda {
 namespace {
-
-constexpr std::string_view kVirtualPrefix = "virtuelle:";
 
 // The window's error boxes, on stderr; remembers that one was shown.
 class CountingStderrBox final : public MessageBox {
@@ -50,55 +46,7 @@ std::string RateText(int32_t measured) {
   return std::to_string(measured) + " éch/s";
 }
 
-// The recording the virtual card's input plays, read as offline mode reads it, at the rate of
-// its file (.u8: the filter's).
-bool ReadVirtualInput(const std::string& path, int32_t rawRate, std::vector<uint8_t>& samples,
-                      int32_t& rate, std::string& error) {
-  FileError fileError;
-  rate = rawRate;
-  auto reader = AudioReader::OpenAtFileRate(path, rate, fileError);
-  if (!reader) {
-    error = fileError.message;
-    return false;
-  }
-  uint8_t block[4096];
-  size_t got = 0;
-  do {
-    if (!reader->Read(block, sizeof(block), got, fileError)) {
-      error = fileError.message;
-      return false;
-    }
-    samples.insert(samples.end(), block, block + got);
-  } while (got == sizeof(block));
-  return true;
-}
-
 }  // namespace
-
-bool ParseCardName(const std::string& name, CardChoice& choice, std::string& error) {
-  choice = CardChoice{};
-  if (name.rfind(kVirtualPrefix, 0) != 0) {
-    if (name.empty()) {
-      error = "velunda-filtre : --carte demande un nom de périphérique ALSA ou virtuelle:ENTREE";
-      return false;
-    }
-    choice.alsaDevice = name;
-    return true;
-  }
-  const std::string rest = name.substr(kVirtualPrefix.size());
-  const size_t colon = rest.find(':');
-  choice.isVirtual = true;
-  choice.virtualInput = rest.substr(0, colon);
-  if (colon != std::string::npos) {
-    choice.virtualOutput = rest.substr(colon + 1);
-  }
-  if (choice.virtualInput.empty() || (colon != std::string::npos && choice.virtualOutput.empty())) {
-    error =
-        "velunda-filtre : carte virtuelle attendue sous la forme virtuelle:ENTREE.wav[:SORTIE.wav]";
-    return false;
-  }
-  return true;
-}
 
 int32_t LiveSampleRate(const std::string& filterKind, const TestsCarteSonState& tests) {
   if (filterKind == kBfoNumerique) {
@@ -118,20 +66,12 @@ int RunLive(const Options& options) {
     return kExitUsage;
   }
   SteadyClock clock;
-  std::unique_ptr<SoundCard> card;
   int32_t fileRate = 0;
-  if (choice.isVirtual) {
-    VirtualCardConfig config;
-    if (!ReadVirtualInput(choice.virtualInput, SampleRateOf(options), config.input, fileRate,
-                          error)) {
-      std::cerr << error << '\n';
-      return kExitIo;
-    }
-    config.speakerWav = choice.virtualOutput;
-    config.realTime = true;
-    card = std::make_unique<VirtualSoundCard>(clock, std::move(config));
-  } else {
-    card = std::make_unique<AlsaSoundCard>(choice.alsaDevice);
+  std::unique_ptr<SoundCard> card =
+      OpenChosenCard(choice, SampleRateOf(options), clock, fileRate, error);
+  if (!card) {
+    std::cerr << error << '\n';
+    return kExitIo;
   }
 
   TerminalEventSource events(*card, STDIN_FILENO);

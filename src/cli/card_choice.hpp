@@ -1,0 +1,29 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace velunda {
+
+class Clock;
+class SoundCard;
+
+// The card that --carte names: an ALSA device, or "virtuelle:ENTREE[:SORTIE]" for the
+// software card in real time (its input plays ENTREE in a loop, its loudspeaker goes to SORTIE).
+struct CardChoice {
+  bool isVirtual = false;
+  std::string alsaDevice;
+  std::string virtualInput;
+  std::string virtualOutput;  // empty: the loudspeaker is not recorded
+};
+
+// False with a French message when the name cannot be used.
+bool ParseCardName(const std::string& name, CardChoice& choice, std::string& error);
+
+// The card `choice` names. The virtual card's recording is read as offline mode reads it, at
+// its file's rate (a raw .u8 at rawRate), given back in fileRate. Null with a French message
+// when the recording cannot be read.
+std::unique_ptr<SoundCard> OpenChosenCard(const CardChoice& choice, int32_t rawRate, Clock& clock,
+                                          int32_t& fileRate, std::string& error);
+
+}  // namespace velunda
