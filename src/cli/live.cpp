@@ -69,16 +69,18 @@ ActionItem ActionOf(const std::string& kind) {
   return ActionItem::RejecteurporteuseparTFD;
 }
 
-// The rejector with a given length or divisor: the notch tables are made for them (at the
-// session's rate) instead of the first start's calibration, as offline mode makes them.
-void PrepareGivenRejectorLengths(DspState& dsp, const Options& options, int32_t rate) {
+// The rejector's notch tables, made before the launch as offline mode makes them: the first
+// start's calibration puts the notch back at 1000 Hz, which would lose --frequence. With a given
+// length or divisor, the tables are made for them instead of the calibration.
+void PrepareRejectorTables(DspState& dsp, const Options& options, int32_t rate, Clock& clock) {
   RejecteurState& r = dsp.Rejecteur;
-  if (!options.tapCount && !options.detectionDivisor) {
-    return;
-  }
   dsp.SampleRate = rate;
   r.RejectorSampleRate = rate;
   r.NotchNyquist = rate / 2;
+  if (!options.tapCount && !options.detectionDivisor) {
+    PrepareNotchTables(dsp, clock);
+    return;
+  }
   NotchDesignNarrow(dsp);
   NotchDesignWide(dsp);
   r.NotchTablesReady = true;
@@ -89,7 +91,7 @@ void PrepareGivenRejectorLengths(DspState& dsp, const Options& options, int32_t 
 
 }  // namespace
 
-void ApplyLiveSettings(ProgramState& state, const Options& options, int32_t rate) {
+void ApplyLiveSettings(ProgramState& state, const Options& options, int32_t rate, Clock& clock) {
   DspState& dsp = state.Dsp;
   dsp.PasseBas.LowPassCutoff = options.LowPassCutoff;
   dsp.PasseBas.LowPassBypass = options.LowPassBypass;
@@ -105,9 +107,8 @@ void ApplyLiveSettings(ProgramState& state, const Options& options, int32_t rate
   dsp.Rejecteur.NotchWide = options.NotchWide ? 1 : 0;
   dsp.Rejecteur.NotchThreshold = options.NotchThreshold;
   if (options.filterKind == kRejecteurParTfd) {
-    PrepareGivenRejectorLengths(dsp, options, rate);
+    PrepareRejectorTables(dsp, options, rate, clock);
   }
-  // After the tables: their calibration puts the notch back to its start value.
   dsp.Rejecteur.NotchFrequency = options.NotchFrequency;
   dsp.ReducteurGeneral.VoiceReductionOff = options.VoiceReductionOff;
   dsp.ReducteurGeneral.VoiceReductionLevel = options.VoiceReductionLevel;
@@ -184,7 +185,7 @@ int RunLive(const Options& options) {
     std::cerr << "velunda-filtre : " << choice.virtualInput << " est à " << fileRate
               << " Hz, joué à " << rate << " Hz.\n";
   }
-  ApplyLiveSettings(*state, options, rate);
+  ApplyLiveSettings(*state, options, rate, clock);
 
   // The virtual card comes with the simulated mixer, set by the program; a real card's mixer
   // stays the user's: the level keys then only change the number.

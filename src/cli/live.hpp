@@ -6,6 +6,7 @@
 
 namespace velunda {
 
+class Clock;
 struct Options;
 struct ProgramState;
 struct TestsCarteSonState;
@@ -20,7 +21,8 @@ int RunLive(const Options& options);
 int32_t LiveSampleRate(const std::string& filterKind, const TestsCarteSonState& tests);
 
 // The filter settings the command line gives, into the program state before the launch; a given
-// --coefficients replaces the first start's calibration.
-void ApplyLiveSettings(ProgramState& state, const Options& options, int32_t rate);
+// --coefficients replaces the first start's calibration. The rejector's tables are made here, at
+// `rate`, so that the first start keeps --frequence.
+void ApplyLiveSettings(ProgramState& state, const Options& options, int32_t rate, Clock& clock);
 
 }  // namespace velunda

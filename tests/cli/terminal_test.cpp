@@ -139,6 +139,8 @@ class PtyRun {
 };
 
 constexpr char kRight[] = "\x1b[C";
+constexpr char kLeft[] = "\x1b[D";
+constexpr char kDelete[] = "\x1b[3~";
 constexpr char kUp[] = "\x1b[A";
 constexpr char kInsert[] = "\x1b[2~";
 constexpr char kEnd[] = "\x1b[F";
@@ -164,6 +166,43 @@ TEST_F(TerminalSession, LowPassKeysRedrawTheScreen) {
   EXPECT_NE(run.Text().find("Session terminée."), std::string::npos);
 }
 
+// One key on each of the other screens: its cell changes, End ends the session.
+struct KeyRow {
+  std::string name;
+  std::vector<std::string> args;
+  std::string shown;  // before the key
+  std::string key;
+  std::string after;
+  friend void PrintTo(const KeyRow& row, std::ostream* os) { *os << row.name; }
+};
+
+class TerminalKeys : public ::testing::WithParamInterface<KeyRow>, public testing::WorkDir {};
+
+TEST_P(TerminalKeys, ChangeTheirCell) {
+  const KeyRow& row = GetParam();
+  WriteBytes("in.u8", ToneU8(700, 8000));
+  std::vector<std::string> args = row.args;
+  args.insert(args.end(), {"--carte", "virtuelle:in.u8"});
+  PtyRun run(dir_.string(), args);
+  ASSERT_TRUE(run.WaitFor(row.shown));
+  run.Type(row.key);
+  ASSERT_TRUE(run.WaitFor(row.after));
+  run.Type(kEnd);
+  EXPECT_EQ(run.Exit(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Screens, TerminalKeys,
+    ::testing::Values(KeyRow{"GeneralReducerDelete", {"REDUCTEUR_GENERAL"},
+                           "Niveau de réduction: réduction faible\n", kDelete,
+                           "Niveau de réduction: réduction forte\n"},
+                    KeyRow{"CwReducerDelete", {"REDUCTEUR_CW", "--mode", "rtty"},
+                           "(1275 à 1445 Hz): RTTY Baudot\n", kDelete,
+                           "(1275 à 1445 Hz): pas de réduction\n"},
+                    KeyRow{"BfoLeft", {"BFO_NUMERIQUE", "--decalage", "2"},
+                           "en Hz: 12\n", kLeft, "en Hz: 6\n"}),
+    [](const auto& info) { return info.param.name; });
+
 // Insert on the band-pass screen: the centring runs on the carrier, then End.
 TEST_F(TerminalSession, BandPassCentringFindsTheCarrier) {
   WriteBytes("in.u8", ToneU8(1230, 8000));
@@ -188,11 +227,11 @@ TEST_F(TerminalSession, BandPassCentringFindsTheCarrier) {
 TEST_F(TerminalSession, LogShowsEachChangeAndTheAutomaticDecisions) {
   WriteBytes("in.u8", ToneU8(1230, 8000));
   const auto r =
-      Run("REJECTEUR_PAR_TFD --auto --coefficients 100 --diviseur 2 --carte virtuelle:in.u8 "
-          "--duree 1.5");
+      Run("REJECTEUR_PAR_TFD --auto --frequence 1500 --etroite --carte virtuelle:in.u8 --duree 1.5");
   ASSERT_EQ(r.status, 0) << r.err;
   for (const char* line : {"Panel2 = \"REJECTEUR MANU OU AUTO EN SERVICE\"\n",
-                           "Panel14 = \"Bande large  \"\n", "Panel22 = \"A l'arrêt\"\n",
+                           "Panel14 = \"Bande étroite\"\n",
+                           "Panel6 = \"1500\"\n", "Panel22 = \"A l'arrêt\"\n",
                            "Panel22 = \"En cours\"\n", "Panel23 = \"Trouvé\"\n",
                            "Panel15 = \"Fe=8000\"\n", "Session terminée.\n"}) {
     EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
