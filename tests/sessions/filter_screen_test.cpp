@@ -58,20 +58,6 @@ INSTANTIATE_TEST_SUITE_P(Levels, ApplyLevel,
                                          LevelRow{100, 100, 100}),
                          [](const auto& info) { return "Level" + std::to_string(info.param.level); });
 
-// Up and Down: one rung, the mixer, the cell.
-TEST(OutputLevel, KeysMoveTheLevelAndRewriteTheCell) {
-  SessionRig rig;
-  Session session{*rig.state, rig.platform};
-  BuildLowPassScreen(*rig.state);
-  OutputLevelUp(session);
-  EXPECT_EQ(Panel(rig.state->Window, 4).Text, "24");
-  EXPECT_EQ(rig.state->MixerControl.SpeakerVolumeLeft, 24);
-  OutputLevelDown(session);
-  OutputLevelDown(session);
-  EXPECT_EQ(Panel(rig.state->Window, 4).Text, "16");
-  EXPECT_EQ(rig.state->MixerControl.SpeakerVolumeLeft, 16);
-}
-
 // ---- each screen as built ----
 
 struct ScreenRow {
@@ -179,12 +165,6 @@ std::vector<ScreenRow> Screens() {
 
 INSTANTIATE_TEST_SUITE_P(EveryAction, ScreenAsBuilt, testing::ValuesIn(Screens()),
                          [](const auto& info) { return info.param.name; });
-
-TEST(BfoShiftText, TruncatesTowardZero) {
-  EXPECT_EQ(BfoShiftText(-1, 6103), "-6");
-  EXPECT_EQ(BfoShiftText(164, 6103), "1000");
-  EXPECT_EQ(BfoShiftText(-129, 7812), "-1007");
-}
 
 }  // namespace
 }  // namespace velunda::test

@@ -295,27 +295,10 @@ TEST(Launch, DegradedModeOnACardWithout8000) {
     notchesBeforeLoop = rig.state->Dsp.Rejecteur.NotchTablesReady;
     rig.events.PostKey(WM_KEYDOWN, MakeKeyLParam(kScanEnd, true));
   };
-  struct ColourSpy final : MainWindowView {
-    RecordingView& inner;
-    std::vector<std::string>& seen;
-    const MainWindowModel& m;
-    ColourSpy(RecordingView& i, std::vector<std::string>& s, const MainWindowModel& model)
-        : inner(i), seen(s), m(model) {}
-    void PanelChanged(int panel) override {
-      if (panel == 15) {
-        seen.push_back(Panel(m, 15).Text + (Panel(m, 15).Colour == PanelColour::Red ? " red" : ""));
-      }
-      inner.PanelChanged(panel);
-    }
-    void MenuVisibilityChanged(TopMenu menu) override { inner.MenuVisibilityChanged(menu); }
-  };
-  std::vector<std::string> rateBox;
-  ColourSpy spy(rig.view, rateBox, rig.state->Window);
-  rig.state->Window.View = &spy;
-
   rig.Launch(ActionItem::Passe_bande);
 
-  EXPECT_EQ(rateBox, (std::vector<std::string>{" red", "En test! red", "En test!", "Fe=11025"}));
+  EXPECT_EQ(rig.view.rateBox,
+            (std::vector<std::string>{" (rouge)", "En test! (rouge)", "En test!", "Fe=11025"}));
   EXPECT_EQ(rig.messages(), std::vector<std::string>{kDegradedModeWarning});
   EXPECT_EQ(rig.state->Dsp.Rejecteur.NotchNyquist, 5512);
   EXPECT_EQ(rig.state->Dsp.BlockLength, 3675);

@@ -34,10 +34,15 @@ struct RecordingView final : MainWindowView {
     if (text != (writes[panel].empty() ? std::string() : writes[panel].back())) {
       writes[panel].push_back(text);
     }
+    if (panel == 15) {
+      const bool red = Panel(model, 15).Colour == PanelColour::Red;
+      rateBox.push_back(text + (red ? " (rouge)" : ""));
+    }
   }
   void MenuVisibilityChanged(TopMenu) override { ++menuChanges; }
   const MainWindowModel& model;
   std::map<int, std::vector<std::string>> writes;  // successive distinct texts per panel
+  std::vector<std::string> rateBox;                // every change of Panel15, colour included
   int menuChanges = 0;
 };
 
