@@ -59,9 +59,9 @@ int TerminalWidth(int fd) {
 }
 
 ActionItem ActionOf(const std::string& kind) {
-  for (ActionItem item : {ActionItem::Passe_bas, ActionItem::Passe_bande,
-                          ActionItem::Reducteur_bruit_general, ActionItem::Reducteur_bruit_CW_RTTY,
-                          ActionItem::BFO_numerique}) {
+  for (ActionItem item :
+       {ActionItem::Passe_bas, ActionItem::Passe_bande, ActionItem::Reducteur_bruit_general,
+        ActionItem::Reducteur_bruit_CW_RTTY, ActionItem::BFO_numerique}) {
     if (kind == FilterKindOf(item)) {
       return item;
     }

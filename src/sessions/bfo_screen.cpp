@@ -12,7 +12,9 @@ void ShowShift(ProgramState& s) {
   WriteCell(s, 6, BfoShiftText(s.Dsp.Bfo.BfoShift, s.Sessions.BfoBinWidth));
 }
 
-void ShowInversion(ProgramState& s) { WriteCell(s, 14, s.Dsp.Bfo.BfoInverted ? "Inversé" : "Normal"); }
+void ShowInversion(ProgramState& s) {
+  WriteCell(s, 14, s.Dsp.Bfo.BfoInverted ? "Inversé" : "Normal");
+}
 
 // The cell is rewritten even when the limit stopped the change.
 void ShiftDown(ProgramState& s) {

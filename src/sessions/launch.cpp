@@ -38,9 +38,7 @@ ActionTraits TraitsOf(ActionItem item) {
   return {kRejecteurParTfd, true, false, BuildRejectorScreen};
 }
 
-void ShowRate(ProgramState& s, int32_t rate) {
-  WriteCell(s, 15, "Fe=" + std::to_string(rate));
-}
+void ShowRate(ProgramState& s, int32_t rate) { WriteCell(s, 15, "Fe=" + std::to_string(rate)); }
 
 // Step 1: the card test, when the timer has not run it yet.
 void TestOnFirstUse(ProgramState& s, const LaunchPlatform& p, const ActionTraits& traits) {

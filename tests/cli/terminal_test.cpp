@@ -68,7 +68,9 @@ class PtyRun {
     ::close(master_);
   }
 
-  void Type(const std::string& keys) { EXPECT_EQ(::write(master_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size())); }
+  void Type(const std::string& keys) {
+    EXPECT_EQ(::write(master_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+  }
 
   // Reads until `text` is shown (see Text()), or fails.
   bool WaitFor(const std::string& text, int seconds = 30) {
@@ -191,17 +193,23 @@ TEST_P(TerminalKeys, ChangeTheirCell) {
   EXPECT_EQ(run.Exit(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Screens, TerminalKeys,
-    ::testing::Values(KeyRow{"GeneralReducerDelete", {"REDUCTEUR_GENERAL"},
-                           "Niveau de réduction: réduction faible\n", kDelete,
-                           "Niveau de réduction: réduction forte\n"},
-                    KeyRow{"CwReducerDelete", {"REDUCTEUR_CW", "--mode", "rtty"},
-                           "(1275 à 1445 Hz): RTTY Baudot\n", kDelete,
-                           "(1275 à 1445 Hz): pas de réduction\n"},
-                    KeyRow{"BfoLeft", {"BFO_NUMERIQUE", "--decalage", "2"},
-                           "en Hz: 12\n", kLeft, "en Hz: 6\n"}),
-    [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Screens, TerminalKeys,
+                         ::testing::Values(KeyRow{"GeneralReducerDelete",
+                                                  {"REDUCTEUR_GENERAL"},
+                                                  "Niveau de réduction: réduction faible\n",
+                                                  kDelete,
+                                                  "Niveau de réduction: réduction forte\n"},
+                                           KeyRow{"CwReducerDelete",
+                                                  {"REDUCTEUR_CW", "--mode", "rtty"},
+                                                  "(1275 à 1445 Hz): RTTY Baudot\n",
+                                                  kDelete,
+                                                  "(1275 à 1445 Hz): pas de réduction\n"},
+                                           KeyRow{"BfoLeft",
+                                                  {"BFO_NUMERIQUE", "--decalage", "2"},
+                                                  "en Hz: 12\n",
+                                                  kLeft,
+                                                  "en Hz: 6\n"}),
+                         [](const auto& info) { return info.param.name; });
 
 // Insert on the band-pass screen: the centring runs on the carrier, then End.
 TEST_F(TerminalSession, BandPassCentringFindsTheCarrier) {
@@ -226,14 +234,13 @@ TEST_F(TerminalSession, BandPassCentringFindsTheCarrier) {
 // Into a file: one line per change, the rejector's automatic decisions among them.
 TEST_F(TerminalSession, LogShowsEachChangeAndTheAutomaticDecisions) {
   WriteBytes("in.u8", ToneU8(1230, 8000));
-  const auto r =
-      Run("REJECTEUR_PAR_TFD --auto --frequence 1500 --etroite --carte virtuelle:in.u8 --duree 1.5");
+  const auto r = Run(
+      "REJECTEUR_PAR_TFD --auto --frequence 1500 --etroite --carte virtuelle:in.u8 --duree 1.5");
   ASSERT_EQ(r.status, 0) << r.err;
-  for (const char* line : {"Panel2 = \"REJECTEUR MANU OU AUTO EN SERVICE\"\n",
-                           "Panel14 = \"Bande étroite\"\n",
-                           "Panel6 = \"1500\"\n", "Panel22 = \"A l'arrêt\"\n",
-                           "Panel22 = \"En cours\"\n", "Panel23 = \"Trouvé\"\n",
-                           "Panel15 = \"Fe=8000\"\n", "Session terminée.\n"}) {
+  for (const char* line :
+       {"Panel2 = \"REJECTEUR MANU OU AUTO EN SERVICE\"\n", "Panel14 = \"Bande étroite\"\n",
+        "Panel6 = \"1500\"\n", "Panel22 = \"A l'arrêt\"\n", "Panel22 = \"En cours\"\n",
+        "Panel23 = \"Trouvé\"\n", "Panel15 = \"Fe=8000\"\n", "Session terminée.\n"}) {
     EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
   }
   EXPECT_TRUE(r.out.find("Panel6 = \"1250\"\n") != std::string::npos ||

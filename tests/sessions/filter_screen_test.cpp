@@ -10,7 +10,7 @@ namespace {
 // ---- the output level ----
 
 TEST(OutputLevel, LadderBothWays) {
-  const std::vector<int> up = {0,  1,  2,  3,  4,  8,  12, 16, 20, 24,
+  const std::vector<int> up = {0,  1,  2,  3,  4,  8,  12, 16,  20, 24,
                                28, 32, 36, 44, 52, 60, 80, 100, 100};
   for (size_t i = 0; i + 1 < up.size(); ++i) {
     EXPECT_EQ(LevelAbove(static_cast<uint8_t>(up[i])), up[i + 1]) << "up from " << up[i];
@@ -53,10 +53,11 @@ TEST_P(ApplyLevel, SetsBothVolumesAndTheMixer) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Levels, ApplyLevel,
-                         testing::Values(LevelRow{0, 4, 0}, LevelRow{3, 4, 60},
-                                         LevelRow{4, 4, 100}, LevelRow{20, 20, 100},
-                                         LevelRow{100, 100, 100}),
-                         [](const auto& info) { return "Level" + std::to_string(info.param.level); });
+                         testing::Values(LevelRow{0, 4, 0}, LevelRow{3, 4, 60}, LevelRow{4, 4, 100},
+                                         LevelRow{20, 20, 100}, LevelRow{100, 100, 100}),
+                         [](const auto& info) {
+                           return "Level" + std::to_string(info.param.level);
+                         });
 
 // ---- each screen as built ----
 

@@ -33,7 +33,7 @@ struct KeyRow {
   std::string name;
   ActionItem item;
   std::function<void(ProgramState&)> setup;
-  std::vector<uint8_t> keys;                     // 50 ms apart from kStart + 100, then End
+  std::vector<uint8_t> keys;                      // 50 ms apart from kStart + 100, then End
   std::map<int, std::vector<std::string>> texts;  // each cell's successive texts, as built first
   std::vector<std::string> messages = {};
   friend void PrintTo(const KeyRow& row, std::ostream* os) { *os << row.name; }
@@ -73,16 +73,22 @@ std::vector<KeyRow> KeyRows() {
        [](ProgramState& s) { s.Dsp.PasseBas.LowPassCutoff = 2900; },
        {R, R, R, L, L},
        {{6, {"2900", "3000", "sans", "3000", "2900"}}}},
-      {"LowPassStopsAt300", Passe_bas,
-       [](ProgramState& s) { s.Dsp.PasseBas.LowPassCutoff = 300; }, {L, L}, {{6, {"300"}}}},
+      {"LowPassStopsAt300",
+       Passe_bas,
+       [](ProgramState& s) { s.Dsp.PasseBas.LowPassCutoff = 300; },
+       {L, L},
+       {{6, {"300"}}}},
       {"LowPassIgnoresOtherKeys", Passe_bas, nullptr, {Ins, Del, PgDn}, {{6, {"1000"}}}},
       {"BandPassToBypassAndBack",
        Passe_bande,
        [](ProgramState& s) { s.Dsp.PasseBande.BandPassCentre = 3250; },
        {R, R, R, L},
        {{6, {"3250", "3300", "sans", "3300"}}}},
-      {"BandPassStopsAt100", Passe_bande,
-       [](ProgramState& s) { s.Dsp.PasseBande.BandPassCentre = 100; }, {L}, {{6, {"100"}}}},
+      {"BandPassStopsAt100",
+       Passe_bande,
+       [](ProgramState& s) { s.Dsp.PasseBande.BandPassCentre = 100; },
+       {L},
+       {{6, {"100"}}}},
       {"BandPassWidthCycle",
        Passe_bande,
        nullptr,
@@ -98,7 +104,10 @@ std::vector<KeyRow> KeyRows() {
        nullptr,
        {Del, Del, Del, L, R, Ins},
        {{6, {"CW 0,4/1 KHz", "RTTY Baudot", "pas de réduction", "CW 0,4/1 KHz"}}}},
-      {"BfoShiftAt6250", BFO_numerique, nullptr, {R, R, R, R, R},
+      {"BfoShiftAt6250",
+       BFO_numerique,
+       nullptr,
+       {R, R, R, R, R},
        {{6, {"0", "6", "12", "18", "24", "30"}}}},
       {"BfoShiftDownAt6250", BFO_numerique, nullptr, {L, L}, {{6, {"0", "-6", "-12"}}}},
       {"BfoShiftAt8000",
@@ -106,10 +115,16 @@ std::vector<KeyRow> KeyRows() {
        [](ProgramState& s) { s.Engine.CardTests.Rate6250OK = 0; },
        {R, R, R, R, R},
        {{6, {"0", "7", "15", "23", "31", "39"}}}},
-      {"BfoTopAt6250", BFO_numerique, [](ProgramState& s) { s.Dsp.Bfo.BfoShift = 163; },
-       {R, R}, {{6, {"994", "1000"}}}},
-      {"BfoBottomAt6250", BFO_numerique, [](ProgramState& s) { s.Dsp.Bfo.BfoShift = -163; },
-       {L, L}, {{6, {"-994", "-1000"}}}},
+      {"BfoTopAt6250",
+       BFO_numerique,
+       [](ProgramState& s) { s.Dsp.Bfo.BfoShift = 163; },
+       {R, R},
+       {{6, {"994", "1000"}}}},
+      {"BfoBottomAt6250",
+       BFO_numerique,
+       [](ProgramState& s) { s.Dsp.Bfo.BfoShift = -163; },
+       {L, L},
+       {{6, {"-994", "-1000"}}}},
       {"BfoTopAt8000",
        BFO_numerique,
        [](ProgramState& s) {
@@ -139,7 +154,10 @@ std::vector<KeyRow> KeyRows() {
        },
        {L},
        {{6, {"100"}}}},
-      {"RejectorArrows", RejecteurporteuseparTFD, nullptr, {R, L, L},
+      {"RejectorArrows",
+       RejecteurporteuseparTFD,
+       nullptr,
+       {R, L, L},
        {{6, {"1000", "1050", "1000", "950"}}}},
       {"RejectorArrowsIgnoredInAutoMode",
        RejecteurporteuseparTFD,
@@ -156,7 +174,10 @@ std::vector<KeyRow> KeyRows() {
        nullptr,
        {Del, Del},
        {{14, {"Bande large  ", "Bande étroite", "Bande large  "}}}},
-      {"LevelUpAndDown", Reducteur_bruit_general, nullptr, {Up, Up, Down, Down, Down},
+      {"LevelUpAndDown",
+       Reducteur_bruit_general,
+       nullptr,
+       {Up, Up, Down, Down, Down},
        {{4, {"20", "24", "28", "24", "20", "16"}}}},
   };
 }
@@ -215,7 +236,8 @@ TEST(Launch, SilencesTheLoudspeakerThenAppliesTheLevel) {
   EXPECT_EQ(silence.Values, (std::vector<uint32_t>{2, 0, 0}));
   bool levelBack = false;
   for (const MixerCall& c : writes) {
-    levelBack = levelBack || (c.Id == silence.Id && c.Values == std::vector<uint32_t>{2, 23592, 23592});
+    levelBack =
+        levelBack || (c.Id == silence.Id && c.Values == std::vector<uint32_t>{2, 23592, 23592});
   }
   EXPECT_TRUE(levelBack);  // 36 % of 0..65535
 }
@@ -308,7 +330,9 @@ TEST(Launch, DegradedModeOnACardWithout8000) {
 
   // The warning comes with the test only: a second start shows none.
   rig.journal.messages.clear();
-  rig.platform.sessionStarted = [&] { rig.events.PostKey(WM_KEYDOWN, MakeKeyLParam(kScanEnd, true)); };
+  rig.platform.sessionStarted = [&] {
+    rig.events.PostKey(WM_KEYDOWN, MakeKeyLParam(kScanEnd, true));
+  };
   rig.Launch(ActionItem::Reducteur_bruit_general);
   EXPECT_TRUE(rig.messages().empty());
 }
@@ -317,7 +341,9 @@ TEST(Launch, DegradedModeOnACardWithout8000) {
 // band-pass and the rejector starts first.
 TEST(Launch, NotchPreparationRunsOnce) {
   SessionRig rig;
-  rig.platform.sessionStarted = [&] { rig.events.PostKey(WM_KEYDOWN, MakeKeyLParam(kScanEnd, true)); };
+  rig.platform.sessionStarted = [&] {
+    rig.events.PostKey(WM_KEYDOWN, MakeKeyLParam(kScanEnd, true));
+  };
   rig.Launch(ActionItem::Passe_bande);
   RejecteurState& r = rig.state->Dsp.Rejecteur;
   ASSERT_TRUE(r.NotchTablesReady);
@@ -332,7 +358,9 @@ TEST(Launch, NotchPreparationRunsOnce) {
 // The low-pass started after the band-pass filters with its own design.
 TEST(Launch, LowPassRedesignsAfterAnotherFilter) {
   SessionRig rig;
-  rig.platform.sessionStarted = [&] { rig.events.PostKey(WM_KEYDOWN, MakeKeyLParam(kScanEnd, true)); };
+  rig.platform.sessionStarted = [&] {
+    rig.events.PostKey(WM_KEYDOWN, MakeKeyLParam(kScanEnd, true));
+  };
   rig.Launch(ActionItem::Passe_bas);
   // The first pairs of the kernel: both filters have 200 taps.
   const auto pairs = [&] {
@@ -422,13 +450,13 @@ TEST_P(Centring, SearchesThenFiltersAgain) {
   ExpectIdle(rig);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Signals, Centring,
-    // A constant input is no silence to the detection: its offset leaks into the first bins,
-    // the strongest line is found at the lowest notch.
-    testing::Values(CentringRow{"Carrier", true, 800, false, "trouvé    ", 0},
-                    CentringRow{"ConstantInputFromBypass", false, 3350, true, "trouvé    ", 100}),
-    [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Signals, Centring,
+                         // A constant input is no silence to the detection: its offset leaks into
+                         // the first bins, the strongest line is found at the lowest notch.
+                         testing::Values(CentringRow{"Carrier", true, 800, false, "trouvé    ", 0},
+                                         CentringRow{"ConstantInputFromBypass", false, 3350, true,
+                                                     "trouvé    ", 100}),
+                         [](const auto& info) { return info.param.name; });
 
 // End during the search ends the session; the rejector's settings are back.
 TEST(Centring, EndDuringTheSearchEndsTheSession) {
