@@ -178,9 +178,9 @@ struct KeyRow {
   friend void PrintTo(const KeyRow& row, std::ostream* os) { *os << row.name; }
 };
 
-class TerminalKeys : public ::testing::WithParamInterface<KeyRow>, public testing::WorkDir {};
+class TerminalScreenKeys : public ::testing::WithParamInterface<KeyRow>, public testing::WorkDir {};
 
-TEST_P(TerminalKeys, ChangeTheirCell) {
+TEST_P(TerminalScreenKeys, ChangeTheirCell) {
   const KeyRow& row = GetParam();
   WriteBytes("in.u8", ToneU8(700, 8000));
   std::vector<std::string> args = row.args;
@@ -193,7 +193,7 @@ TEST_P(TerminalKeys, ChangeTheirCell) {
   EXPECT_EQ(run.Exit(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Screens, TerminalKeys,
+INSTANTIATE_TEST_SUITE_P(Screens, TerminalScreenKeys,
                          ::testing::Values(KeyRow{"GeneralReducerDelete",
                                                   {"REDUCTEUR_GENERAL"},
                                                   "Niveau de réduction: réduction faible\n",

@@ -26,6 +26,7 @@ struct LevelRow {
   uint8_t level;
   int32_t speaker;
   uint16_t wave;
+  friend void PrintTo(const LevelRow& row, std::ostream* os) { *os << int{row.level}; }
 };
 
 class ApplyLevel : public testing::TestWithParam<LevelRow> {};
@@ -65,6 +66,7 @@ struct ScreenRow {
   std::string name;
   void (*build)(ProgramState&);
   std::map<int, std::string> texts;  // the cells shown and their texts
+  friend void PrintTo(const ScreenRow& row, std::ostream* os) { *os << row.name; }
 };
 
 class ScreenAsBuilt : public testing::TestWithParam<ScreenRow> {};

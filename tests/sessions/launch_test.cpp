@@ -275,6 +275,7 @@ struct BfoRateRow {
   uint8_t ok8000, ok6250;
   std::string rateBox;
   int32_t binWidth;  // 0: refused
+  friend void PrintTo(const BfoRateRow& row, std::ostream* os) { *os << row.name; }
 };
 
 class BfoRate : public testing::TestWithParam<BfoRateRow> {};
