@@ -154,6 +154,11 @@ struct Rig {
       }
       clock->Advance(1);
       card->WaitForActivity(0);
+      // A session that never ends is clicked away, and the test told.
+      if (idleWaits > kIdleWaitLimit) {
+        timedOut = true;
+        program->Events().PostMouse(WM_LBUTTONDOWN);
+      }
     };
     parts.catchSignals = options.catchSignals;
     program = std::make_unique<VelundaProgram>(std::move(parts));
@@ -190,6 +195,8 @@ struct Rig {
   MixerDescription original;
   std::function<void()> onIdle;
   uint64_t idleWaits = 0;
+  static constexpr uint64_t kIdleWaitLimit = 200000;
+  bool timedOut = false;
   std::unique_ptr<VelundaProgram> program;
 };
 
