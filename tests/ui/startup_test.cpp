@@ -197,6 +197,40 @@ class StartupTest : public QObject {
     QVERIFY(rig.journal.messages.size() == 1);  // the missing file's message alone
   }
 
+  void textsFitTheirCells_data() {
+    QTest::addColumn<int>("panel");
+    QTest::addColumn<QString>("text");
+    const std::pair<int, const char*> cells[] = {
+        {1, "Sélection de l'entrée de la carte son: ligne gauche, droite ou microphone."},
+        {1, "PROBLÈME MIXER. PAS D'ENTRÉE LIGNE EN ENREGISTREMENT TROUVÉE!"},
+        {2, "REDUCTEUR DE BRUIT GENE. EN SERVICE"},
+        {2, "REJECTEUR MANU OU AUTO EN SERVICE"},
+        {8, "TOUCHES"},
+        {9, "Fin (ou Click sur fenêtre)"},
+        {7, "Abandon du filtre passe-bande"},
+        {10, "Curseurs verticaux"},
+        {5, "Niveau de sortie BF (0 à 100 %):"},
+        {15, "Fe=11025"},
+    };
+    for (const auto& [panel, text] : cells) {
+      QTest::newRow(text) << panel << QString::fromUtf8(text);
+    }
+  }
+  // Whatever face stands in for the one asked, a text stays whole within its cell.
+  void textsFitTheirCells() {
+    QFETCH(int, panel);
+    QFETCH(QString, text);
+    Rig rig;
+    QVERIFY(rig.Create());
+    SetPanelVisible(rig.program->State().Window, panel, true);
+    SetPanelText(rig.program->State().Window, panel, text.toStdString());
+    QLabel* label = rig.program->Window().PanelLabel(panel);
+    QCOMPARE(label->text(), text);
+    const int room = label->contentsRect().width() - label->indent();
+    QVERIFY2(QFontMetrics(label->font()).horizontalAdvance(text) <= room, qPrintable(text));
+    QCOMPARE(label->font().bold(), panel == 2 || panel == 8);
+  }
+
   void mixerCheckOnTheHintLine_data() {
     QTest::addColumn<MixerDescription>("mixer");
     QTest::addColumn<QString>("problem");
