@@ -231,6 +231,39 @@ class StartupTest : public QObject {
     QCOMPARE(label->font().bold(), panel == 2 || panel == 8);
   }
 
+  // The window follows the model: a panel's text, visibility and colour, a menu's visibility.
+  void windowMirrorsTheModel() {
+    Rig rig;
+    QVERIFY(rig.Create());
+    rig.program->Show();
+    MainWindowModel& model = rig.program->State().Window;
+    TForm1& window = rig.program->Window();
+    for (int panel = 1; panel <= kPanelCount; ++panel) {
+      if (QLabel* label = window.PanelLabel(panel)) {
+        QCOMPARE(label->isVisible(), panel == 1 || panel == 15);
+        const PanelGeometry& g = PanelLayout(panel);
+        QCOMPARE(label->geometry(), QRect(g.Left, g.Top, g.Width, g.Height));
+      }
+    }
+    SetPanelText(model, 12, "Curseurs horizontaux");
+    SetPanelVisible(model, 12, true);
+    SetPanelColour(model, 12, PanelColour::Red);
+    QVERIFY(window.PanelLabel(12)->isVisible());
+    QCOMPARE(rig.PanelText(12), QString("Curseurs horizontaux"));
+    QCOMPARE(window.PanelLabel(12)->palette().color(QPalette::Window), QColor(Qt::red));
+    SetPanelVisible(model, 12, false);
+    QVERIFY(!window.PanelLabel(12)->isVisible());
+    for (int menu = 0; menu < kTopMenuCount; ++menu) {
+      const auto top = static_cast<TopMenu>(menu);
+      SetMenuVisible(model, top, false);
+      QVERIFY(!window.Item(TopMenuName(top))->isVisible());
+      SetMenuVisible(model, top, true);
+      QVERIFY(window.Item(TopMenuName(top))->isVisible());
+    }
+    QCOMPARE(window.centralWidget()->size(), QSize(459, 339));
+    QCOMPARE(window.windowTitle(), QString("VELUNDA"));
+  }
+
   void mixerCheckOnTheHintLine_data() {
     QTest::addColumn<MixerDescription>("mixer");
     QTest::addColumn<QString>("problem");
