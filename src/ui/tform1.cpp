@@ -15,21 +15,21 @@ constexpr int kClientWidth = 459;
 constexpr int kClientHeight = 339;
 const char* const kHintProperty = "hint";
 
-struct ItemSpec {
+struct ItemEntry {
   const char* name;
   const char* caption;
 };
 
-struct MenuSpec {
+struct MenuEntry {
   TopMenu menu;
   const char* name;
   const char* caption;
   const char* hint;
-  std::vector<ItemSpec> items;  // none: the top-level entry is itself a command
+  std::vector<ItemEntry> items;  // none: the top-level entry is itself a command
 };
 
-const std::vector<MenuSpec>& MenuSpecs() {
-  static const std::vector<MenuSpec> specs = {
+const std::vector<MenuEntry>& MenuTable() {
+  static const std::vector<MenuEntry> table = {
       {TopMenu::Aide,
        "Aide",
        "&Aide",
@@ -72,7 +72,7 @@ const std::vector<MenuSpec>& MenuSpecs() {
         {"RejecteurporteuseparTFD", "Réjection d'une porteuse"}}},
       {TopMenu::Abandondulogiciel1, "Abandondulogiciel1", "A&bandon du logiciel", "", {}},
   };
-  return specs;
+  return table;
 }
 
 QFont PanelFont(bool bold) {
@@ -126,7 +126,7 @@ QString HintOf(const QAction* action) {
 }  // namespace
 
 const char* TopMenuName(TopMenu menu) {
-  return MenuSpecs()[static_cast<size_t>(menu)].name;
+  return MenuTable()[static_cast<size_t>(menu)].name;
 }
 
 TForm1::TForm1(MainWindowModel& model) : model_(model) {
@@ -160,24 +160,24 @@ void TForm1::BuildMenus() {
   auto* style = new NarrowMenuBarStyle;
   style->setParent(bar);
   bar->setStyle(style);
-  for (const MenuSpec& spec : MenuSpecs()) {
-    const auto index = static_cast<size_t>(spec.menu);
+  for (const MenuEntry& entry : MenuTable()) {
+    const auto index = static_cast<size_t>(entry.menu);
     QAction* top = nullptr;
-    if (spec.items.empty()) {
-      top = bar->addAction(QString::fromUtf8(spec.caption));
+    if (entry.items.empty()) {
+      top = bar->addAction(QString::fromUtf8(entry.caption));
     } else {
-      QMenu* menu = bar->addMenu(QString::fromUtf8(spec.caption));
-      menu->setObjectName(QString::fromUtf8(spec.name) + QStringLiteral("Menu"));
+      QMenu* menu = bar->addMenu(QString::fromUtf8(entry.caption));
+      menu->setObjectName(QString::fromUtf8(entry.name) + QStringLiteral("Menu"));
       menus_[index] = menu;
       top = menu->menuAction();
-      for (const ItemSpec& item : spec.items) {
+      for (const ItemEntry& item : entry.items) {
         QAction* action = menu->addAction(QString::fromUtf8(item.caption));
         action->setObjectName(QString::fromUtf8(item.name));
         action->setProperty(kHintProperty, QString());
       }
     }
-    top->setObjectName(QString::fromUtf8(spec.name));
-    top->setProperty(kHintProperty, QString::fromUtf8(spec.hint));
+    top->setObjectName(QString::fromUtf8(entry.name));
+    top->setProperty(kHintProperty, QString::fromUtf8(entry.hint));
     top->setVisible(model_.MenuVisible[index]);
     topActions_[index] = top;
   }
