@@ -31,6 +31,7 @@ struct KeyBench {
         hooks(MakeSessionHooks(session)) {
     DspState& dsp = state->Dsp;
     dsp.SampleRate = 8000;
+    state->OutputLevel = 20;
     dsp.PasseBas.LowPassTapCount = 1000;
     dsp.PasseBande.BandPassTapCount = 1000;
     dsp.Rejecteur.NotchLength = 1000;

@@ -17,6 +17,7 @@
 #include "sessions/filter_screen.hpp"
 #include "sessions/launch.hpp"
 #include "sessions/program_state.hpp"
+#include "sessions/startup.hpp"
 
 namespace velunda {
 namespace {
@@ -161,10 +162,8 @@ int RunLive(const Options& options) {
   }
   engine.StartupDone = 1;
   std::cout << "Test de la carte son " << options.card << "..." << std::endl;
-  Timer1Timer(engine, state->Dsp, platform, [&](std::string_view caption, bool red) {
-    SetPanelColour(state->Window, 15, red ? PanelColour::Red : PanelColour::ButtonFace);
-    SetPanelText(state->Window, 15, caption);
-  });
+  state->OutputLevel = 20;  // the start-up level
+  Timer1Timer(*state, platform);
   const TestsCarteSonState& tests = engine.CardTests;
   if (tests.SoundCardOK == 0) {
     return kExitIo;

@@ -29,7 +29,7 @@ void BeginScreen(ProgramState& s, std::initializer_list<int> cells, std::string_
   WriteCell(s, 7, abandon);
   WriteCell(s, 10, "Curseurs verticaux");
   WriteCell(s, 5, "Niveau de sortie BF (0 à 100 %):");
-  WriteCell(s, 4, s.Sessions.OutputLevel);
+  WriteCell(s, 4, s.OutputLevel);
 }
 
 void HideFilterScreen(ProgramState& s) {
@@ -84,7 +84,7 @@ uint8_t LevelBelow(uint8_t level) {
 
 void ApplyOutputLevel(Session& session) {
   MixerState& m = session.state.MixerControl;
-  const uint8_t level = session.state.Sessions.OutputLevel;
+  const uint8_t level = session.state.OutputLevel;
   if (level < 4) {
     m.SpeakerVolumeLeft = 4;
     m.SpeakerVolumeRight = 4;
@@ -98,15 +98,15 @@ void ApplyOutputLevel(Session& session) {
 }
 
 void OutputLevelUp(Session& session) {
-  session.state.Sessions.OutputLevel = LevelAbove(session.state.Sessions.OutputLevel);
+  session.state.OutputLevel = LevelAbove(session.state.OutputLevel);
   ApplyOutputLevel(session);
-  WriteCell(session.state, 4, session.state.Sessions.OutputLevel);
+  WriteCell(session.state, 4, session.state.OutputLevel);
 }
 
 void OutputLevelDown(Session& session) {
-  session.state.Sessions.OutputLevel = LevelBelow(session.state.Sessions.OutputLevel);
+  session.state.OutputLevel = LevelBelow(session.state.OutputLevel);
   ApplyOutputLevel(session);
-  WriteCell(session.state, 4, session.state.Sessions.OutputLevel);
+  WriteCell(session.state, 4, session.state.OutputLevel);
 }
 
 SessionHooks MakeSessionHooks(Session& session) {

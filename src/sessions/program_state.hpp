@@ -17,8 +17,9 @@ struct ProgramState {
   SettingsState Settings;
   MixerState MixerControl;
   EngineState Engine;
-  SessionsState Sessions;
   MainWindowModel Window;
+  uint8_t OutputLevel = 0;  // loudspeaker level in per cent; 20 from start-up on
+  SessionsState Sessions;
 };
 
 }  // namespace velunda

@@ -255,6 +255,7 @@ TEST_F(TerminalSession, LogShowsEachChangeAndTheAutomaticDecisions) {
 
 TEST(TerminalScreenLines, KeyDescriptionAndValueColumns) {
   auto state = std::make_unique<ProgramState>();
+  state->OutputLevel = 20;
   SetPanelText(state->Window, 15, "Fe=8000");
   BuildBfoScreen(*state);
   const std::vector<std::string> expected = {

@@ -35,7 +35,7 @@ class ApplyLevel : public testing::TestWithParam<LevelRow> {};
 TEST_P(ApplyLevel, SetsBothVolumesAndTheMixer) {
   const LevelRow& row = GetParam();
   SessionRig rig;
-  rig.state->Sessions.OutputLevel = row.level;
+  rig.state->OutputLevel = row.level;
   Session session{*rig.state, rig.platform};
   ApplyOutputLevel(session);
   const MixerState& m = rig.state->MixerControl;
@@ -74,6 +74,7 @@ class ScreenAsBuilt : public testing::TestWithParam<ScreenRow> {};
 TEST_P(ScreenAsBuilt, ShowsExactlyItsCellsWithTheirTexts) {
   const ScreenRow& row = GetParam();
   auto state = std::make_unique<ProgramState>();
+  state->OutputLevel = 20;
   // Another screen shown before, left visible: none of its text may remain in view.
   BuildRejectorScreen(*state);
   row.build(*state);

@@ -225,7 +225,7 @@ TEST(Launch, SilencesTheLoudspeakerThenAppliesTheLevel) {
   SessionRig rig({}, {KeyAt(kStart + 100, kScanEnd)});
   int32_t speakerAtStart = -1;
   rig.platform.sessionStarted = [&] { speakerAtStart = rig.state->MixerControl.SpeakerVolumeLeft; };
-  rig.state->Sessions.OutputLevel = 36;
+  rig.state->OutputLevel = 36;
   rig.Launch(ActionItem::Reducteur_bruit_general);
   EXPECT_EQ(speakerAtStart, 36);
   // The first write silences the loudspeaker fader; the level comes back on the same fader.

@@ -66,6 +66,7 @@ struct SessionRig {
         view(state->Window) {
     state->Window.View = &view;
     state->MixerControl.SoftwareMixer = 1;
+    state->OutputLevel = 20;  // as the start-up sets it
     // The timer's card test has run on a card with both rates.
     auto& tests = state->Engine.CardTests;
     tests.TestDone = tests.SoundCardOK = tests.Rate8000OK = tests.Rate6250OK = 1;
