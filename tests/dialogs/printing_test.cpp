@@ -1,0 +1,188 @@
+// Printing the guide: the job's steps in order, failures shown with their cause while the Help
+// window stays open, and the CUPS printer's answer when no print service is reachable.
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+#include "dialogs/aide.hpp"
+#include "dialogs/cups_line_printer.hpp"
+#include "dialogs/error_box.hpp"
+#include "dialogs/line_printer.hpp"
+#include "dialogs/texts.hpp"
+
+namespace {
+
+// Records every step; fails the step it is told to.
+class FakePrinter final : public velunda::LinePrinter {
+ public:
+  QStringList* steps;
+  QString failOpen, failClose, failWrite;
+  int failAtLine = -1;  // 0-based line whose write fails
+
+  explicit FakePrinter(QStringList* log) : steps(log) {}
+  QString Open() override {
+    *steps << "open";
+    return failOpen;
+  }
+  QString WriteLine(const QString& line) override {
+    const int index = written++;
+    *steps << "line:" + line;
+    return index == failAtLine ? failWrite : QString();
+  }
+  QString Close() override {
+    *steps << "close";
+    return failClose;
+  }
+
+ private:
+  int written = 0;
+};
+
+}  // namespace
+
+class PrintingTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    // Whatever the caller's environment, no test may reach a real print service.
+    qputenv("CUPS_SERVER", QFile::encodeName(QDir::temp().filePath("velunda-no-cups.sock")));
+    qunsetenv("PRINTER");
+    qunsetenv("LPDEST");
+  }
+
+  void printLines_data() {
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("failOpen");
+    QTest::addColumn<int>("failAtLine");
+    QTest::addColumn<QString>("failClose");
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("result");
+    const QStringList three{"un", "", "trois"};
+    QTest::newRow("lines in order, one job")
+        << three << "" << -1 << "" << QStringList{"open", "line:un", "line:", "line:trois", "close"}
+        << "";
+    QTest::newRow("empty memo opens and closes a job")
+        << QStringList{} << "" << -1 << "" << QStringList{"open", "close"} << "";
+    QTest::newRow("open refused: nothing written, no close")
+        << three << "pas d'imprimante" << -1 << "" << QStringList{"open"} << "pas d'imprimante";
+    QTest::newRow("write fails: stop writing, still close")
+        << three << "" << 1 << "" << QStringList{"open", "line:un", "line:", "close"}
+        << "écriture";
+    QTest::newRow("close fails")
+        << three << "" << -1 << "refusé"
+        << QStringList{"open", "line:un", "line:", "line:trois", "close"} << "refusé";
+    QTest::newRow("write and close fail: the first cause is told")
+        << three << "" << 0 << "refusé" << QStringList{"open", "line:un", "close"} << "écriture";
+  }
+  void printLines() {
+    QFETCH(QStringList, lines);
+    QFETCH(QString, failOpen);
+    QFETCH(int, failAtLine);
+    QFETCH(QString, failClose);
+    QFETCH(QStringList, steps);
+    QFETCH(QString, result);
+    QStringList log;
+    FakePrinter printer(&log);
+    printer.failOpen = failOpen;
+    printer.failAtLine = failAtLine;
+    printer.failWrite = QStringLiteral("écriture");
+    printer.failClose = failClose;
+    QCOMPARE(velunda::PrintLines(printer, lines), result);
+    QCOMPARE(log, steps);
+  }
+
+  // The button prints exactly the memo's lines, first to last, as one job.
+  void buttonPrintsTheGuide() {
+    velunda::TForm4 help;
+    QStringList log;
+    help.SetPrinter(std::make_unique<FakePrinter>(&log));
+    velunda::RecordingMessageBox box;
+    help.SetMessageBox(box);
+    help.show();
+    QTest::mouseClick(help.Impression_Bouton, Qt::LeftButton);
+    QStringList expected{"open"};
+    for (const QString& line : velunda::SplitLines(velunda::GuideText())) {
+      expected << "line:" + line;
+    }
+    expected << "close";
+    QCOMPARE(log, expected);
+    QVERIFY(box.messages.empty());
+    QVERIFY(help.isVisible());
+  }
+
+  void emptyMemoPrintsAnEmptyJob() {
+    velunda::TForm4 help;
+    QStringList log;
+    help.SetPrinter(std::make_unique<FakePrinter>(&log));
+    help.Memo1->clear();
+    help.Impression_BoutonClick();
+    QCOMPARE(log, (QStringList{"open", "close"}));
+  }
+
+  void failureIsShownAndTheWindowStays_data() {
+    QTest::addColumn<bool>("atOpen");
+    QTest::newRow("no printer") << true;
+    QTest::newRow("write error") << false;
+  }
+  void failureIsShownAndTheWindowStays() {
+    QFETCH(bool, atOpen);
+    velunda::TForm4 help;
+    QStringList log;
+    auto printer = std::make_unique<FakePrinter>(&log);
+    const QString cause = QStringLiteral("Impression impossible : cause précise.");
+    if (atOpen) {
+      printer->failOpen = cause;
+    } else {
+      printer->failAtLine = 3;
+      printer->failWrite = cause;
+    }
+    help.SetPrinter(std::move(printer));
+    velunda::RecordingMessageBox box;
+    help.SetMessageBox(box);
+    help.show();
+    QTest::mouseClick(help.Impression_Bouton, Qt::LeftButton);
+    QCOMPARE(box.messages.size(), size_t{1});
+    QCOMPARE(QString::fromStdString(box.messages[0]), cause);
+    QVERIFY(help.isVisible());
+    QCOMPARE(log.last(), atOpen ? QStringLiteral("open") : QStringLiteral("close"));
+  }
+
+  // The real printer with no print service: a French sentence naming the cause.
+  void cupsPrinterWithoutService() {
+    velunda::CupsLinePrinter printer(QStringLiteral("essai"));
+    const QString failure = velunda::PrintLines(printer, {"une ligne"});
+    QVERIFY2(failure.startsWith(QStringLiteral("Impression impossible : ")), qPrintable(failure));
+    QVERIFY2(failure.contains(QStringLiteral("CUPS ne répond pas")), qPrintable(failure));
+  }
+
+  // Through the window's own error box: critical, "Erreur", one "OK", the cause as text.
+  void defaultWindowShowsTheErrorBox() {
+    velunda::TForm4 help;
+    help.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&help));
+    QString title, text;
+    int buttons = 0;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QTimer::singleShot(0, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      QVERIFY(box != nullptr);
+      title = box->windowTitle();
+      text = box->text();
+      icon = box->icon();
+      buttons = box->buttons().size();
+      box->button(QMessageBox::Ok)->click();
+    });
+    QTest::mouseClick(help.Impression_Bouton, Qt::LeftButton);
+    QCOMPARE(title, QStringLiteral("Erreur"));
+    QCOMPARE(icon, QMessageBox::Critical);
+    QCOMPARE(buttons, 1);
+    QVERIFY2(text.contains(QStringLiteral("CUPS ne répond pas")), qPrintable(text));
+    QVERIFY(help.isVisible());
+  }
+};
+
+QTEST_MAIN(PrintingTest)
+#include "printing_test.moc"
