@@ -23,8 +23,8 @@ QString CupsSays() { return QString::fromUtf8(cupsLastErrorString()); }
 // The default destination's name, or the reason there is none.
 bool FindDefaultPrinter(QString& name, QString& failure) {
   // Asked apart, so that a print service that is not running is told as such.
-  http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
-                              5000, nullptr);
+  http_t* http =
+      httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, 5000, nullptr);
   if (http == nullptr) {
     failure = kPrefix + QStringLiteral("le service d'impression CUPS ne répond pas (%1).")
                             .arg(QString::fromLocal8Bit(cupsServer()));
@@ -42,7 +42,8 @@ bool FindDefaultPrinter(QString& name, QString& failure) {
   const bool refuses = accepting != nullptr && QLatin1String(accepting) == QLatin1String("false");
   cupsFreeDests(1, dest);
   if (refuses) {
-    failure = kPrefix + QStringLiteral("l'imprimante %1 refuse les travaux d'impression.").arg(name);
+    failure =
+        kPrefix + QStringLiteral("l'imprimante %1 refuse les travaux d'impression.").arg(name);
     return false;
   }
   return true;

@@ -1,6 +1,7 @@
 // Test driver for the information windows.
-//   velunda-fenetres-essai apropos|fonctionnalites|aide   shows that window (modal, as the menu does)
-//   velunda-fenetres-essai imprimer                       prints the guide with "Impression du texte"
+//   velunda-fenetres-essai apropos|fonctionnalites|aide   shows that window (modal, as the menu
+//   does) velunda-fenetres-essai imprimer                       prints the guide with "Impression
+//   du texte"
 // Printing: exit status 0 when the job was handed to the printer, 3 when the window showed an
 // error (its text goes to stderr), 4 when the window did not stay open after an error.
 #include <QApplication>

@@ -69,11 +69,10 @@ class PrintingTest : public QObject {
     QTest::newRow("open refused: nothing written, no close")
         << three << "pas d'imprimante" << -1 << "" << QStringList{"open"} << "pas d'imprimante";
     QTest::newRow("write fails: stop writing, still close")
-        << three << "" << 1 << "" << QStringList{"open", "line:un", "line:", "close"}
-        << "écriture";
-    QTest::newRow("close fails")
-        << three << "" << -1 << "refusé"
-        << QStringList{"open", "line:un", "line:", "line:trois", "close"} << "refusé";
+        << three << "" << 1 << "" << QStringList{"open", "line:un", "line:", "close"} << "écriture";
+    QTest::newRow("close fails") << three << "" << -1 << "refusé"
+                                 << QStringList{"open", "line:un", "line:", "line:trois", "close"}
+                                 << "refusé";
     QTest::newRow("write and close fail: the first cause is told")
         << three << "" << 0 << "refusé" << QStringList{"open", "line:un", "close"} << "écriture";
   }
@@ -94,68 +93,57 @@ class PrintingTest : public QObject {
     QCOMPARE(log, steps);
   }
 
-  // The button prints exactly the memo's lines, first to last, as one job.
-  void buttonPrintsTheGuide() {
-    velunda::TForm4 help;
-    QStringList log;
-    help.SetPrinter(std::make_unique<FakePrinter>(&log));
-    velunda::RecordingMessageBox box;
-    help.SetMessageBox(box);
-    help.show();
-    QTest::mouseClick(help.Impression_Bouton, Qt::LeftButton);
-    QStringList expected{"open"};
-    for (const QString& line : velunda::SplitLines(velunda::GuideText())) {
-      expected << "line:" + line;
-    }
-    expected << "close";
-    QCOMPARE(log, expected);
-    QVERIFY(box.messages.empty());
-    QVERIFY(help.isVisible());
+  // Through the window's button: the memo's lines, first to last, as one job; a failure is
+  // shown with its cause and the window stays open.
+  void printButton_data() {
+    QTest::addColumn<bool>("emptyMemo");
+    QTest::addColumn<bool>("failAtOpen");
+    QTest::addColumn<int>("failAtLine");
+    QTest::addColumn<int>("linesWritten");
+    QTest::addColumn<bool>("shown");
+    const int all = velunda::SplitLines(velunda::GuideText()).size();
+    QTest::newRow("the guide") << false << false << -1 << all << false;
+    QTest::newRow("empty memo") << true << false << -1 << 0 << false;
+    QTest::newRow("no printer") << false << true << -1 << 0 << true;
+    QTest::newRow("write error") << false << false << 3 << 4 << true;
   }
-
-  void emptyMemoPrintsAnEmptyJob() {
-    velunda::TForm4 help;
-    QStringList log;
-    help.SetPrinter(std::make_unique<FakePrinter>(&log));
-    help.Memo1->clear();
-    help.Impression_BoutonClick();
-    QCOMPARE(log, (QStringList{"open", "close"}));
-  }
-
-  void failureIsShownAndTheWindowStays_data() {
-    QTest::addColumn<bool>("atOpen");
-    QTest::newRow("no printer") << true;
-    QTest::newRow("write error") << false;
-  }
-  void failureIsShownAndTheWindowStays() {
-    QFETCH(bool, atOpen);
+  void printButton() {
+    QFETCH(bool, emptyMemo);
+    QFETCH(bool, failAtOpen);
+    QFETCH(int, failAtLine);
+    QFETCH(int, linesWritten);
+    QFETCH(bool, shown);
     velunda::TForm4 help;
     QStringList log;
     auto printer = std::make_unique<FakePrinter>(&log);
     const QString cause = QStringLiteral("Impression impossible : cause précise.");
-    if (atOpen) {
-      printer->failOpen = cause;
-    } else {
-      printer->failAtLine = 3;
-      printer->failWrite = cause;
-    }
+    printer->failOpen = failAtOpen ? cause : QString();
+    printer->failAtLine = failAtLine;
+    printer->failWrite = cause;
     help.SetPrinter(std::move(printer));
     velunda::RecordingMessageBox box;
     help.SetMessageBox(box);
+    if (emptyMemo) {
+      help.Memo1->clear();
+    }
     help.show();
+    QCOMPARE(help.Impression_Bouton->text(), QStringLiteral("Impression du texte"));
     QTest::mouseClick(help.Impression_Bouton, Qt::LeftButton);
-    QCOMPARE(box.messages.size(), size_t{1});
-    QCOMPARE(QString::fromStdString(box.messages[0]), cause);
-    QVERIFY(help.isVisible());
-    QCOMPARE(log.last(), atOpen ? QStringLiteral("open") : QStringLiteral("close"));
-  }
 
-  // The real printer with no print service: a French sentence naming the cause.
-  void cupsPrinterWithoutService() {
-    velunda::CupsLinePrinter printer(QStringLiteral("essai"));
-    const QString failure = velunda::PrintLines(printer, {"une ligne"});
-    QVERIFY2(failure.startsWith(QStringLiteral("Impression impossible : ")), qPrintable(failure));
-    QVERIFY2(failure.contains(QStringLiteral("CUPS ne répond pas")), qPrintable(failure));
+    QStringList expected{"open"};
+    const QStringList lines = velunda::SplitLines(velunda::GuideText());
+    for (int i = 0; i < linesWritten; ++i) {
+      expected << "line:" + lines[i];
+    }
+    if (!failAtOpen) {
+      expected << "close";
+    }
+    QCOMPARE(log, expected);
+    QCOMPARE(box.messages.size(), size_t{shown ? 1u : 0u});
+    if (shown) {
+      QCOMPARE(QString::fromStdString(box.messages[0]), cause);
+    }
+    QVERIFY(help.isVisible());
   }
 
   // Through the window's own error box: critical, "Erreur", one "OK", the cause as text.
