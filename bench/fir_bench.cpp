@@ -82,7 +82,7 @@ void BM_LowPassProcessBlock(benchmark::State& state) {
 // the centre outwards. The reference for the ratio.
 void BM_NaiveLowPass(benchmark::State& state) {
   auto dsp = Designed(kPasseBas);
-  const std::array<int32_t, 500> c = dsp->Fir.coefficients;
+  const std::array<int32_t, 500> c = dsp->Fir.coefficients.values();
   std::array<int32_t, 1000> delay{};
   const auto input = Noise();
   for (auto _ : state) {

@@ -23,7 +23,22 @@ constexpr SampleKind kSampleKinds[] = {
     {kReducteurCw, CwReducerStep},
 };
 
+// The low-pass and band-pass steps, unbypassed, over a whole block at once (same bytes).
+bool RunFixedFirBlock(DspState& dsp, SampleStep step, const uint8_t* input, uint8_t* output) {
+  const bool filtering = (step == LowPassStep && !dsp.PasseBas.LowPassBypass) ||
+                         (step == BandPassStep && !dsp.PasseBande.BandPassBypass);
+  if (!filtering || dsp.BlockLength <= 0) {
+    return false;
+  }
+  FixedFirBlock(dsp.Fir, input, output, dsp.BlockLength);
+  dsp.CurrentSample = output[dsp.BlockLength - 1];
+  return true;
+}
+
 void RunSampleSteps(DspState& dsp, SampleStep step, const uint8_t* input, uint8_t* output) {
+  if (RunFixedFirBlock(dsp, step, input, output)) {
+    return;
+  }
   for (int32_t i = 0; i < dsp.BlockLength; ++i) {
     dsp.CurrentSample = input[i];
     if (step != nullptr) {
