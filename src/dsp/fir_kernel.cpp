@@ -8,7 +8,6 @@
 #define VELUNDA_FIR_X86 1
 #endif
 
-
 namespace velunda {
 
 void FirSplitFrom(FirSplit& split, const int32_t* coefficients, int32_t pairs) {
@@ -71,7 +70,7 @@ __attribute__((target("sse2"))) void SumsSse2(const int16_t* const* newer,
     const __m128i wl = _mm_load_si128(cl + i);
     const __m128i wh = _mm_load_si128(ch + i);
 #pragma GCC unroll 4
-  for (int r = 0; r < Rows; ++r) {
+    for (int r = 0; r < Rows; ++r) {
       const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(newer[r] + 8 * i));
       const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(older[r] + 8 * i));
       const __m128i v = _mm_add_epi16(a, b);
@@ -82,7 +81,7 @@ __attribute__((target("sse2"))) void SumsSse2(const int16_t* const* newer,
   for (; i < 2 * split.chunks; ++i) {
     const __m128i wl = _mm_load_si128(cl + i);
 #pragma GCC unroll 4
-  for (int r = 0; r < Rows; ++r) {
+    for (int r = 0; r < Rows; ++r) {
       const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(newer[r] + 8 * i));
       const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(older[r] + 8 * i));
       low[r] = _mm_add_epi32(low[r], _mm_madd_epi16(_mm_add_epi16(a, b), wl));
@@ -116,7 +115,7 @@ __attribute__((target("avx2"))) void SumsAvx2(const int16_t* const* newer,
     const __m256i wl = _mm256_load_si256(cl + i);
     const __m256i wh = _mm256_load_si256(ch + i);
 #pragma GCC unroll 4
-  for (int r = 0; r < Rows; ++r) {
+    for (int r = 0; r < Rows; ++r) {
       const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(newer[r] + 16 * i));
       const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(older[r] + 16 * i));
       const __m256i v = _mm256_add_epi16(a, b);
@@ -127,7 +126,7 @@ __attribute__((target("avx2"))) void SumsAvx2(const int16_t* const* newer,
   for (; i < split.chunks; ++i) {
     const __m256i wl = _mm256_load_si256(cl + i);
 #pragma GCC unroll 4
-  for (int r = 0; r < Rows; ++r) {
+    for (int r = 0; r < Rows; ++r) {
       const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(newer[r] + 16 * i));
       const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(older[r] + 16 * i));
       low[r] = _mm256_add_epi32(low[r], _mm256_madd_epi16(_mm256_add_epi16(a, b), wl));

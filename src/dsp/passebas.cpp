@@ -27,7 +27,7 @@ int32_t FirPairSum(const FirHistory& h, const FirCoefficients& coefficients, uin
       PairSumMod32(FirNewerHalf(h, n), FirOlderHalf(h, n), coefficients.values().data(), n));
 }
 
-int32_t SymmetricFirFilter(SymmetricFir& fir, uint8_t s) {
+int32_t SymmetricFirFilter(SymmetricFir& fir, uint8_t s, const FirKernelVariant& kernel) {
   const int32_t n = std::min<int32_t>(fir.pairCount, kFirMaxPairs);
   const FirSplit& split = fir.coefficients.SplitFor(n);
   FirHistorySetNewest(fir.delay, FirInputValue(s));
@@ -35,17 +35,18 @@ int32_t SymmetricFirFilter(SymmetricFir& fir, uint8_t s) {
   const int16_t* older = nullptr;
   Halves(fir.delay, n, newer, older);
   uint32_t sum = 0;
-  ActiveFirKernel().one(&newer, &older, split, &sum);
+  kernel.one(&newer, &older, split, &sum);
   fir.accumulator = Accumulate(sum);
   FirHistoryAge(fir.delay);
   return fir.accumulator;
 }
 
-void FixedFirBlock(SymmetricFir& fir, const uint8_t* input, uint8_t* output, int32_t count) {
+void FixedFirBlock(SymmetricFir& fir, const uint8_t* input, uint8_t* output, int32_t count,
+                   const FirKernelVariant& kernel) {
   constexpr int kRows = 4;
   const int32_t n = std::min<int32_t>(fir.pairCount, kFirMaxPairs);
   const FirSplit& split = fir.coefficients.SplitFor(n);
-  const FirPairSums16 four = ActiveFirKernel().four;
+  const FirPairSums16 four = kernel.four;
   int32_t i = 0;
   for (; i + kRows <= count; i += kRows) {
     // The four samples go in ahead of their sums: the ring has room past the 1000 entries
@@ -68,7 +69,7 @@ void FixedFirBlock(SymmetricFir& fir, const uint8_t* input, uint8_t* output, int
     FirHistoryAge(fir.delay);
   }
   for (; i < count; ++i) {
-    output[i] = FirOutputByte(SymmetricFirFilter(fir, input[i]));
+    output[i] = FirOutputByte(SymmetricFirFilter(fir, input[i], kernel));
   }
 }
 

@@ -25,8 +25,10 @@ struct SymmetricFir {
 int32_t FirPairSum(const FirHistory& h, const FirCoefficients& coefficients, uint16_t pairCount);
 
 // One filtering step of the kernel on byte s: delay[0] := 2s - 255; accumulator := pair
-// sum / 100000 (truncating); ages the history. Returns the accumulator.
-int32_t SymmetricFirFilter(SymmetricFir& fir, uint8_t s);
+// sum / 100000 (truncating); ages the history. Returns the accumulator. The pair sums are
+// those of `kernel` (tests name one; the filters use the active one).
+int32_t SymmetricFirFilter(SymmetricFir& fir, uint8_t s,
+                           const FirKernelVariant& kernel = ActiveFirKernel());
 
 // One step of a fixed FIR filter on a byte: with `bypass` the byte passes unchanged and only
 // delay[0] takes it (the history does not age); otherwise it is filtered and clipped.
@@ -34,7 +36,8 @@ uint8_t FixedFirStep(SymmetricFir& fir, uint8_t sample, bool bypass);
 
 // `count` unbypassed FixedFirStep calls, from input[i] to output[i], with the same bytes,
 // history and accumulator afterwards; several samples share each pass over the coefficients.
-void FixedFirBlock(SymmetricFir& fir, const uint8_t* input, uint8_t* output, int32_t count);
+void FixedFirBlock(SymmetricFir& fir, const uint8_t* input, uint8_t* output, int32_t count,
+                   const FirKernelVariant& kernel = ActiveFirKernel());
 
 // Internal scale of the fixed FIR filters: byte s enters as 2s - 255.
 inline int32_t FirInputValue(uint8_t s) { return 2 * static_cast<int32_t>(s) - 255; }
