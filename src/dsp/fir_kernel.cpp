@@ -132,20 +132,27 @@ __attribute__((target("avx2"))) void SumsAvx2(const int16_t* const* newer,
       low[r] = _mm256_add_epi32(low[r], _mm256_madd_epi16(_mm256_add_epi16(a, b), wl));
     }
   }
+  // Each row's lanes as low + 65536 * high, then the lanes of all rows summed together.
+  __m256i row[Rows];
 #pragma GCC unroll 4
   for (int r = 0; r < Rows; ++r) {
-    uint32_t l[8];
-    uint32_t h[8];
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(l), low[r]);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(h), high[r]);
-    uint32_t sl = 0;
-    uint32_t sh = 0;
-    for (int j = 0; j < 8; ++j) {
-      sl += l[j];
-      sh += h[j];
-    }
-    sums[r] = sl + (sh << 16);
+    row[r] = _mm256_add_epi32(low[r], _mm256_slli_epi32(high[r], 16));
   }
+  __m128i total;
+  if constexpr (Rows == 4) {
+    // Lanes 0..3 of the halves: rows 0, 1, 2, 3.
+    const __m256i h =
+        _mm256_hadd_epi32(_mm256_hadd_epi32(row[0], row[1]), _mm256_hadd_epi32(row[2], row[3]));
+    total = _mm_add_epi32(_mm256_castsi256_si128(h), _mm256_extracti128_si256(h, 1));
+  } else {
+    static_assert(Rows == 1);
+    total = _mm_add_epi32(_mm256_castsi256_si128(row[0]), _mm256_extracti128_si256(row[0], 1));
+    total = _mm_add_epi32(total, _mm_shuffle_epi32(total, 0x4E));
+    total = _mm_add_epi32(total, _mm_shuffle_epi32(total, 0xB1));
+  }
+  uint32_t lanes[4];
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), total);
+  std::copy_n(lanes, Rows, sums);
 }
 
 #endif

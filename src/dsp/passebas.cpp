@@ -44,30 +44,56 @@ int32_t SymmetricFirFilter(SymmetricFir& fir, uint8_t s, const FirKernelVariant&
 void FixedFirBlock(SymmetricFir& fir, const uint8_t* input, uint8_t* output, int32_t count,
                    const FirKernelVariant& kernel) {
   constexpr int kRows = 4;
+  constexpr int32_t kC = ByteFirHistory::kCapacity;
   const int32_t n = std::min<int32_t>(fir.pairCount, kFirMaxPairs);
   const FirSplit& split = fir.coefficients.SplitFor(n);
   const FirPairSums16 four = kernel.four;
+  // The history's positions and the accumulator in locals: the output bytes could alias them.
+  ByteFirHistory& h = fir.delay;
+  int16_t* const newestFirst = h.newestFirst.data();
+  int16_t* const oldestFirst = h.oldestFirst.data();
+  int32_t p = h.newestPos;
+  int32_t q = h.oldestPos;
+  int32_t accumulator = fir.accumulator;
+  const auto write = [&](int16_t x) {
+    newestFirst[p] = x;
+    newestFirst[p + kC] = x;
+    oldestFirst[q] = x;
+    oldestFirst[q - kC] = x;
+  };
+  const auto advance = [&] {
+    p = p == 0 ? kC - 1 : p - 1;
+    q = q == 2 * kC - 1 ? kC : q + 1;
+  };
   int32_t i = 0;
   for (; i + kRows <= count; i += kRows) {
     // The four samples go in ahead of their sums: the ring has room past the 1000 entries
     // the first of them reads.
     const int16_t* newer[kRows];
     const int16_t* older[kRows];
+    int16_t x = 0;
     for (int r = 0; r < kRows; ++r) {
       if (r > 0) {
-        FirHistoryAdvance(fir.delay);
+        advance();
       }
-      FirHistorySetNewest(fir.delay, FirInputValue(input[i + r]));
-      Halves(fir.delay, n, newer[r], older[r]);
+      x = static_cast<int16_t>(FirInputValue(input[i + r]));
+      write(x);
+      newer[r] = oldestFirst + (q - n + 1);
+      older[r] = newestFirst + (p + n);
     }
     uint32_t sums[kRows];
     four(newer, older, split, sums);
     for (int r = 0; r < kRows; ++r) {
-      fir.accumulator = Accumulate(sums[r]);
-      output[i + r] = FirOutputByte(fir.accumulator);
+      accumulator = Accumulate(sums[r]);
+      output[i + r] = FirOutputByte(accumulator);
     }
-    FirHistoryAge(fir.delay);
+    // Aged as after a single step: delay[0] keeps the last sample.
+    advance();
+    write(x);
   }
+  h.newestPos = p;
+  h.oldestPos = q;
+  fir.accumulator = accumulator;
   for (; i < count; ++i) {
     output[i] = FirOutputByte(SymmetricFirFilter(fir, input[i], kernel));
   }
