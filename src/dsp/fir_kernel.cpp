@@ -14,6 +14,7 @@ void FirSplitFrom(FirSplit& split, const int32_t* coefficients, int32_t pairs) {
   const int32_t n = std::clamp(pairs, 0, kFirMaxPairs);
   split.low.fill(0);
   split.high.fill(0);
+  split.whole.fill(0);
   int32_t highEnd = 0;
   for (int32_t k = 0; k < n; ++k) {
     const auto c = static_cast<uint32_t>(coefficients[k]);
@@ -22,6 +23,7 @@ void FirSplitFrom(FirSplit& split, const int32_t* coefficients, int32_t pairs) {
     const auto high = static_cast<int16_t>((c - static_cast<uint32_t>(int32_t{low})) >> 16);
     split.low[static_cast<size_t>(k)] = low;
     split.high[static_cast<size_t>(k)] = high;
+    split.whole[static_cast<size_t>(k)] = coefficients[k];
     if (high != 0) {
       highEnd = k + 1;
     }
@@ -32,17 +34,32 @@ void FirSplitFrom(FirSplit& split, const int32_t* coefficients, int32_t pairs) {
 
 namespace {
 
-// The reference: one pair at a time, in unsigned arithmetic so that every wrap is defined.
+// Generic vectors, which every GCC or Clang target lowers to its own vector unit (or to
+// scalars): the pair sums widened to 32 bits, times the whole coefficients, in unsigned lanes
+// so that every wrap is defined.
+using U32x8 = uint32_t __attribute__((vector_size(32)));
+using I32x8 = int32_t __attribute__((vector_size(32)));
+using I16x8 = int16_t __attribute__((vector_size(16)));
+
 template <int Rows>
 void SumsPortable(const int16_t* const* newer, const int16_t* const* older, const FirSplit& split,
                   uint32_t* sums) {
   const int32_t n = split.chunks * kFirChunk;
   for (int r = 0; r < Rows; ++r) {
+    U32x8 acc = {};
+    for (int32_t k = 0; k < n; k += 8) {
+      I16x8 a;
+      I16x8 b;
+      U32x8 c;
+      std::memcpy(&a, newer[r] + k, sizeof a);
+      std::memcpy(&b, older[r] + k, sizeof b);
+      std::memcpy(&c, split.whole.data() + k, sizeof c);
+      const I16x8 v = a + b;
+      acc += __builtin_convertvector(__builtin_convertvector(v, I32x8), U32x8) * c;
+    }
     uint32_t sum = 0;
-    for (int32_t k = 0; k < n; ++k) {
-      const auto c = static_cast<uint32_t>(split.low[static_cast<size_t>(k)]) +
-                     (static_cast<uint32_t>(split.high[static_cast<size_t>(k)]) << 16);
-      sum += static_cast<uint32_t>(int32_t{newer[r][k]} + int32_t{older[r][k]}) * c;
+    for (int lane = 0; lane < 8; ++lane) {
+      sum += acc[lane];
     }
     sums[r] = sum;
   }
@@ -178,8 +195,6 @@ std::vector<FirKernelVariant> Supported() {
 #else
 #define VELUNDA_FIR_CLONES
 #endif
-
-using U32x8 = uint32_t __attribute__((vector_size(32)));
 
 // (c[k] * (a[k] + b[k])) over 8 lanes, added into acc. By reference: vectors never cross
 // a call boundary, so the clones keep one ABI.

@@ -114,7 +114,8 @@ const auto* FirOlderHalf(const H& h, int32_t n) {
 struct FirSplit {
   alignas(32) std::array<int16_t, kFirPaddedPairs> low{};
   alignas(32) std::array<int16_t, kFirPaddedPairs> high{};
-  int32_t chunks = 0;      // chunks of 16 that cover the pairs
+  alignas(32) std::array<int32_t, kFirPaddedPairs> whole{};  // the coefficients, for 32-bit lanes
+  int32_t chunks = 0;                                        // chunks of 16 that cover the pairs
   int32_t highChunks = 0;  // leading chunks with a nonzero high half (the rest are all zero)
 };
 

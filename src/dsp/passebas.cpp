@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 #include "dsp/dsp_state.hpp"
@@ -97,6 +98,18 @@ void FixedFirBlock(SymmetricFir& fir, const uint8_t* input, uint8_t* output, int
   for (; i < count; ++i) {
     output[i] = FirOutputByte(SymmetricFirFilter(fir, input[i], kernel));
   }
+}
+
+void FixedFirBlock(SymmetricFir& fir, const uint8_t* input, uint8_t* output, int32_t count) {
+  FixedFirBlock(fir, input, output, count, ActiveFirKernel());
+}
+
+void FixedFirBypassBlock(SymmetricFir& fir, const uint8_t* input, uint8_t* output, int32_t count) {
+  if (count <= 0) {
+    return;
+  }
+  std::memmove(output, input, static_cast<size_t>(count));
+  FirHistorySetNewest(fir.delay, FirInputValue(output[count - 1]));
 }
 
 void SymmetricFirDesign(SymmetricFir& fir, int32_t tapCount, int32_t sampleRate, double lowerEdge,

@@ -36,8 +36,11 @@ uint8_t FixedFirStep(SymmetricFir& fir, uint8_t sample, bool bypass);
 
 // `count` unbypassed FixedFirStep calls, from input[i] to output[i], with the same bytes,
 // history and accumulator afterwards; several samples share each pass over the coefficients.
+void FixedFirBlock(SymmetricFir& fir, const uint8_t* input, uint8_t* output, int32_t count);
 void FixedFirBlock(SymmetricFir& fir, const uint8_t* input, uint8_t* output, int32_t count,
-                   const FirKernelVariant& kernel = ActiveFirKernel());
+                   const FirKernelVariant& kernel);
+// `count` bypassed FixedFirStep calls: the bytes copied, delay[0] the last of them.
+void FixedFirBypassBlock(SymmetricFir& fir, const uint8_t* input, uint8_t* output, int32_t count);
 
 // Internal scale of the fixed FIR filters: byte s enters as 2s - 255.
 inline int32_t FirInputValue(uint8_t s) { return 2 * static_cast<int32_t>(s) - 255; }

@@ -23,14 +23,18 @@ constexpr SampleKind kSampleKinds[] = {
     {kReducteurCw, CwReducerStep},
 };
 
-// The low-pass and band-pass steps, unbypassed, over a whole block at once (same bytes).
+// The low-pass and band-pass steps over a whole block at once (the same bytes and state).
 bool RunFixedFirBlock(DspState& dsp, SampleStep step, const uint8_t* input, uint8_t* output) {
-  const bool filtering = (step == LowPassStep && !dsp.PasseBas.LowPassBypass) ||
-                         (step == BandPassStep && !dsp.PasseBande.BandPassBypass);
-  if (!filtering || dsp.BlockLength <= 0) {
+  if ((step != LowPassStep && step != BandPassStep) || dsp.BlockLength <= 0) {
     return false;
   }
-  FixedFirBlock(dsp.Fir, input, output, dsp.BlockLength);
+  const bool bypass =
+      step == LowPassStep ? dsp.PasseBas.LowPassBypass : dsp.PasseBande.BandPassBypass;
+  if (bypass) {
+    FixedFirBypassBlock(dsp.Fir, input, output, dsp.BlockLength);
+  } else {
+    FixedFirBlock(dsp.Fir, input, output, dsp.BlockLength);
+  }
   dsp.CurrentSample = output[dsp.BlockLength - 1];
   return true;
 }
