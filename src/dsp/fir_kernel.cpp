@@ -34,34 +34,38 @@ void FirSplitFrom(FirSplit& split, const int32_t* coefficients, int32_t pairs) {
 
 namespace {
 
-// Generic vectors, which every GCC or Clang target lowers to its own vector unit (or to
-// scalars): the pair sums widened to 32 bits, times the whole coefficients, in unsigned lanes
-// so that every wrap is defined.
-using U32x8 = uint32_t __attribute__((vector_size(32)));
-using I32x8 = int32_t __attribute__((vector_size(32)));
-using I16x8 = int16_t __attribute__((vector_size(16)));
+// Generic 128-bit vectors, which every GCC or Clang target lowers to its own vector unit (or
+// to scalars): the pair sums widened to 32 bits, times the whole coefficients, in unsigned
+// lanes so that every wrap is defined.
+using U32x4 = uint32_t __attribute__((vector_size(16)));
+using I32x4 = int32_t __attribute__((vector_size(16)));
+using I16x4 = int16_t __attribute__((vector_size(8)));
+
+inline U32x4 PairProducts4(const int16_t* a, const int16_t* b, const int32_t* c) {
+  I16x4 va;
+  I16x4 vb;
+  U32x4 vc;
+  std::memcpy(&va, a, sizeof va);
+  std::memcpy(&vb, b, sizeof vb);
+  std::memcpy(&vc, c, sizeof vc);
+  const I16x4 v = va + vb;
+  return __builtin_convertvector(__builtin_convertvector(v, I32x4), U32x4) * vc;
+}
 
 template <int Rows>
 void SumsPortable(const int16_t* const* newer, const int16_t* const* older, const FirSplit& split,
                   uint32_t* sums) {
   const int32_t n = split.chunks * kFirChunk;
+  const int32_t* c = split.whole.data();
   for (int r = 0; r < Rows; ++r) {
-    U32x8 acc = {};
+    U32x4 acc0 = {};
+    U32x4 acc1 = {};
     for (int32_t k = 0; k < n; k += 8) {
-      I16x8 a;
-      I16x8 b;
-      U32x8 c;
-      std::memcpy(&a, newer[r] + k, sizeof a);
-      std::memcpy(&b, older[r] + k, sizeof b);
-      std::memcpy(&c, split.whole.data() + k, sizeof c);
-      const I16x8 v = a + b;
-      acc += __builtin_convertvector(__builtin_convertvector(v, I32x8), U32x8) * c;
+      acc0 += PairProducts4(newer[r] + k, older[r] + k, c + k);
+      acc1 += PairProducts4(newer[r] + k + 4, older[r] + k + 4, c + k + 4);
     }
-    uint32_t sum = 0;
-    for (int lane = 0; lane < 8; ++lane) {
-      sum += acc[lane];
-    }
-    sums[r] = sum;
+    acc0 += acc1;
+    sums[r] = acc0[0] + acc0[1] + acc0[2] + acc0[3];
   }
 }
 
@@ -195,6 +199,8 @@ std::vector<FirKernelVariant> Supported() {
 #else
 #define VELUNDA_FIR_CLONES
 #endif
+
+using U32x8 = uint32_t __attribute__((vector_size(32)));
 
 // (c[k] * (a[k] + b[k])) over 8 lanes, added into acc. By reference: vectors never cross
 // a call boundary, so the clones keep one ABI.
