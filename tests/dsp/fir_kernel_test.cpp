@@ -33,12 +33,14 @@ TEST(FirSplit, HalvesGiveEveryCoefficientBack) {
       FirSplitFrom(split, values.data(), at + 1);
       EXPECT_EQ(split.low[static_cast<size_t>(at)], low);
       EXPECT_EQ(split.high[static_cast<size_t>(at)], high);
+      EXPECT_EQ(split.whole[static_cast<size_t>(at)], c);
       EXPECT_EQ(static_cast<uint32_t>(low) + (static_cast<uint32_t>(high) << 16),
                 static_cast<uint32_t>(c));
       EXPECT_EQ(split.chunks, at / 16 + 1);
       EXPECT_EQ(split.highChunks, high != 0 ? at / 16 + 1 : 0);
       EXPECT_EQ(split.low[static_cast<size_t>(at) + 1], 0);
       EXPECT_EQ(split.high[static_cast<size_t>(at) + 1], 0);
+      EXPECT_EQ(split.whole[static_cast<size_t>(at) + 1], 0);
     }
   }
 }
