@@ -110,6 +110,7 @@ std::string InputName(const Options& options) {
 
 // The input at the filter's rate: a file or standard input, converted when its rate differs.
 std::unique_ptr<AudioReader> OpenInput(const Options& options, int32_t rate, std::string& summary,
+                                       const std::shared_ptr<SourceLength>& source,
                                        FileError& error) {
   int32_t inputRate = options.inputRate != 0 ? options.inputRate : rate;
   auto reader = IsStdStream(options.input)
@@ -118,7 +119,7 @@ std::unique_ptr<AudioReader> OpenInput(const Options& options, int32_t rate, std
   if (!reader || inputRate == rate) {
     return reader;
   }
-  reader = ResamplingReader(std::move(reader), inputRate, rate, error);
+  reader = ResamplingReader(std::move(reader), inputRate, rate, error, source);
   if (reader) {
     std::cerr << "velunda-filtre : " << InputName(options) << " est à " << inputRate
               << " Hz, rééchantillonné à " << rate << " Hz, la fréquence du filtre\n";
@@ -131,6 +132,7 @@ std::unique_ptr<AudioReader> OpenInput(const Options& options, int32_t rate, std
 // The output: a file or standard output, at the filter's rate in 8 bits, or with --fe-sortie
 // converted to that rate in 16 bits.
 std::unique_ptr<AudioWriter> OpenOutput(const Options& options, int32_t rate, std::string& summary,
+                                        std::shared_ptr<const SourceLength> source,
                                         FileError& error) {
   const int32_t outputRate = options.outputRate != 0 ? options.outputRate : rate;
   const OutputWidth width = options.outputRate != 0 ? OutputWidth::Pcm16 : OutputWidth::U8;
@@ -143,7 +145,9 @@ std::unique_ptr<AudioWriter> OpenOutput(const Options& options, int32_t rate, st
                     ? OpenOutputStream(STDOUT_FILENO, options.rawSample, outputRate, width, error)
                     : AudioWriter::Open(options.output, outputRate, error, width);
   if (writer && outputRate != rate) {
-    writer = ResamplingWriter(std::move(writer), rate, outputRate, error);
+    // Converted back from a converted input: the input's own length at the output's rate.
+    writer = ResamplingWriter(std::move(writer), rate, outputRate, error,
+                              source->rate != 0 ? std::move(source) : nullptr);
     summary += " ; sortie rééchantillonnée à " + std::to_string(outputRate) + " Hz";
   }
   return writer;
@@ -161,12 +165,13 @@ int RunOffline(const Options& options, Clock& calibrationClock) {
   }
   FileError error;
   std::string conversion;
-  auto reader = OpenInput(options, rate, conversion, error);
+  auto source = std::make_shared<SourceLength>();
+  auto reader = OpenInput(options, rate, conversion, source, error);
   if (!reader) {
     return Report(error);
   }
   // Checked before the (possibly long) preparation, so a bad output name fails at once.
-  auto writer = OpenOutput(options, rate, conversion, error);
+  auto writer = OpenOutput(options, rate, conversion, source, error);
   if (!writer) {
     return Report(error);
   }

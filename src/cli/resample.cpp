@@ -13,8 +13,11 @@ soxr_t Handle(void* handle) { return static_cast<soxr_t>(handle); }
 class ConvertingReader final : public AudioReader {
  public:
   ConvertingReader(std::unique_ptr<AudioReader> inner, std::unique_ptr<Resampler> resampler,
-                   std::optional<int64_t> length)
-      : inner_(std::move(inner)), resampler_(std::move(resampler)), length_(length) {}
+                   std::optional<int64_t> length, std::shared_ptr<SourceLength> source)
+      : inner_(std::move(inner)),
+        resampler_(std::move(resampler)),
+        length_(length),
+        source_(std::move(source)) {}
 
   bool ReadValues(double* values, size_t count, size_t& got, FileError& error) override {
     std::string text;
@@ -24,6 +27,9 @@ class ConvertingReader final : public AudioReader {
       input_.resize(kChunk);
       if (!inner_->ReadValues(input_.data(), kChunk, n, error)) {
         return false;
+      }
+      if (source_) {
+        source_->samples += static_cast<int64_t>(n);
       }
       const bool ok = n > 0 ? resampler_->Process(input_.data(), n, pending_, text)
                             : resampler_->Finish(pending_, text);
@@ -52,6 +58,7 @@ class ConvertingReader final : public AudioReader {
   std::unique_ptr<AudioReader> inner_;
   std::unique_ptr<Resampler> resampler_;
   std::optional<int64_t> length_;
+  std::shared_ptr<SourceLength> source_;
   std::vector<double> input_;
   std::vector<double> pending_;
   size_t taken_ = 0;
@@ -60,8 +67,9 @@ class ConvertingReader final : public AudioReader {
 
 class ConvertingWriter final : public AudioWriter {
  public:
-  ConvertingWriter(std::unique_ptr<AudioWriter> inner, std::unique_ptr<Resampler> resampler)
-      : inner_(std::move(inner)), resampler_(std::move(resampler)) {}
+  ConvertingWriter(std::unique_ptr<AudioWriter> inner, std::unique_ptr<Resampler> resampler,
+                   int32_t to, std::shared_ptr<const SourceLength> source)
+      : inner_(std::move(inner)), resampler_(std::move(resampler)), to_(to), source_(source) {}
 
   bool Write(const uint8_t* samples, size_t count, FileError& error) override {
     values_.resize(count);
@@ -80,7 +88,11 @@ class ConvertingWriter final : public AudioWriter {
   bool Commit(FileError& error) override {
     out_.clear();
     std::string text;
-    if (!resampler_->Finish(out_, text)) {
+    std::optional<int64_t> total;
+    if (source_) {
+      total = ConvertedLength(source_->samples, source_->rate, to_);
+    }
+    if (!resampler_->Finish(out_, text, total)) {
       error = {kExitIo, text};
       return false;
     }
@@ -91,6 +103,8 @@ class ConvertingWriter final : public AudioWriter {
  private:
   std::unique_ptr<AudioWriter> inner_;
   std::unique_ptr<Resampler> resampler_;
+  int32_t to_;
+  std::shared_ptr<const SourceLength> source_;
   std::vector<double> values_;
   std::vector<double> out_;
 };
@@ -180,9 +194,10 @@ bool Resampler::Process(const double* in, size_t count, std::vector<double>& out
   return true;
 }
 
-bool Resampler::Finish(std::vector<double>& out, std::string& error) {
+bool Resampler::Finish(std::vector<double>& out, std::string& error,
+                       std::optional<int64_t> total) {
   const size_t before = out.size();
-  const int64_t expected = ConvertedLength(consumed_, from_, to_);
+  const int64_t expected = total.value_or(ConvertedLength(consumed_, from_, to_));
   const int64_t had = produced_;
   if (!Drain(nullptr, 0, out, error)) {
     return false;
@@ -194,29 +209,36 @@ bool Resampler::Finish(std::vector<double>& out, std::string& error) {
 }
 
 std::unique_ptr<AudioReader> ResamplingReader(std::unique_ptr<AudioReader> inner, int32_t from,
-                                              int32_t to, FileError& error) {
+                                              int32_t to, FileError& error,
+                                              std::shared_ptr<SourceLength> source) {
   std::string text;
   auto resampler = Resampler::Create(from, to, text);
   if (!resampler) {
     error = {kExitUsage, text};
     return nullptr;
+  }
+  if (source) {
+    *source = {0, from};
   }
   std::optional<int64_t> length = inner->Length();
   if (length) {
     length = ConvertedLength(*length, from, to);
   }
-  return std::make_unique<ConvertingReader>(std::move(inner), std::move(resampler), length);
+  return std::make_unique<ConvertingReader>(std::move(inner), std::move(resampler), length,
+                                            std::move(source));
 }
 
 std::unique_ptr<AudioWriter> ResamplingWriter(std::unique_ptr<AudioWriter> inner, int32_t from,
-                                              int32_t to, FileError& error) {
+                                              int32_t to, FileError& error,
+                                              std::shared_ptr<const SourceLength> source) {
   std::string text;
   auto resampler = Resampler::Create(from, to, text);
   if (!resampler) {
     error = {kExitUsage, text};
     return nullptr;
   }
-  return std::make_unique<ConvertingWriter>(std::move(inner), std::move(resampler));
+  return std::make_unique<ConvertingWriter>(std::move(inner), std::move(resampler), to,
+                                            std::move(source));
 }
 
 }  // namespace velunda

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,8 +31,10 @@ class Resampler {
 
   // Converts `count` values, appending what comes out to `out`.
   bool Process(const double* in, size_t count, std::vector<double>& out, std::string& error);
-  // The end of the input: appends the tail, cut or padded with silence to the exact length.
-  bool Finish(std::vector<double>& out, std::string& error);
+  // The end of the input: appends the tail, cut or padded with silence so that the whole output
+  // has `total` values, or by default the converted length of what came in.
+  bool Finish(std::vector<double>& out, std::string& error,
+              std::optional<int64_t> total = std::nullopt);
 
  private:
   Resampler(void* handle, int32_t from, int32_t to);
@@ -44,12 +47,23 @@ class Resampler {
   int64_t produced_ = 0;
 };
 
-// A reader whose values come from `inner` (at `from` Hz) converted to `to` Hz.
-std::unique_ptr<AudioReader> ResamplingReader(std::unique_ptr<AudioReader> inner, int32_t from,
-                                              int32_t to, FileError& error);
+// How many samples a converted input has read at its own rate: a result converted back to
+// another rate is given the length of the original, not that of its rounded conversion.
+struct SourceLength {
+  int64_t samples = 0;
+  int32_t rate = 0;
+};
 
-// A writer that takes samples at `from` Hz and hands them to `inner` converted to `to` Hz.
+// A reader whose values come from `inner` (at `from` Hz) converted to `to` Hz; `source`, when
+// given, counts what it reads from `inner`.
+std::unique_ptr<AudioReader> ResamplingReader(std::unique_ptr<AudioReader> inner, int32_t from,
+                                              int32_t to, FileError& error,
+                                              std::shared_ptr<SourceLength> source = nullptr);
+
+// A writer that takes samples at `from` Hz and hands them to `inner` converted to `to` Hz. With
+// `source`, the whole output gets the length of the source at `to` Hz.
 std::unique_ptr<AudioWriter> ResamplingWriter(std::unique_ptr<AudioWriter> inner, int32_t from,
-                                              int32_t to, FileError& error);
+                                              int32_t to, FileError& error,
+                                              std::shared_ptr<const SourceLength> source = nullptr);
 
 }  // namespace velunda
