@@ -13,8 +13,11 @@ soxr_t Handle(void* handle) { return static_cast<soxr_t>(handle); }
 class ConvertingReader final : public AudioReader {
  public:
   ConvertingReader(std::unique_ptr<AudioReader> inner, std::unique_ptr<Resampler> resampler,
-                   std::optional<int64_t> length, std::shared_ptr<SourceLength> source)
-      : inner_(std::move(inner)),
+                   int32_t from, int32_t to, std::optional<int64_t> length,
+                   std::shared_ptr<SourceLength> source)
+      : from_(static_cast<size_t>(from)),
+        to_(static_cast<size_t>(to)),
+        inner_(std::move(inner)),
         resampler_(std::move(resampler)),
         length_(length),
         source_(std::move(source)) {}
@@ -23,9 +26,13 @@ class ConvertingReader final : public AudioReader {
     std::string text;
     while (pending_.size() - taken_ < count && !finished_) {
       Compact();
+      // No more than the missing values need, so a stream is not held back waiting for input
+      // the block does not need; a little more each time for the converter's own delay.
+      const size_t missing = count - pending_.size();
+      const size_t want = std::clamp<size_t>(missing * from_ / to_ + 1, kMinChunk, kChunk);
       size_t n = 0;
-      input_.resize(kChunk);
-      if (!inner_->ReadValues(input_.data(), kChunk, n, error)) {
+      input_.resize(want);
+      if (!inner_->ReadValues(input_.data(), want, n, error)) {
         return false;
       }
       if (source_) {
@@ -48,6 +55,7 @@ class ConvertingReader final : public AudioReader {
 
  private:
   static constexpr size_t kChunk = 4096;
+  static constexpr size_t kMinChunk = 64;
 
   // Drops the values already handed out, so the queue stays small.
   void Compact() {
@@ -55,6 +63,8 @@ class ConvertingReader final : public AudioReader {
     taken_ = 0;
   }
 
+  size_t from_;
+  size_t to_;
   std::unique_ptr<AudioReader> inner_;
   std::unique_ptr<Resampler> resampler_;
   std::optional<int64_t> length_;
@@ -131,7 +141,11 @@ std::unique_ptr<Resampler> Resampler::Create(int32_t from, int32_t to, std::stri
   soxr_error_t failure = nullptr;
   const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT64_I, SOXR_FLOAT64_I);
   const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, SOXR_LINEAR_PHASE);
-  const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
+  // Small transform blocks: the converter then holds back about 70 ms instead of 160 ms of a
+  // stream, for the same quality and about the same work.
+  soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
+  runtime.log2_min_dft_size = 8;
+  runtime.log2_large_dft_size = 8;
   soxr_t handle = soxr_create(from, to, 1, &failure, &io, &quality, &runtime);
   if (handle == nullptr) {
     error = "velunda-filtre : rééchantillonnage de " + std::to_string(from) + " à " +
@@ -224,8 +238,8 @@ std::unique_ptr<AudioReader> ResamplingReader(std::unique_ptr<AudioReader> inner
   if (length) {
     length = ConvertedLength(*length, from, to);
   }
-  return std::make_unique<ConvertingReader>(std::move(inner), std::move(resampler), length,
-                                            std::move(source));
+  return std::make_unique<ConvertingReader>(std::move(inner), std::move(resampler), from, to,
+                                            length, std::move(source));
 }
 
 std::unique_ptr<AudioWriter> ResamplingWriter(std::unique_ptr<AudioWriter> inner, int32_t from,
