@@ -221,7 +221,8 @@ int RunOffline(const Options& options, Clock& calibrationClock) {
     }
     done += static_cast<int64_t>(got);
     progress.Update(done);
-    if (got < blockLength) {
+    // A signal stops the stream here, after a whole block, whatever the input is.
+    if (got < blockLength || StopStreamOnSignals::StopSignal() != 0) {
       break;
     }
   }
