@@ -317,6 +317,7 @@ struct OptionDef {
   std::string_view help;
 };
 
+// clang-format off
 constexpr std::array<OptionDef, 21> kOptionDefs{{
     {"fe", "HZ", ParseFe, {""},
      "fréquence d'échantillonnage : 8000 ou 11025 (défaut 8000),\n"
@@ -358,6 +359,7 @@ constexpr std::array<OptionDef, 21> kOptionDefs{{
     {"table-de-mixage", "", SetMixerTable, {""}, "afficher la table de mixage"},
     {"aide", "", SetHelp, {""}, "afficher cette aide"},
 }};
+// clang-format on
 
 constexpr std::string_view kFilterList =
     "PASSEBAS, PASSEBANDE, BFO_NUMERIQUE, REJECTEUR_PAR_TFD, REDUCTEUR_GENERAL ou REDUCTEUR_CW";
@@ -527,8 +529,8 @@ ParseResult ParseOptions(const std::vector<std::string>& args, Options& o) {
   }
   o.filterKind = Upper(positional.front());
   if (!FilterKnown(o.filterKind)) {
-    return {false, Fail("filtre inconnu : " + positional.front() + " (" + std::string(kFilterList) +
-                        ")")};
+    return {false,
+            Fail("filtre inconnu : " + positional.front() + " (" + std::string(kFilterList) + ")")};
   }
   const size_t files = positional.size() - 1;
   if (!o.card.empty()) {

@@ -168,8 +168,8 @@ bool Resampler::Drain(const double* in, size_t count, std::vector<double>& out,
     const size_t at = out.size();
     out.resize(at + room);
     size_t used = 0, made = 0;
-    const soxr_error_t failure =
-        soxr_process(Handle(handle_), in, count, in ? &used : nullptr, out.data() + at, room, &made);
+    const soxr_error_t failure = soxr_process(Handle(handle_), in, count, in ? &used : nullptr,
+                                              out.data() + at, room, &made);
     out.resize(at + made);
     if (failure != nullptr) {
       error = std::string("velunda-filtre : erreur du rééchantillonnage (") + failure + ")";
@@ -208,8 +208,7 @@ bool Resampler::Process(const double* in, size_t count, std::vector<double>& out
   return true;
 }
 
-bool Resampler::Finish(std::vector<double>& out, std::string& error,
-                       std::optional<int64_t> total) {
+bool Resampler::Finish(std::vector<double>& out, std::string& error, std::optional<int64_t> total) {
   const size_t before = out.size();
   const int64_t expected = total.value_or(ConvertedLength(consumed_, from_, to_));
   const int64_t had = produced_;

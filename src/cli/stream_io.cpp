@@ -16,9 +16,7 @@ volatile std::sig_atomic_t g_stopSignal = 0;
 
 extern "C" void RequestStop(int signal) { g_stopSignal = signal; }
 
-FileError StreamError(std::string text) {
-  return {kExitIo, "velunda-filtre : " + std::move(text)};
-}
+FileError StreamError(std::string text) { return {kExitIo, "velunda-filtre : " + std::move(text)}; }
 
 // Reads up to `count` bytes, fewer only at the end of the stream or once a stop signal came.
 // Returns false on a read error, with errno set.
@@ -165,10 +163,11 @@ class WavStreamReader final : public AudioReader {
     if (left_) {
       *left_ -= n;
       if (n < want && g_stopSignal == 0) {
-        error = StreamError("le flux WAV de l'entrée standard s'arrête avant la fin annoncée "
-                            "par son en-tête (" +
-                            std::to_string(*announced_) + " octets annoncés, " +
-                            std::to_string(*announced_ - *left_) + " reçus)");
+        error = StreamError(
+            "le flux WAV de l'entrée standard s'arrête avant la fin annoncée "
+            "par son en-tête (" +
+            std::to_string(*announced_) + " octets annoncés, " +
+            std::to_string(*announced_ - *left_) + " reçus)");
         return false;
       }
     }
@@ -262,8 +261,8 @@ std::unique_ptr<AudioReader> OpenWavStream(int fd, int32_t& rate, FileError& err
   }
   if (got < riff.size() || std::memcmp(riff.data(), "RIFF", 4) != 0 ||
       std::memcmp(riff.data() + 8, "WAVE", 4) != 0) {
-    error = StreamError(
-        "l'entrée standard n'est pas un flux WAV (--brut pour des échantillons bruts)");
+    error =
+        StreamError("l'entrée standard n'est pas un flux WAV (--brut pour des échantillons bruts)");
     return nullptr;
   }
   std::optional<WavFormat> format;
@@ -396,7 +395,8 @@ class OutputStream final : public AudioWriter {
                              static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)};
       return ::pwrite(fd_, le, 4, at) == 4;
     };
-    if (put(4, static_cast<uint32_t>(36 + dataBytes_)) && put(40, static_cast<uint32_t>(dataBytes_))) {
+    if (put(4, static_cast<uint32_t>(36 + dataBytes_)) &&
+        put(40, static_cast<uint32_t>(dataBytes_))) {
       ::lseek(fd_, 0, SEEK_END);
     }
   }

@@ -141,11 +141,13 @@ TEST(Options, RefusedCommandLinesSayWhy) {
 // Every option of the table appears in the usage text with its value.
 TEST(Options, UsageListsEveryOption) {
   const std::string usage = UsageText();
-  for (const char* option :
-       {"--fe HZ", "--coupure HZ|sans", "--centre HZ|sans", "--largeur HZ", "--decalage N",
-        "--inversion", "--coefficients N", "--frequence HZ", "--etroite", "--auto", "--seuil S",
-        "--diviseur D", "--reduction R", "--mode M", "--brut T", "--fe-entree HZ",
-        "--fe-sortie HZ", "--carte NOM", "--duree S", "--table-de-mixage", "--aide, -h"}) {
+  for (const char* option : {"--fe HZ",          "--coupure HZ|sans", "--centre HZ|sans",
+                             "--largeur HZ",     "--decalage N",      "--inversion",
+                             "--coefficients N", "--frequence HZ",    "--etroite",
+                             "--auto",           "--seuil S",         "--diviseur D",
+                             "--reduction R",    "--mode M",          "--brut T",
+                             "--fe-entree HZ",   "--fe-sortie HZ",    "--carte NOM",
+                             "--duree S",        "--table-de-mixage", "--aide, -h"}) {
     EXPECT_NE(usage.find("\n  " + std::string(option) + " "), std::string::npos) << option;
   }
 }

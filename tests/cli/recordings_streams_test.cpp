@@ -94,9 +94,9 @@ double Rms(const std::vector<double>& v) {
 struct ToneCase {
   const char* name;
   const char* filter;
-  double keep;       // a tone that must come through...
-  double keptAt;     // ...found there in the output
-  double remove;     // a tone that must go; 0: band noise must drop
+  double keep;    // a tone that must come through...
+  double keptAt;  // ...found there in the output
+  double remove;  // a tone that must go; 0: band noise must drop
 };
 
 struct InputKind {
@@ -110,9 +110,8 @@ struct InputKind {
 void PrintTo(const ToneCase& c, std::ostream* os) { *os << c.name; }
 void PrintTo(const InputKind& c, std::ostream* os) { *os << c.name; }
 
-class ToneThroughFilters
-    : public Recordings,
-      public ::testing::WithParamInterface<std::tuple<ToneCase, InputKind>> {};
+class ToneThroughFilters : public Recordings,
+                           public ::testing::WithParamInterface<std::tuple<ToneCase, InputKind>> {};
 
 TEST_P(ToneThroughFilters, KeptToneStaysRemovedOneGoes) {
   const auto& [c, in] = GetParam();
@@ -157,10 +156,9 @@ INSTANTIATE_TEST_SUITE_P(
             ToneCase{"Bfo", "BFO_NUMERIQUE --decalage 20", 1000, 1000 + 20 * 6250.0 / 1024, 1000},
             ToneCase{"GeneralReducer", "REDUCTEUR_GENERAL --reduction forte", 800, 800, 0},
             ToneCase{"CwReducer", "REDUCTEUR_CW --mode cw", 800, 800, 0}),
-        ::testing::Values(InputKind{"Wav44100Stereo", "in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16,
-                                    44100, 2},
-                          InputKind{"Flac48000", "in.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16,
-                                    48000, 1})),
+        ::testing::Values(
+            InputKind{"Wav44100Stereo", "in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2},
+            InputKind{"Flac48000", "in.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 48000, 1})),
     [](const auto& info) {
       return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
     });
@@ -248,8 +246,8 @@ TEST_F(Recordings, DecisionLinesLeaveStandardOutputToTheAudio) {
     tone.push_back(static_cast<uint8_t>(std::nearbyint(128 + 127 * v)));
   }
   WriteBytes("in.u8", tone);
-  const auto r = Run("REJECTEUR_PAR_TFD --auto --coefficients 1000 --diviseur 1 --brut u8 - -", 0,
-                     "in.u8");
+  const auto r =
+      Run("REJECTEUR_PAR_TFD --auto --coefficients 1000 --diviseur 1 --brut u8 - -", 0, "in.u8");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out.size(), tone.size());
   EXPECT_NE(r.err.find("0.512 Trouvé 1250\n1.024 Trouvé 1250\n"), std::string::npos) << r.err;
@@ -306,8 +304,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "--fe-entree demande --brut"},
         BadInput{"StreamCutInASample", "PASSEBAS --brut s16 - @out.wav", "cut.s16", 1,
                  "coupé au milieu d'un échantillon"},
-        BadInput{"WavStreamLongerThanItIs", "PASSEBAS --coefficients 10 - @out.wav", "lying.wav",
-                 1, "s'arrête avant la fin annoncée par son en-tête"},
+        BadInput{"WavStreamLongerThanItIs", "PASSEBAS --coefficients 10 - @out.wav", "lying.wav", 1,
+                 "s'arrête avant la fin annoncée par son en-tête"},
         BadInput{"WavStreamMisaligned", "PASSEBAS - @out.wav", "misaligned.wav", 1,
                  "en-tête WAV incorrect"},
         BadInput{"RatioOutOfRangeIn", "PASSEBAS @in20.wav @out.wav", "", 2,

@@ -100,9 +100,9 @@ struct ReadCase {
   const char* name;
   RawSample type;
   Bytes input;
-  int32_t rate;                  // expected rate (raw: the one given)
-  std::vector<double> values;    // expected values, read in pieces of 2
-  const char* error = nullptr;   // or a piece of the expected error
+  int32_t rate;                 // expected rate (raw: the one given)
+  std::vector<double> values;   // expected values, read in pieces of 2
+  const char* error = nullptr;  // or a piece of the expected error
 };
 
 void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.name; }
@@ -143,6 +143,7 @@ WavHead Head(std::function<void(WavHead&)> change) {
   return h;
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Streams, InputStream,
     ::testing::Values(
@@ -199,6 +200,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"RateZero", RawSample::None, Wav(Head([](WavHead& h) { h.rate = 0; }), {}), 0,
                  {}, "à 0 Hz"}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 // Bytes a writer sends, read back from its file.
 Bytes Written(std::FILE* file) {
@@ -219,11 +221,16 @@ TEST(OutputStream, RawTypesAndWavStreams) {
     Bytes data;
   } cases[] = {
       {"u8", RawSample::U8, OutputWidth::U8, {}, {0, 128, 255, 64, 160, 255}},
-      {"s16", RawSample::S16, OutputWidth::U8, {},
+      {"s16",
+       RawSample::S16,
+       OutputWidth::U8,
+       {},
        Shorts({-32768, 0, 127 * 256, -16384, 8192, 32767})},
-      {"f32", RawSample::F32, OutputWidth::Pcm16, {},
-       Floats({-1, 0, 127 / 128.0f, -0.5, 0.25, 2})},
-      {"WavU8", RawSample::None, OutputWidth::U8, WavHead{.rate = 6250, .bits = 8},
+      {"f32", RawSample::F32, OutputWidth::Pcm16, {}, Floats({-1, 0, 127 / 128.0f, -0.5, 0.25, 2})},
+      {"WavU8",
+       RawSample::None,
+       OutputWidth::U8,
+       WavHead{.rate = 6250, .bits = 8},
        {0, 128, 255, 64, 160, 255}},
       {"WavPcm16", RawSample::None, OutputWidth::Pcm16, WavHead{.rate = 44100},
        Shorts({-32768, 0, 127 * 256, -16384, 8192, 32767})},

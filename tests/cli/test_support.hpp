@@ -33,8 +33,8 @@ inline Bytes Noise(size_t n, uint32_t seed) {
 
 struct RunResult {
   int status = -1;
-  int signal = 0;       // the signal that ended the program, 0 if it exited
-  long maxRssKb = 0;    // its peak resident memory
+  int signal = 0;     // the signal that ended the program, 0 if it exited
+  long maxRssKb = 0;  // its peak resident memory
   std::string out;
   std::string err;
 };
