@@ -32,6 +32,10 @@ for f in share/icons/hicolor/scalable/apps/velunda.svg share/man/man1/velunda.1 
   share/man/man1/velunda-filtre.1 share/doc/velunda/README.md; do
   [ -s "$root/usr/$f" ] || fail "$f not installed"
 done
+# The window program, once the tree builds it.
+if [ -e src/ui/main.cpp ]; then
+  [ -x "$root/usr/bin/velunda" ] || fail "velunda not installed"
+fi
 if [ -e data/aide/guide_utilisation.txt ]; then
   [ -s "$root/usr/share/doc/velunda/guide_utilisation.txt" ] || fail "the user guide not installed"
 fi
@@ -48,7 +52,11 @@ rm -f build/package/velunda_*.deb
 deb=$(ls build/package/velunda_*.deb)
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "$deb: Depends: $depends"
-for lib in libsndfile1 libsoxr0 libasound2; do
+libs="libsndfile1 libsoxr0 libasound2"
+if [ -e src/ui/main.cpp ]; then
+  libs="$libs libqt6widgets6"
+fi
+for lib in $libs; do
   case "$depends" in
     *"$lib"*) ;;
     *) fail "the package does not depend on $lib" ;;
