@@ -33,6 +33,8 @@ inline Bytes Noise(size_t n, uint32_t seed) {
 
 struct RunResult {
   int status = -1;
+  int signal = 0;     // the signal that ended the program, 0 if it exited
+  long maxRssKb = 0;  // its peak resident memory
   std::string out;
   std::string err;
 };
@@ -71,8 +73,10 @@ class WorkDir : public ::testing::Test {
 
   // Runs velunda-filtre in the work directory with stdin from /dev/null. `line` is split at
   // spaces; a word "@x" stands for the work directory's file x. `fileSizeLimit` > 0 makes
-  // writes beyond that many bytes fail, as on a full disk.
-  RunResult Run(const std::string& line, long fileSizeLimit = 0) const {
+  // writes beyond that many bytes fail, as on a full disk. `stdinName`: the work directory's
+  // file to read standard input from instead.
+  RunResult Run(const std::string& line, long fileSizeLimit = 0,
+                const std::string& stdinName = "") const {
     std::vector<std::string> args{VELUNDA_FILTRE};
     std::istringstream words(line);
     for (std::string w; words >> w;) {
@@ -81,7 +85,8 @@ class WorkDir : public ::testing::Test {
     const std::string outPath = Path(".out"), errPath = Path(".err");
     const pid_t pid = ::fork();
     if (pid == 0) {
-      ::dup2(::open("/dev/null", O_RDONLY), STDIN_FILENO);
+      const std::string in = stdinName.empty() ? "/dev/null" : Path(stdinName);
+      ::dup2(::open(in.c_str(), O_RDONLY), STDIN_FILENO);
       ::dup2(::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDOUT_FILENO);
       ::dup2(::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
       if (::chdir(dir_.c_str()) != 0) {
@@ -101,9 +106,12 @@ class WorkDir : public ::testing::Test {
       ::_exit(127);
     }
     int wstatus = 0;
-    ::waitpid(pid, &wstatus, 0);
+    rusage usage{};
+    ::wait4(pid, &wstatus, 0, &usage);
     RunResult r;
     r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+    r.signal = WIFSIGNALED(wstatus) ? WTERMSIG(wstatus) : 0;
+    r.maxRssKb = usage.ru_maxrss;
     std::ifstream out(outPath);
     r.out.assign(std::istreambuf_iterator<char>(out), {});
     std::ifstream err(errPath);
