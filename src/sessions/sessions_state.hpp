@@ -18,6 +18,17 @@ struct SessionsState {
   bool CarrierSearchActive = false;
   // The user ended the session (End or a click): a centring in progress does not resume.
   bool EndRequested = false;
+
+  // --latence courte: the per-sample filters run with short blocks (see PerSampleBlockLength).
+  bool ShortLatency = false;
 };
+
+// Block length of the per-sample filters (low-pass, band-pass, both noise reducers) at `rate`:
+// a third of a second, or 32 ms in the short-delay mode (256 samples at 8000 Hz, 352 at
+// 11025). The sound heard trails the sound captured by two blocks, plus the filter's own delay.
+inline constexpr int32_t kShortBlockMs = 32;
+constexpr int32_t PerSampleBlockLength(int32_t rate, bool shortLatency) {
+  return shortLatency ? rate * kShortBlockMs / 1000 : rate / 3;
+}
 
 }  // namespace velunda
