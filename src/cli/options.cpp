@@ -371,7 +371,7 @@ constexpr std::array<OptionDef, 22> kOptionDefs{{
     {"duree", "S", ParseDuration, {""}, "en direct : s'arrêter après S secondes"},
     {"latence", "L", ParseLatency, {""},
      "en direct : normale (défaut, blocs d'un tiers de seconde) ou\n"
-     "courte (blocs de 32 ms pour le passe-bas, le passe-bande et\n"
+     "courte (blocs de 96 ms pour le passe-bas, le passe-bande et\n"
      "les réducteurs de bruit ; le BFO et le réjecteur gardent 2048)"},
     {"table-de-mixage", "", SetMixerTable, {""}, "afficher la table de mixage"},
     {"aide", "", SetHelp, {""}, "afficher cette aide"},

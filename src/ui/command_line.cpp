@@ -70,7 +70,7 @@ std::string WindowUsageText() {
          "                SORTIE.wav, et sa table de mixage est simulée.\n"
          "  --latence L   normale (par défaut) : le passe-bas, le passe-bande et les réducteurs\n"
          "                de bruit travaillent par blocs d'un tiers de seconde ; courte : par\n"
-         "                blocs de 32 ms, le son est entendu environ 0,6 s plus tôt. Le BFO et\n"
+         "                blocs de 96 ms, le son est entendu environ 0,5 s plus tôt. Le BFO et\n"
          "                le réjecteur gardent leurs blocs de 2048 échantillons.\n"
          "  --aide        affiche ce texte.\n"
          "\n"

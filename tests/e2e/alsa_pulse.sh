@@ -21,7 +21,6 @@ rate=8000
 seconds=${VELUNDA_E2E_SECONDS:-3}
 modes=${VELUNDA_E2E_MODES:-normale courte}
 block=$((rate / 3))
-short_block=$((rate * 32 / 1000))
 
 skip() {
   echo "!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!" >&2
@@ -158,11 +157,6 @@ tail -c +$((rate / 2 + 1)) "$work/noise.u8" | od -An -v -tu1 -w1 | awk '{ print 
   >"$work/noise_signal.txt"
 n=$(wc -l <"$work/noise_signal.txt")
 for mode in $modes; do
-  case $mode in
-    normale) mode_block=$block ;;
-    courte) mode_block=$short_block ;;
-    *) fail "unknown mode $mode" ;;
-  esac
   if [ "${VELUNDA_E2E_BUSY:-0}" = 1 ]; then
     for _ in 1 2; do
       (while :; do :; done) &
@@ -176,6 +170,9 @@ for mode in $modes; do
     wait "$p" 2>/dev/null || true
   done
   busy=()
+  # The block length the session reports ("..., blocs de N ; ...").
+  mode_block=$(sed -n 's/.*blocs de \([0-9]*\) ;.*/\1/p' "$work/transport_$mode.log")
+  [ -n "$mode_block" ] || fail "transport $mode: no block length in the session's log"
   bytes "$work/transport_$mode.u8" | awk -v l="$work/left.txt" -v r="$work/right.txt" '
     NR % 2 == 1 { print $1 + 0 >l; next }
     { print $1 + 0 >r }'

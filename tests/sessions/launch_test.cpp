@@ -454,19 +454,19 @@ TEST_P(Latency, SpeakerPlaysTheOfflineOutputTwoBlocksLate) {
 INSTANTIATE_TEST_SUITE_P(
     Modes, Latency,
     testing::Values(
-        LatencyRow{"LowPassShort8000", ActionItem::Passe_bas, true, true, 8000, 256, 2666},
-        LatencyRow{"LowPassShort11025", ActionItem::Passe_bas, true, false, 11025, 352, 3675},
-        LatencyRow{"BandPassShort8000", ActionItem::Passe_bande, true, true, 8000, 256, 2666},
+        LatencyRow{"LowPassShort8000", ActionItem::Passe_bas, true, true, 8000, 768, 2666},
+        LatencyRow{"LowPassShort11025", ActionItem::Passe_bas, true, false, 11025, 1058, 3675},
+        LatencyRow{"BandPassShort8000", ActionItem::Passe_bande, true, true, 8000, 768, 2666},
         LatencyRow{"GeneralReducerShort8000", ActionItem::Reducteur_bruit_general, true, true,
-                   8000, 256, 2666},
+                   8000, 768, 2666},
         LatencyRow{"GeneralReducerShort11025", ActionItem::Reducteur_bruit_general, true, false,
-                   11025, 352, 3675},
+                   11025, 1058, 3675},
         LatencyRow{"CwReducerShort8000", ActionItem::Reducteur_bruit_CW_RTTY, true, true, 8000,
-                   256, 2666},
+                   768, 2666},
         LatencyRow{"BfoShortKeeps2048", ActionItem::BFO_numerique, true, true, 6250, 2048, 2048},
         LatencyRow{"RejectorShortKeeps2048", ActionItem::RejecteurporteuseparTFD, true, true,
                    8000, 2048, 2048},
-        LatencyRow{"LowPassNormal8000", ActionItem::Passe_bas, false, true, 8000, 2666, 256}),
+        LatencyRow{"LowPassNormal8000", ActionItem::Passe_bas, false, true, 8000, 2666, 768}),
     [](const auto& info) { return info.param.name; });
 
 // ---- the rejector's automatic mode and the band-pass centring ----
@@ -539,7 +539,7 @@ TEST_P(Centring, SearchesThenFiltersAgain) {
   EXPECT_FALSE(s.Dsp.PasseBande.BandPassBypass);
   EXPECT_EQ(s.Dsp.FilterKind, kPasseBande);
   EXPECT_EQ(rig.card.LastOutputRate(), 8000);
-  EXPECT_EQ(s.Dsp.BlockLength, row.shortLatency ? 256 : 2666);
+  EXPECT_EQ(s.Dsp.BlockLength, row.shortLatency ? 768 : 2666);
   EXPECT_EQ(rig.clock.NowMs(), kEndAt);  // the band-pass ran again until End
   EXPECT_EQ(s.Dsp.Rejecteur.NotchThreshold, 20001);
   EXPECT_FALSE(s.Sessions.CarrierSearchActive);
