@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "cli/audio_file.hpp"
 #include "cli/card_choice.hpp"
 #include "cli/filter_setup.hpp"
 #include "cli/options.hpp"
