@@ -17,6 +17,9 @@ struct FileError {
   std::string message;
 };
 
+// A French reason for an errno, as the messages naming a file end.
+std::string FileErrorReason(int err);
+
 // Whether a file name designates raw unsigned 8-bit mono (".u8", any case).
 bool IsRawU8Name(const std::string& path);
 
@@ -40,10 +43,13 @@ class AudioReader {
   virtual bool Read(uint8_t* samples, size_t count, size_t& got, FileError& error) = 0;
   // Samples in the file, when known.
   virtual std::optional<int64_t> Length() const = 0;
+  // Once read to its end: a notice when the file held fewer samples than its header
+  // announced (a recording cut short), else empty.
+  virtual std::string ShortFileNotice() const { return ""; }
 };
 
-// Writes unsigned 8-bit mono samples under a temporary name in the output's directory and gives
-// the file its name only at Commit(), so that a failed run never leaves a file that looks whole.
+// Writes unsigned 8-bit mono samples through a SafeFile: the output gets its name only at
+// Commit(), and a failed or interrupted run leaves neither a partial output nor a stray file.
 class AudioWriter {
  public:
   virtual ~AudioWriter() = default;
@@ -51,10 +57,8 @@ class AudioWriter {
   // the extension when it can hold unsigned 8-bit samples. Returns nullptr and fills `error`.
   static std::unique_ptr<AudioWriter> Open(const std::string& path, int32_t rate, FileError& error);
   virtual bool Write(const uint8_t* samples, size_t count, FileError& error) = 0;
-  // Closes the file and renames it to its final name.
+  // Completes the file and gives it its name.
   virtual bool Commit(FileError& error) = 0;
-  // The temporary name, while the file is being written (for cleanup on an interruption).
-  virtual const std::string& TemporaryPath() const = 0;
 };
 
 }  // namespace velunda

@@ -14,6 +14,7 @@
 #include "dsp/filter_kind.hpp"
 #include "engine/boucle.hpp"
 #include "engine/engine_state.hpp"
+#include "platform/scoped_signals.hpp"
 #include "platform/terminal_event_source.hpp"
 
 namespace velunda {
@@ -60,6 +61,9 @@ int32_t LiveSampleRate(const std::string& filterKind, const TestsCarteSonState& 
 }
 
 int RunLive(const Options& options) {
+  // A reader of stdout that goes away costs only the lines it no longer takes: the session
+  // still ends through its own End and its recording is written. A size limit shows as EFBIG.
+  ScopedSignalHandlers ignored({SIGPIPE, SIGXFSZ}, SIG_IGN);
   CardChoice choice;
   std::string error;
   if (!ParseCardName(options.card, choice, error)) {
@@ -140,6 +144,9 @@ int RunLive(const Options& options) {
   const int shownBefore = box.shown;
   RunSession(*engine, *dsp, hooks, platform);
   std::cout << "Session terminée." << std::endl;
+  if (const std::string problem = SpeakerWriteProblem(choice, *card); !problem.empty()) {
+    std::cerr << problem << '\n';
+  }
   return box.shown == shownBefore ? kExitOk : kExitIo;
 }
 

@@ -6,46 +6,24 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <sstream>
 #include <vector>
 
 #include "cli/audio_file.hpp"
 #include "cli/detection_report.hpp"
 #include "cli/filter_setup.hpp"
 #include "cli/options.hpp"
+#include "cli/std_streams.hpp"
 #include "dsp/dsp_state.hpp"
 #include "dsp/process_block.hpp"
 #include "platform/scoped_signals.hpp"
 
 namespace velunda {
 namespace {
-
-// The temporary output, removed by the signal handler if the run is interrupted.
-char g_temporaryPath[4096];
-
-// Removes the temporary output, then dies of the same signal so the caller sees why.
-extern "C" void RemoveTemporaryAndExit(int signal) {
-  if (g_temporaryPath[0] != '\0') {
-    ::unlink(g_temporaryPath);
-  }
-  std::signal(signal, SIG_DFL);
-  std::raise(signal);
-}
-
-class InterruptCleanup {
- public:
-  explicit InterruptCleanup(const std::string& path) {
-    if (path.size() < sizeof(g_temporaryPath)) {
-      std::memcpy(g_temporaryPath, path.c_str(), path.size() + 1);
-    }
-  }
-  ~InterruptCleanup() { g_temporaryPath[0] = '\0'; }
-
- private:
-  ScopedSignalHandlers signals_{{SIGINT, SIGTERM, SIGHUP}, RemoveTemporaryAndExit};
-};
 
 // Progress on stderr, for long files on a terminal only.
 class Progress {
@@ -98,6 +76,15 @@ int Report(const FileError& error) {
   return error.exitStatus;
 }
 
+// The reader of stdout went away: the run ends as an interruption does, the output abandoned,
+// with no message (the shell sees SIGPIPE's status).
+[[noreturn]] void EndOnBrokenPipe(std::unique_ptr<AudioWriter> writer) {
+  writer.reset();
+  std::signal(SIGPIPE, SIG_DFL);
+  std::raise(SIGPIPE);
+  std::_Exit(128 + SIGPIPE);
+}
+
 }  // namespace
 
 int RunOffline(const Options& options, Clock& calibrationClock) {
@@ -112,7 +99,9 @@ int RunOffline(const Options& options, Clock& calibrationClock) {
   if (!writer) {
     return Report(error);
   }
-  InterruptCleanup cleanup(writer->TemporaryPath());
+  // A stdout or stderr that goes away shows as EPIPE at the write rather than killing the
+  // run; a size limit (ulimit -f) as EFBIG, reported with the file's name.
+  ScopedSignalHandlers ignored({SIGPIPE, SIGXFSZ}, SIG_IGN);
 
   auto dsp = std::make_unique<DspState>();
   std::string setupError;
@@ -146,7 +135,15 @@ int RunOffline(const Options& options, Clock& calibrationClock) {
     }
     std::fill(output.begin(), output.end(), uint8_t{128});
     ProcessBlock(*dsp, input.data(), output.data());
-    ReportDecisions(*dsp, firstStep, rate, std::cout);
+    std::ostringstream decisions;
+    ReportDecisions(*dsp, firstStep, rate, decisions);
+    if (const int err = decisions.tellp() > 0 ? WriteStdout(decisions.str()) : 0) {
+      progress.Finish();
+      if (err == EPIPE) {
+        EndOnBrokenPipe(std::move(writer));
+      }
+      return Report({kExitIo, StdoutErrorMessage(err)});
+    }
     if (!writer->Write(output.data(), got, error)) {
       progress.Finish();
       return Report(error);
@@ -162,6 +159,9 @@ int RunOffline(const Options& options, Clock& calibrationClock) {
     return Report(error);
   }
   progress.Finish();
+  if (const std::string notice = reader->ShortFileNotice(); !notice.empty()) {
+    std::cerr << notice << '\n';
+  }
 
   const double elapsed =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
