@@ -457,6 +457,11 @@ std::unique_ptr<AudioReader> AudioReader::OpenAtFileRate(const std::string& path
 
 std::unique_ptr<AudioWriter> AudioWriter::Open(const std::string& path, int32_t rate,
                                                FileError& error) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    error = IoError("impossible d'écrire " + path + " : " + Reason(EISDIR));
+    return nullptr;
+  }
   const bool raw = IsRawU8Name(path);
   std::optional<int> format;
   if (!raw) {

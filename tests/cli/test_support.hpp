@@ -38,8 +38,24 @@ struct RunResult {
   std::string err;
 };
 
+// Where a standard stream of the program goes.
+enum class Stream { File, Closed, Full, ReaderGone };
+struct RunSetup {
+  long fileSizeLimit = 0;
+  Stream out = Stream::File;
+  Stream err = Stream::File;
+  // A FIFO of the work directory that gets 8000 bytes; once the program has taken them all
+  // and waits for more, it is sent `signal` (0: the FIFO is closed, so the input ends).
+  std::string fifo;
+  int signal = 0;
+  bool unprivileged = false;  // run as the user nobody (when root)
+};
+
 class WorkDir : public ::testing::Test {
  protected:
+  using Stream = testing::Stream;
+  using RunSetup = testing::RunSetup;
+
   void SetUp() override {
     std::string pattern = (std::filesystem::temp_directory_path() / "velunda-cli-XXXXXX").string();
     ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
@@ -79,18 +95,6 @@ class WorkDir : public ::testing::Test {
     return Run(line, setup);
   }
 
-  // Where a standard stream of the program goes.
-  enum class Stream { File, Closed, Full, ReaderGone };
-  struct RunSetup {
-    long fileSizeLimit = 0;
-    Stream out = Stream::File;
-    Stream err = Stream::File;
-    // A FIFO of the work directory that gets 8000 bytes; once the program has taken them all
-    // and waits for more, it is sent `signal` (0: the FIFO is closed, so the input ends).
-    std::string fifo;
-    int signal = 0;
-  };
-
   // The same with streams, a FIFO input and a signal; a run killed by signal s gives 128 + s.
   RunResult Run(const std::string& line, const RunSetup& setup) const {
     std::vector<std::string> args{VELUNDA_FILTRE};
@@ -115,8 +119,7 @@ class WorkDir : public ::testing::Test {
             ::dup2(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), fd);
             break;
           case Stream::Closed:
-            ::close(fd);
-            break;
+            break;  // closed once every stream is placed
           case Stream::Full:
             ::dup2(::open("/dev/full", O_WRONLY), fd);
             break;
@@ -133,6 +136,14 @@ class WorkDir : public ::testing::Test {
       place(setup.out, STDOUT_FILENO, outPath);
       place(setup.err, STDERR_FILENO, errPath);
       ::close(gone[1]);
+      for (auto [s, fd] : {std::pair{setup.out, STDOUT_FILENO}, {setup.err, STDERR_FILENO}}) {
+        if (s == Stream::Closed) {
+          ::close(fd);
+        }
+      }
+      if (setup.unprivileged && ::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+        ::_exit(126);
+      }
       if (::chdir(dir_.c_str()) != 0) {
         ::_exit(127);
       }

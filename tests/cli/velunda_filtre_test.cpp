@@ -377,7 +377,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Signals and standard streams that go away, against the real program: the exit status, the
 // message, the output (the previous one kept, or complete) and nothing else in the directory.
-using Stream = testing::WorkDir::Stream;
+using testing::Stream;
 
 struct FaultCase {
   const char* name;
