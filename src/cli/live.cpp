@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <iostream>
 #include <memory>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "cli/card_choice.hpp"
 #include "cli/filter_setup.hpp"
 #include "cli/options.hpp"
+#include "cli/std_streams.hpp"
 #include "dsp/dsp_state.hpp"
 #include "dsp/filter_kind.hpp"
 #include "engine/boucle.hpp"
@@ -46,6 +48,24 @@ std::string RateText(int32_t measured) {
     return "pas de mesure";
   }
   return std::to_string(measured) + " éch/s";
+}
+
+// The session's last line, and what went wrong with its files: a loudspeaker recording that could
+// not be written, a stdout that could not be written (closed, full). A reader of stdout that went
+// away is no error. False when something is to be reported.
+bool ReportSessionEnd(const CardChoice& choice, SoundCard& card) {
+  bool ok = true;
+  // Written directly, so that the error is this write's own errno.
+  const int err = WriteStdout("Session terminée.\n");
+  if (err != 0 && err != EPIPE) {
+    std::cerr << StdoutErrorMessage(err) << '\n';
+    ok = false;
+  }
+  if (const std::string problem = SpeakerWriteProblem(choice, card); !problem.empty()) {
+    std::cerr << problem << '\n';
+    ok = false;
+  }
+  return ok;
 }
 
 }  // namespace
@@ -143,11 +163,8 @@ int RunLive(const Options& options) {
             << " ; Fin, q ou Ctrl-C pour arrêter." << std::endl;
   const int shownBefore = box.shown;
   RunSession(*engine, *dsp, hooks, platform);
-  std::cout << "Session terminée." << std::endl;
-  if (const std::string problem = SpeakerWriteProblem(choice, *card); !problem.empty()) {
-    std::cerr << problem << '\n';
-  }
-  return box.shown == shownBefore ? kExitOk : kExitIo;
+  const bool streamsOk = ReportSessionEnd(choice, *card);
+  return box.shown == shownBefore && streamsOk ? kExitOk : kExitIo;
 }
 
 }  // namespace velunda
