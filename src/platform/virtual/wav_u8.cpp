@@ -2,6 +2,8 @@
 
 #include <sndfile.h>
 
+#include <algorithm>
+
 #include "platform/safe_file.hpp"
 
 namespace velunda {
@@ -23,38 +25,33 @@ bool ReadRecordingU8(const std::string& path, std::vector<uint8_t>& samples, int
   return true;
 }
 
-namespace {
-
-void PutLe(std::vector<uint8_t>& out, uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) {
-    out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-  }
-}
-
-}  // namespace
-
 std::vector<uint8_t> WavU8Image(const std::vector<uint8_t>& samples, int32_t rate) {
   const auto size = static_cast<uint32_t>(samples.size());
-  std::vector<uint8_t> out;
-  out.reserve(samples.size() + 45);
-  const auto tag = [&out](const char* t) { out.insert(out.end(), t, t + 4); };
-  tag("RIFF");
-  PutLe(out, 36 + size + (size & 1), 4);
-  tag("WAVE");
-  tag("fmt ");
-  PutLe(out, 16, 4);
-  PutLe(out, 1, 2);  // PCM
-  PutLe(out, 1, 2);  // mono
-  PutLe(out, static_cast<uint32_t>(rate), 4);
-  PutLe(out, static_cast<uint32_t>(rate), 4);  // bytes per second
-  PutLe(out, 1, 2);                            // block align
-  PutLe(out, 8, 2);                            // bits
-  tag("data");
-  PutLe(out, size, 4);
-  out.insert(out.end(), samples.begin(), samples.end());
-  if ((size & 1) != 0) {
-    out.push_back(0);  // chunks are padded to an even length
-  }
+  std::vector<uint8_t> out(44 + samples.size() + (size & 1), 0);  // chunks have even lengths
+  const auto put = [&out](size_t at, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) {
+      out[at + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * i));
+    }
+  };
+  const auto tag = [&out](size_t at, const char* t) {
+    for (size_t i = 0; i < 4; ++i) {
+      out[at + i] = static_cast<uint8_t>(t[i]);
+    }
+  };
+  tag(0, "RIFF");
+  put(4, 36 + size + (size & 1), 4);
+  tag(8, "WAVE");
+  tag(12, "fmt ");
+  put(16, 16, 4);
+  put(20, 1, 2);  // PCM
+  put(22, 1, 2);  // mono
+  put(24, static_cast<uint32_t>(rate), 4);
+  put(28, static_cast<uint32_t>(rate), 4);  // bytes per second
+  put(32, 1, 2);                            // block align
+  put(34, 8, 2);                            // bits
+  tag(36, "data");
+  put(40, size, 4);
+  std::copy(samples.begin(), samples.end(), out.begin() + 44);
   return out;
 }
 
