@@ -49,11 +49,12 @@ bool CheckSpeakerOutput(const std::string& path, std::string& error) {
 
 }  // namespace
 
-bool ParseCardName(const std::string& name, CardChoice& choice, std::string& error) {
+bool ParseCardName(const std::string& name, CardChoice& choice, std::string& error,
+                   const std::string& program) {
   choice = CardChoice{};
   if (name.rfind(kVirtualPrefix, 0) != 0) {
     if (name.empty()) {
-      error = "velunda-filtre : --carte demande un nom de périphérique ALSA ou virtuelle:ENTREE";
+      error = program + " : --carte demande un nom de périphérique ALSA ou virtuelle:ENTREE";
       return false;
     }
     choice.alsaDevice = name;
@@ -67,8 +68,8 @@ bool ParseCardName(const std::string& name, CardChoice& choice, std::string& err
     choice.virtualOutput = rest.substr(colon + 1);
   }
   if (choice.virtualInput.empty() || (colon != std::string::npos && choice.virtualOutput.empty())) {
-    error =
-        "velunda-filtre : carte virtuelle attendue sous la forme virtuelle:ENTREE.wav[:SORTIE.wav]";
+    error = program +
+            " : carte virtuelle attendue sous la forme virtuelle:ENTREE.wav[:SORTIE.wav]";
     return false;
   }
   return true;

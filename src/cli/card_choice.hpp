@@ -17,8 +17,9 @@ struct CardChoice {
   std::string virtualOutput;  // empty: the loudspeaker is not recorded
 };
 
-// False with a French message when the name cannot be used.
-bool ParseCardName(const std::string& name, CardChoice& choice, std::string& error);
+// False with a French message, prefixed with the program's name, when the name cannot be used.
+bool ParseCardName(const std::string& name, CardChoice& choice, std::string& error,
+                   const std::string& program = "velunda-filtre");
 
 // The card `choice` names. The virtual card's recording is read as offline mode reads it, at
 // its file's rate (a raw .u8 at rawRate), given back in fileRate. Null with a French message

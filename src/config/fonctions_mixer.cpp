@@ -49,8 +49,33 @@ void SetPercent(Mixer& mixer, const MixerControl& control, uint32_t channels, in
                   {PercentToRaw(control, left), PercentToRaw(control, right)});
 }
 
-void SaveStereo(Mixer& mixer, SavedStereo& saved, const MixerControl& control, uint32_t channels) {
+bool StereoSaved(const SavedMixerState& s, uint32_t controlId) {
+  for (const SavedStereo* slot : {&s.SpeakerVolume, &s.Bass, &s.Treble, &s.SpeakerGain, &s.WaveVolume,
+                                  &s.InputVolume, &s.RecordingInputVolume}) {
+    if (slot->Saved && slot->ControlId == controlId) {
+      return true;
+    }
+  }
+  return std::any_of(s.LaterVolumes.begin(), s.LaterVolumes.end(),
+                     [controlId](const SavedStereo& v) { return v.ControlId == controlId; });
+}
+
+bool LineMuteSaved(const SavedMixerState& s, uint32_t lineId) {
+  auto same = [lineId](const SavedLineSwitch& m) { return m.Saved && m.LineId == lineId; };
+  return same(s.InputMute) || same(s.OtherInputMute) ||
+         std::any_of(s.LaterMutes.begin(), s.LaterMutes.end(), same);
+}
+
+// A fader is read once, before the program first writes it: into its role's slot the first
+// time the role is met, else among the later ones when no role holds it yet.
+void SaveStereo(Mixer& mixer, SavedMixerState& all, SavedStereo& saved,
+                const MixerControl& control, uint32_t channels) {
   if (!saved.Pending) {
+    if (!StereoSaved(all, control.ControlId)) {
+      if (auto value = mixer.GetStereo(control.ControlId, channels)) {
+        all.LaterVolumes.push_back({false, true, control.ControlId, channels, *value});
+      }
+    }
     return;
   }
   saved.Pending = false;
@@ -70,9 +95,14 @@ void SaveSwitch(Mixer& mixer, SavedSwitch& saved, const MixerControl& control) {
   }
 }
 
-void SaveLineSwitch(Mixer& mixer, SavedLineSwitch& saved, const MixerLine& line,
-                    const MixerControl& control) {
+void SaveLineSwitch(Mixer& mixer, SavedMixerState& all, SavedLineSwitch& saved,
+                    const MixerLine& line, const MixerControl& control) {
   if (!saved.Pending) {
+    if (!LineMuteSaved(all, line.LineId)) {
+      if (auto value = mixer.GetSwitch(control.ControlId)) {
+        all.LaterMutes.push_back({false, true, line.LineId, line.Controls, *value});
+      }
+    }
     return;
   }
   saved.Pending = false;
@@ -134,18 +164,19 @@ std::optional<MixerLine> AdjustSpeakers(Mixer& mixer, SavedMixerState& saved, in
         mixer.SetSwitch(control.ControlId, false);
         break;
       case mt::kVolume:
-        SaveStereo(mixer, saved.SpeakerVolume, control, line->Channels);
+        SaveStereo(mixer, saved, saved.SpeakerVolume, control, line->Channels);
         SetPercent(mixer, control, line->Channels, left, right);
         break;
       case mt::kBass:
-        SaveStereo(mixer, saved.Bass, control, line->Channels);
+        SaveStereo(mixer, saved, saved.Bass, control, line->Channels);
         SetPercent(mixer, control, line->Channels, 100, 100);
         break;
       case mt::kTreble:
-        SaveStereo(mixer, saved.Treble, control, line->Channels);
+        SaveStereo(mixer, saved, saved.Treble, control, line->Channels);
         SetPercent(mixer, control, line->Channels, 100, 100);
         break;
       case mt::kUnsigned:
+        SaveStereo(mixer, saved, saved.SpeakerGain, control, line->Channels);
         SetPercent(mixer, control, line->Channels, playbackGain, playbackGain);
         break;
       default:
@@ -160,10 +191,10 @@ void MuteChosenInput(Mixer& mixer, SavedMixerState& saved, const MixerLine& line
                      int32_t right) {
   for (const auto& control : ControlsOf(mixer, line.LineId)) {
     if (control.ControlType == mt::kMute) {
-      SaveLineSwitch(mixer, saved.InputMute, line, control);
+      SaveLineSwitch(mixer, saved, saved.InputMute, line, control);
       mixer.SetSwitch(control.ControlId, true);
     } else if (control.ControlType == mt::kVolume) {
-      SaveStereo(mixer, saved.InputVolume, control, line.Channels);
+      SaveStereo(mixer, saved, saved.InputVolume, control, line.Channels);
       SetPercent(mixer, control, line.Channels, left, right);
     }
   }
@@ -244,7 +275,7 @@ void AdjustMixer(Mixer& mixer, MixerState& state, uint8_t microphone, int32_t sp
         SaveSwitch(mixer, saved.WaveMute, control);
         mixer.SetSwitch(control.ControlId, false);
       } else if (control.ControlType == mt::kVolume) {
-        SaveStereo(mixer, saved.WaveVolume, control, wave->Channels);
+        SaveStereo(mixer, saved, saved.WaveVolume, control, wave->Channels);
         SetPercent(mixer, control, wave->Channels, state.WaveOutputVolume, state.WaveOutputVolume);
       }
     }
@@ -270,7 +301,7 @@ void AdjustMixer(Mixer& mixer, MixerState& state, uint8_t microphone, int32_t sp
   if (auto other = mixer.LineByComponentType(otherType)) {
     for (const auto& control : ControlsOf(mixer, other->LineId)) {
       if (control.ControlType == mt::kMute) {
-        SaveLineSwitch(mixer, saved.OtherInputMute, *other, control);
+        SaveLineSwitch(mixer, saved, saved.OtherInputMute, *other, control);
         mixer.SetSwitch(control.ControlId, true);
       }
     }
@@ -292,7 +323,7 @@ void AdjustMixer(Mixer& mixer, MixerState& state, uint8_t microphone, int32_t sp
     if (auto input = mixer.LineById(state.RecordingInputLine)) {
       for (const auto& control : ControlsOf(mixer, input->LineId)) {
         if (control.ControlType == mt::kVolume) {
-          SaveStereo(mixer, saved.RecordingInputVolume, control, input->Channels);
+          SaveStereo(mixer, saved, saved.RecordingInputVolume, control, input->Channels);
           SetPercent(mixer, control, input->Channels, lineLeft, lineRight);
         }
       }
@@ -360,6 +391,7 @@ void RestoreMixer(Mixer& mixer, MixerState& state) {
   RestoreStereo(mixer, saved.SpeakerVolume);
   RestoreStereo(mixer, saved.Bass);
   RestoreStereo(mixer, saved.Treble);
+  RestoreStereo(mixer, saved.SpeakerGain);
   if (auto wave = mixer.LineByComponentType(mt::kSrcWaveOut)) {
     for (const auto& control : ControlsOf(mixer, wave->LineId)) {
       if (control.ControlType == mt::kMute && saved.WaveMute.Saved) {
@@ -371,6 +403,12 @@ void RestoreMixer(Mixer& mixer, MixerState& state) {
   RestoreLineSwitch(mixer, saved.InputMute);
   RestoreLineSwitch(mixer, saved.OtherInputMute);
   RestoreStereo(mixer, saved.InputVolume);
+  for (const auto& mute : saved.LaterMutes) {
+    RestoreLineSwitch(mixer, mute);
+  }
+  for (const auto& volume : saved.LaterVolumes) {
+    RestoreStereo(mixer, volume);
+  }
 }
 
 }  // namespace velunda

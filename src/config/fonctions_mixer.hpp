@@ -55,6 +55,7 @@ struct SavedMixerState {
   SavedStereo SpeakerVolume;         // 3
   SavedStereo Bass;                  // 4
   SavedStereo Treble;                // 5
+  SavedStereo SpeakerGain;           // the loudspeaker's gain control, put back after 5
   SavedSwitch WaveMute;              // 6
   SavedStereo WaveVolume;            // 7
   SavedLineSwitch InputMute;         // 8
@@ -62,6 +63,11 @@ struct SavedMixerState {
   SavedLineSwitch OtherInputMute;    // 10
   SavedSelection RecordingList;      // 11
   SavedStereo RecordingInputVolume;  // 12
+  // Controls met for the first time under a role that another line already filled (the input
+  // was changed after the first adjustment, or several sources match): their first values,
+  // restored last.
+  std::vector<SavedStereo> LaterVolumes;
+  std::vector<SavedLineSwitch> LaterMutes;
 };
 
 // Inputs, results and saved state of the mixer control.

@@ -66,5 +66,7 @@ class EmulatedSpeakerPorts final : public SpeakerPorts {
 // The machine's speaker: the console's KIOCSOUND, else an evdev speaker (EV_SND/SND_TONE),
 // else the terminal bell, else nothing. Opening and every call return at once.
 std::unique_ptr<SpeakerPorts> OpenSystemSpeaker();
+// The same with another last resort than the terminal bell (the window system's beep).
+std::unique_ptr<SpeakerPorts> OpenSystemSpeaker(std::unique_ptr<ToneOutput> fallback);
 
 }  // namespace velunda

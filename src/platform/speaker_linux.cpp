@@ -103,13 +103,17 @@ std::unique_ptr<ToneOutput> OpenEvdevTone() {
 }  // namespace
 
 std::unique_ptr<SpeakerPorts> OpenSystemSpeaker() {
+  return OpenSystemSpeaker(
+      std::make_unique<BellTone>(open("/dev/tty", O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)));
+}
+
+std::unique_ptr<SpeakerPorts> OpenSystemSpeaker(std::unique_ptr<ToneOutput> fallback) {
   std::unique_ptr<ToneOutput> tone = OpenConsoleTone();
   if (!tone) {
     tone = OpenEvdevTone();
   }
   if (!tone) {
-    tone =
-        std::make_unique<BellTone>(open("/dev/tty", O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    tone = std::move(fallback);
   }
   return std::make_unique<EmulatedSpeakerPorts>(std::move(tone));
 }

@@ -4,6 +4,7 @@
 #include "config/settings.hpp"
 #include "dsp/dsp_state.hpp"
 #include "engine/engine_state.hpp"
+#include "sessions/main_window_model.hpp"
 
 namespace velunda {
 
@@ -14,6 +15,8 @@ struct ProgramState {
   SettingsState Settings;
   MixerState MixerControl;
   EngineState Engine;
+  MainWindowModel Window;
+  uint8_t OutputLevel = 0;  // loudspeaker level in per cent; 20 from start-up on
 };
 
 }  // namespace velunda

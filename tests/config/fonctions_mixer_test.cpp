@@ -124,31 +124,54 @@ TEST(Save, OnlyTheFirstCallReadsTheMixer) {
     return n;
   };
   Adjust(mixer, state, 0, 100, 100);
-  // Speaker volume, bass, treble, wave, input volume, recording input volume; three mutes
-  // (speaker, wave, input) and the other input's.
-  EXPECT_EQ(reads(), 10u);
+  // Speaker volume, bass, treble, gain, wave, input volume, recording input volume; three
+  // mutes (speaker, wave, input) and the other input's.
+  EXPECT_EQ(reads(), 11u);
   mixer.ClearCalls();
   Adjust(mixer, state, 0, 25, 0, 67);
+  EXPECT_EQ(reads(), 0u);
+  // The microphone now chosen: its two volumes are new, its mute was saved as the other input.
+  Adjust(mixer, state, 1, 50, 0, 100);
+  EXPECT_EQ(reads(), 2u);
+  mixer.ClearCalls();
+  Adjust(mixer, state, 0, 50, 0, 100);
   Adjust(mixer, state, 1, 50, 0, 100);
   EXPECT_EQ(reads(), 0u);
 }
 
-// After several calls, the values found before the first come back.
+// After several calls, whatever input each chose, the values found before the program first
+// touched each control come back; the recording gain goes to its minimum.
 TEST(Restore, PutsBackTheValuesFoundBeforeTheFirstCall) {
-  const MixerDescription original = FullCardDescription();
-  SimulatedMixer mixer(original);
-  MixerState state = Software();
-  AdjustMixer(mixer, state, 0, 20, 20, 100, 100, 10, 0, state.Results);
-  AdjustMixer(mixer, state, 0, 60, 60, 0, 50, 10, 34, state.Results);
-  AdjustMixer(mixer, state, 0, 4, 4, 25, 0, 10, 100, state.Results);
-  mixer.ClearCalls();
-  RestoreMixer(mixer, state);
-
-  MixerDescription expected = original;
-  // Not saved: the playback gain keeps its last value, the recording gain goes to its minimum.
-  expected.Destinations[0].Line.Controls[4].Value = {6553, 6553};
-  expected.Destinations[1].Line.Controls[1].Value = {0, 0};
-  EXPECT_EQ(Values(mixer.Description()), Values(expected));
+  const struct {
+    const char* name;
+    MixerDescription (*card)();
+    std::vector<uint8_t> microphone;  // one adjustment per entry
+  } cases[] = {
+      {"line only", FullCardDescription, {0, 0, 0}},
+      {"line then microphone", FullCardDescription, {0, 1, 1}},
+      {"microphone then line", FullCardDescription, {1, 0, 1}},
+      {"aux line then microphone", AuxLineInCardDescription, {0, 1, 0}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const MixerDescription original = c.card();
+    SimulatedMixer mixer(original);
+    MixerState state = Software();
+    int32_t level = 100;
+    for (uint8_t microphone : c.microphone) {
+      AdjustMixer(mixer, state, microphone, level / 5, level / 5, level, level / 2, 10, level,
+                  state.Results);
+      level -= 30;
+    }
+    RestoreMixer(mixer, state);
+    MixerDescription expected = original;
+    for (auto& control : expected.Destinations[1].Line.Controls) {
+      if (control.ControlType == mt::kUnsigned) {
+        control.Value = {0, 0};
+      }
+    }
+    EXPECT_EQ(Values(mixer.Description()), Values(expected));
+  }
 }
 
 }  // namespace

@@ -1,0 +1,20 @@
+#pragma once
+#include <string>
+#include <vector>
+
+namespace velunda {
+
+// velunda [--carte NOM] [--aide]
+struct WindowOptions {
+  std::string card = "default";
+  bool help = false;
+};
+
+// False with one French line in `error` when the arguments cannot be used.
+bool ParseWindowOptions(const std::vector<std::string>& args, WindowOptions& options,
+                        std::string& error);
+
+// What --aide prints.
+std::string WindowUsageText();
+
+}  // namespace velunda

@@ -1,0 +1,73 @@
+#include <QApplication>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/card_choice.hpp"
+#include "platform/alsa/alsa_mixer.hpp"
+#include "platform/simulated_mixer.hpp"
+#include "platform/speaker.hpp"
+#include "ui/command_line.hpp"
+#include "ui/hooks.hpp"
+#include "ui/program.hpp"
+
+namespace {
+
+// Where no speaker can be driven, the window system's beep.
+class WindowSystemBeep final : public velunda::ToneOutput {
+ public:
+  void SetDivisor(uint16_t divisor) override {
+    if (divisor != 0) {
+      QApplication::beep();
+    }
+  }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace velunda;
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  WindowOptions options;
+  std::string error;
+  CardChoice choice;
+  if (!ParseWindowOptions(args, options, error) ||
+      (!options.help && !ParseCardName(options.card, choice, error, "velunda"))) {
+    std::cerr << error << '\n';
+    return 2;
+  }
+  if (options.help) {
+    std::cout << WindowUsageText();
+    return 0;
+  }
+
+  QApplication app(argc, argv);
+  ProgramParts parts;
+  parts.clock = std::make_unique<SteadyClock>();
+  int32_t fileRate = 0;
+  parts.card = OpenChosenCard(choice, 8000, *parts.clock, fileRate, error);
+  if (!parts.card) {
+    std::cerr << error << '\n';
+    return 1;
+  }
+  if (choice.isVirtual) {
+    parts.mixer = std::make_unique<SimulatedMixer>(FullCardDescription());
+  } else {
+    parts.mixer = OpenAlsaMixer(choice.alsaDevice);
+    if (!parts.mixer) {
+      parts.mixer = std::make_unique<SimulatedMixer>(NoMixerDescription());
+    }
+  }
+  parts.speaker = OpenSystemSpeaker(std::make_unique<WindowSystemBeep>());
+
+  VelundaProgram program(std::move(parts));
+  ConnectWindowHooks(program);
+  if (!program.Create()) {
+    return 1;
+  }
+  program.Show();
+  if (program.HasLeft()) {
+    return 0;
+  }
+  return app.exec();
+}

@@ -1,0 +1,163 @@
+#include "ui/program.hpp"
+
+#include <QCoreApplication>
+
+#include "config/fonctions_mixer.hpp"
+
+namespace velunda {
+namespace {
+
+ProgramParts WithDefaults(ProgramParts parts) {
+  if (!parts.box) {
+    parts.box = std::make_unique<QtMessageBox>();
+  }
+  return parts;
+}
+
+}  // namespace
+
+VelundaProgram::VelundaProgram(ProgramParts parts)
+    : parts_(WithDefaults(std::move(parts))),
+      state_(std::make_unique<ProgramState>()),
+      events_(std::make_unique<QtEventSource>(*parts_.card, parts_.idleWait)),
+      platform_{*parts_.card, *events_, *parts_.box, *parts_.clock, *parts_.speaker, memory_},
+      startup_{platform_, *parts_.mixer},
+      window_(std::make_unique<TForm1>(state_->Window)),
+      settings_(std::make_unique<SettingsBinding>(*state_, startup_)) {
+  if (auto* box = dynamic_cast<QtMessageBox*>(parts_.box.get())) {
+    box->SetParent(window_.get());
+  }
+  events_->Watch(window_.get());
+  window_->MayClose = [this] {
+    RequestLeave();
+    return left_;
+  };
+  connect(&window_->Timer1, &QTimer::timeout, this, [this] { OnTimer1(); });
+  // Whatever ends the event loop, the mixer is put back.
+  connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this] { Leave(); });
+  if (parts_.catchSignals) {
+    signals_ = std::make_unique<QuitSignals>([this] { RequestLeave(); });
+  }
+  ConnectMenus();
+}
+
+VelundaProgram::~VelundaProgram() {
+  window_->MayClose = nullptr;
+  signals_.reset();
+}
+
+bool VelundaProgram::Create() {
+  window_->InstallHintHandler();
+  const bool ok = A_la_creation_de_la_fiche(*state_, startup_);
+  window_->ShowSettingsCaptions(state_->Settings.Captions);
+  if (ok && Hooks.CreateDialogs) {
+    Hooks.CreateDialogs();
+  }
+  if (ok && leavePending_) {
+    // Asked to leave while a start-up message was open.
+    Leave();
+  }
+  return ok;
+}
+
+void VelundaProgram::Show() {
+  if (!left_) {
+    window_->show();
+  }
+}
+
+void VelundaProgram::ConnectMenus() {
+  auto on = [this](const char* name, auto handler) {
+    // Queued: the command runs from the event loop once the menu has closed, as a modal
+    // dialog opened from a menu does.
+    connect(window_->Item(name), &QAction::triggered, this, handler, Qt::QueuedConnection);
+  };
+  on("Software_adjustment", [this] { ChooseSetting(ChooseMixerMode, 1); });
+  on("User_adjustment", [this] { ChooseSetting(ChooseMixerMode, 2); });
+  on("Entree_Gauche", [this] { ChooseSetting(ChooseInput, 1); });
+  on("Entree_Droite", [this] { ChooseSetting(ChooseInput, 2); });
+  on("Microphon", [this] { ChooseSetting(ChooseInput, 3); });
+  on("x0_25", [this] { ChooseSetting(ChooseInputGain, 25); });
+  on("x0_5", [this] { ChooseSetting(ChooseInputGain, 5); });
+  on("x1", [this] { ChooseSetting(ChooseInputGain, 1); });
+  on("x2", [this] { ChooseSetting(ChooseInputGain, 2); });
+  on("x4", [this] { ChooseSetting(ChooseInputGain, 4); });
+  on("x8", [this] { ChooseSetting(ChooseInputGain, 8); });
+  on("Passe_bas", [this] { RunAction(ActionItem::Passe_bas); });
+  on("Passe_bande", [this] { RunAction(ActionItem::Passe_bande); });
+  on("Reducteur_bruit_general", [this] { RunAction(ActionItem::Reducteur_bruit_general); });
+  on("Reducteur_bruit_CW_RTTY", [this] { RunAction(ActionItem::Reducteur_bruit_CW_RTTY); });
+  on("BFO_numerique", [this] { RunAction(ActionItem::BFO_numerique); });
+  on("RejecteurporteuseparTFD", [this] { RunAction(ActionItem::RejecteurporteuseparTFD); });
+  on("Aproposde1", [this] { RunHelp(HelpItem::Aproposde1); });
+  on("Fonctionalitesdulogiciel1", [this] { RunHelp(HelpItem::Fonctionalitesdulogiciel1); });
+  on("Guidedutilisation1", [this] { RunHelp(HelpItem::Guidedutilisation1); });
+  on("Abandondulogiciel1", [this] { RequestLeave(); });
+}
+
+void VelundaProgram::ChooseSetting(void (*choose)(SettingsContext&, uint8_t), uint8_t value) {
+  if (sessionRunning_ || left_) {
+    return;
+  }
+  choose(settings_->context, value);
+  window_->ShowSettingsCaptions(state_->Settings.Captions);
+}
+
+void VelundaProgram::RunAction(ActionItem item) {
+  // One session at a time, and none once leaving has begun.
+  if (sessionRunning_ || left_ || leavePending_ || !Hooks.LaunchAction) {
+    return;
+  }
+  sessionRunning_ = true;
+  events_->BeginCapture();
+  Hooks.LaunchAction(item);
+  events_->EndCapture();
+  sessionRunning_ = false;
+  if (leavePending_) {
+    Leave();
+  }
+}
+
+void VelundaProgram::RunHelp(HelpItem item) {
+  if (!sessionRunning_ && !left_ && Hooks.ShowHelp) {
+    Hooks.ShowHelp(item);
+  }
+}
+
+void VelundaProgram::OnTimer1() {
+  Timer1Timer(*state_, platform_);
+  // Its one job done (here or by an action's launch), the timer has nothing left to do.
+  if (state_->Engine.CardTests.TestDone == 1) {
+    window_->Timer1.stop();
+  }
+}
+
+void VelundaProgram::RequestLeave() {
+  if (left_) {
+    return;
+  }
+  if (sessionRunning_) {
+    // The session ends the way a click ends it; leaving follows when it has returned.
+    leavePending_ = true;
+    events_->PostMouse(WM_LBUTTONDOWN);
+    return;
+  }
+  if (state_->Engine.StartupDone == 0) {
+    leavePending_ = true;
+    return;
+  }
+  Leave();
+}
+
+void VelundaProgram::Leave() {
+  if (left_) {
+    return;
+  }
+  left_ = true;
+  window_->Timer1.stop();
+  RestoreMixer(*parts_.mixer, state_->MixerControl);
+  window_->close();
+  QCoreApplication::exit(0);
+}
+
+}  // namespace velunda

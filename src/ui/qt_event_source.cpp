@@ -1,0 +1,126 @@
+#include "ui/qt_event_source.hpp"
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+namespace velunda {
+
+QtEventSource::QtEventSource(SoundCard& card, IdleWait idleWait)
+    : CardEventSource(card), idleWait_(std::move(idleWait)) {
+  QCoreApplication::instance()->installEventFilter(this);
+}
+
+QtEventSource::~QtEventSource() {
+  if (QCoreApplication::instance() != nullptr) {
+    QCoreApplication::instance()->removeEventFilter(this);
+  }
+}
+
+void QtEventSource::BeginCapture() {
+  DrainKeyboard();
+  DrainMouse();
+  capturing_ = true;
+}
+
+void QtEventSource::EndCapture() {
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  DrainKeyboard();
+  DrainMouse();
+  capturing_ = false;
+}
+
+bool QtEventSource::PollDeviceNotice(DeviceNotice& notice) {
+  if (capturing_) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+  }
+  return CardEventSource::PollDeviceNotice(notice);
+}
+
+void QtEventSource::WaitBriefly(uint32_t maxMs) {
+  if (idleWait_) {
+    idleWait_(maxMs);
+  } else {
+    card_.WaitForActivity(maxMs);
+  }
+}
+
+uint32_t QtEventSource::KeyLParam(int qtKey, Qt::KeyboardModifiers modifiers) {
+  uint8_t scan = 0;
+  switch (qtKey) {
+    case Qt::Key_End:
+      scan = kScanEnd;
+      break;
+    case Qt::Key_Up:
+      scan = kScanUp;
+      break;
+    case Qt::Key_Down:
+      scan = kScanDown;
+      break;
+    case Qt::Key_Left:
+      scan = kScanLeft;
+      break;
+    case Qt::Key_Right:
+      scan = kScanRight;
+      break;
+    case Qt::Key_Delete:
+      scan = kScanDelete;
+      break;
+    case Qt::Key_Insert:
+      scan = kScanInsert;
+      break;
+    case Qt::Key_PageDown:
+      scan = kScanPageDown;
+      break;
+    case Qt::Key_Home:
+      scan = 0x47;
+      break;
+    case Qt::Key_PageUp:
+      scan = 0x49;
+      break;
+    default:
+      return MakeKeyLParam(0, false);
+  }
+  return MakeKeyLParam(scan, !modifiers.testFlag(Qt::KeypadModifier));
+}
+
+bool QtEventSource::AimedAtWindow(QObject* watched) const {
+  if (window_ == nullptr || !watched->isWidgetType()) {
+    return false;
+  }
+  auto* widget = static_cast<QWidget*>(watched);
+  return widget == window_ || window_->isAncestorOf(widget);
+}
+
+bool QtEventSource::eventFilter(QObject* watched, QEvent* event) {
+  if (!capturing_ || !AimedAtWindow(watched)) {
+    return false;
+  }
+  switch (event->type()) {
+    case QEvent::ShortcutOverride:
+      // Claimed, so that no shortcut or mnemonic fires: the key press follows and is taken.
+      event->accept();
+      return true;
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease: {
+      auto* key = static_cast<QKeyEvent*>(event);
+      PostKey(event->type() == QEvent::KeyPress ? WM_KEYDOWN : WM_KEYUP,
+              KeyLParam(key->key(), key->modifiers()));
+      return true;
+    }
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+      if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        PostMouse(WM_LBUTTONDOWN);
+      }
+      return true;
+    case QEvent::MouseButtonRelease:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace velunda

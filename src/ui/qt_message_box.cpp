@@ -1,0 +1,15 @@
+#include "ui/qt_message_box.hpp"
+
+#include <QMessageBox>
+
+namespace velunda {
+
+void QtMessageBox::ShowError(std::string_view text) {
+  QMessageBox box(QMessageBox::Critical, QStringLiteral("Erreur"),
+                  QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
+                  QMessageBox::Ok, parent_);
+  box.setObjectName(QStringLiteral("Erreur"));
+  box.exec();
+}
+
+}  // namespace velunda

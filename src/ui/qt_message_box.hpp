@@ -1,0 +1,20 @@
+#pragma once
+#include <QPointer>
+#include <QWidget>
+
+#include "platform/message_box.hpp"
+
+namespace velunda {
+
+// A modal critical box: title "Erreur", one "OK" button, over the main window.
+class QtMessageBox final : public MessageBox {
+ public:
+  explicit QtMessageBox(QWidget* parent = nullptr) : parent_(parent) {}
+  void SetParent(QWidget* parent) { parent_ = parent; }
+  void ShowError(std::string_view text) override;
+
+ private:
+  QPointer<QWidget> parent_;
+};
+
+}  // namespace velunda

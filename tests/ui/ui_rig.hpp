@@ -1,0 +1,203 @@
+#pragma once
+// Shared by the window tests: the program on the virtual card with a test clock, a simulated
+// mixer, and the beeps and error boxes in one journal, in a temporary working directory.
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/simulated_mixer.hpp"
+#include "platform/virtual/virtual_card.hpp"
+#include "ui/program.hpp"
+
+namespace velunda::uitest {
+
+// A manual clock that can also move by itself at each reading, so that the delay calibration
+// ends without real time passing.
+class TestClock final : public Clock {
+ public:
+  uint32_t NowMs() override {
+    const uint32_t now = now_;
+    now_ += autoStep;
+    return now;
+  }
+  void Advance(uint32_t ms) { now_ += ms; }
+  uint32_t autoStep = 0;
+
+ private:
+  uint32_t now_ = 1000;
+};
+
+// Error boxes and speaker tones in order of arrival.
+struct Journal {
+  std::vector<std::string> entries;
+  std::vector<std::string> messages;
+};
+
+class JournalBox final : public MessageBox {
+ public:
+  explicit JournalBox(Journal& j) : j_(j) {}
+  void ShowError(std::string_view text) override {
+    j_.entries.emplace_back(text);
+    j_.messages.emplace_back(text);
+  }
+
+ private:
+  Journal& j_;
+};
+
+class JournalSpeaker final : public SpeakerPorts {
+ public:
+  explicit JournalSpeaker(Journal& j) : j_(j) {}
+  void Out(uint16_t port, uint8_t value) override {
+    if (port == 0x61) {
+      gate_ = value;
+      j_.entries.emplace_back((value & 3) == 3 ? "tone on" : "tone off");
+    }
+  }
+  uint8_t In(uint16_t port) override { return port == 0x61 ? gate_ : 0; }
+
+ private:
+  Journal& j_;
+  uint8_t gate_ = 0;
+};
+
+inline std::string Record(uint8_t gain, uint8_t input, uint8_t mode) {
+  std::string r(7, ' ');
+  r[1] = static_cast<char>(gain);
+  r[4] = static_cast<char>(input);
+  r[6] = static_cast<char>(mode);
+  return r;
+}
+
+inline std::string ReadFile(const std::string& name) {
+  std::ifstream in(name, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void WriteFile(const std::string& name, const std::string& bytes) {
+  std::ofstream(name, std::ios::binary) << bytes;
+}
+
+// Every control's value, mute and selection, one line each.
+inline std::vector<std::string> Values(const MixerDescription& mixer) {
+  std::vector<std::string> values;
+  auto add = [&values](const LineDescription& line) {
+    for (size_t k = 0; k < line.Controls.size(); ++k) {
+      const ControlDescription& c = line.Controls[k];
+      std::string v = line.ShortName + "/" + std::to_string(k) + " " +
+                      std::to_string(c.Value.Left) + " " + std::to_string(c.Value.Right) +
+                      (c.Switch ? " muet " : " ");
+      for (bool on : c.Selection) {
+        v += on ? 'x' : '.';
+      }
+      values.push_back(v);
+    }
+  };
+  for (const auto& d : mixer.Destinations) {
+    add(d.Line);
+    for (const auto& s : d.Sources) {
+      add(s);
+    }
+  }
+  return values;
+}
+
+// The mixer as leaving must leave it: as found, but the recording gain at its minimum.
+inline MixerDescription AsLeft(MixerDescription mixer) {
+  for (auto& destination : mixer.Destinations) {
+    if (destination.Line.ComponentType == mixer_type::kDstWaveIn) {
+      for (auto& control : destination.Line.Controls) {
+        if (control.ControlType == mixer_type::kUnsigned) {
+          control.Value = {0, 0};
+        }
+      }
+    }
+  }
+  return mixer;
+}
+
+struct RigOptions {
+  VirtualCardConfig card = {};
+  MixerDescription mixer = FullCardDescription();
+  bool qtBox = false;          // the real error box instead of the journal
+  bool catchSignals = false;
+};
+
+// One run of the program. The working directory is a fresh temporary one for the rig's life.
+struct Rig {
+  explicit Rig(RigOptions options = {}) : previous(QDir::currentPath()) {
+    QDir::setCurrent(dir.path());
+    auto testClock = std::make_unique<TestClock>();
+    clock = testClock.get();
+    auto virtualCard = std::make_unique<VirtualSoundCard>(*clock, std::move(options.card));
+    card = virtualCard.get();
+    auto simulated = std::make_unique<SimulatedMixer>(std::move(options.mixer));
+    mixer = simulated.get();
+    original = mixer->Description();
+    ProgramParts parts;
+    parts.clock = std::move(testClock);
+    parts.card = std::move(virtualCard);
+    parts.mixer = std::move(simulated);
+    parts.speaker = std::make_unique<JournalSpeaker>(journal);
+    if (!options.qtBox) {
+      parts.box = std::make_unique<JournalBox>(journal);
+    }
+    parts.idleWait = [this](uint32_t) {
+      ++idleWaits;
+      if (onIdle) {
+        onIdle();
+      }
+      clock->Advance(1);
+      card->WaitForActivity(0);
+      // A session that never ends is clicked away, and the test told.
+      if (idleWaits > kIdleWaitLimit) {
+        timedOut = true;
+        program->Events().PostMouse(WM_LBUTTONDOWN);
+      }
+    };
+    parts.catchSignals = options.catchSignals;
+    program = std::make_unique<VelundaProgram>(std::move(parts));
+  }
+  ~Rig() {
+    program.reset();
+    QDir::setCurrent(previous);
+  }
+
+  // The creation step, with a clock that moves at each reading while the delay calibrates.
+  bool Create() {
+    clock->autoStep = 1;
+    const bool ok = program->Create();
+    clock->autoStep = 0;
+    return ok;
+  }
+  // Creation, then the window shown and the timer's card test run.
+  bool Start() {
+    if (!Create()) {
+      return false;
+    }
+    program->Show();
+    return QTest::qWaitFor([this] { return program->State().Engine.CardTests.TestDone == 1; });
+  }
+
+  QString PanelText(int panel) { return program->Window().PanelLabel(panel)->text(); }
+
+  QTemporaryDir dir;
+  QString previous;
+  Journal journal;
+  TestClock* clock = nullptr;
+  VirtualSoundCard* card = nullptr;
+  SimulatedMixer* mixer = nullptr;
+  MixerDescription original;
+  std::function<void()> onIdle;
+  uint64_t idleWaits = 0;
+  static constexpr uint64_t kIdleWaitLimit = 200000;
+  bool timedOut = false;
+  std::unique_ptr<VelundaProgram> program;
+};
+
+}  // namespace velunda::uitest
