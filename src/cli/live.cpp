@@ -1,5 +1,6 @@
 #include "cli/live.hpp"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,30 +10,36 @@
 
 #include "cli/audio_file.hpp"
 #include "cli/card_choice.hpp"
-#include "cli/filter_setup.hpp"
 #include "cli/options.hpp"
 #include "cli/std_streams.hpp"
-#include "dsp/dsp_state.hpp"
+#include "cli/terminal_screen.hpp"
 #include "dsp/filter_kind.hpp"
-#include "engine/boucle.hpp"
-#include "engine/engine_state.hpp"
 #include "platform/scoped_signals.hpp"
+#include "platform/simulated_mixer.hpp"
 #include "platform/terminal_event_source.hpp"
+#include "sessions/filter_screen.hpp"
+#include "sessions/launch.hpp"
+#include "sessions/program_state.hpp"
+#include "sessions/startup.hpp"
 
 namespace velunda {
 namespace {
 
-// The window's error boxes, on stderr; remembers that one was shown.
-class CountingStderrBox final : public MessageBox {
+// The window's error boxes, on stderr above the screen; counts those that mean the session
+// failed (the refused inversion is the user's mistake, not the session's).
+class CliMessageBox final : public MessageBox {
  public:
+  explicit CliMessageBox(TerminalScreen& screen) : screen_(screen) {}
   void ShowError(std::string_view text) override {
-    ++shown;
-    stderrBox_.ShowError(text);
+    if (text != kInversionRefused) {
+      ++failures;
+    }
+    screen_.PrintAbove(std::cerr, std::string(text));
   }
-  int shown = 0;
+  int failures = 0;
 
  private:
-  StderrMessageBox stderrBox_;
+  TerminalScreen& screen_;
 };
 
 bool NeedsDegradedWarning(const std::string& kind) {
@@ -55,6 +62,7 @@ std::string RateText(int32_t measured) {
 // away is no error. False when something is to be reported.
 bool ReportSessionEnd(const CardChoice& choice, SoundCard& card) {
   bool ok = true;
+  std::cout.flush();
   // Written directly, so that the error is this write's own errno.
   const int err = WriteStdout("Session terminée.\n");
   if (err != 0 && err != EPIPE) {
@@ -68,7 +76,68 @@ bool ReportSessionEnd(const CardChoice& choice, SoundCard& card) {
   return ok;
 }
 
+int TerminalWidth(int fd) {
+  winsize size{};
+  return ::ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
+}
+
+ActionItem ActionOf(const std::string& kind) {
+  for (ActionItem item :
+       {ActionItem::Passe_bas, ActionItem::Passe_bande, ActionItem::Reducteur_bruit_general,
+        ActionItem::Reducteur_bruit_CW_RTTY, ActionItem::BFO_numerique}) {
+    if (kind == FilterKindOf(item)) {
+      return item;
+    }
+  }
+  return ActionItem::RejecteurporteuseparTFD;
+}
+
+// The rejector's notch tables, made before the launch as offline mode makes them: the first
+// start's calibration puts the notch back at 1000 Hz, which would lose --frequence. With a given
+// length or divisor, the tables are made for them instead of the calibration.
+void PrepareRejectorTables(DspState& dsp, const Options& options, int32_t rate, Clock& clock) {
+  RejecteurState& r = dsp.Rejecteur;
+  dsp.SampleRate = rate;
+  r.RejectorSampleRate = rate;
+  r.NotchNyquist = rate / 2;
+  if (!options.tapCount && !options.detectionDivisor) {
+    PrepareNotchTables(dsp, clock);
+    return;
+  }
+  NotchDesignNarrow(dsp);
+  NotchDesignWide(dsp);
+  r.NotchTablesReady = true;
+  r.RejectorCalibrated = true;
+  r.NotchLength = options.tapCount.value_or(r.NotchLength);
+  r.DetectionDivisor = options.detectionDivisor.value_or(r.DetectionDivisor);
+}
+
 }  // namespace
+
+void ApplyLiveSettings(ProgramState& state, const Options& options, int32_t rate, Clock& clock) {
+  DspState& dsp = state.Dsp;
+  dsp.PasseBas.LowPassCutoff = options.LowPassCutoff;
+  dsp.PasseBas.LowPassBypass = options.LowPassBypass;
+  dsp.PasseBande.BandPassCentre = options.BandPassCentre;
+  dsp.PasseBande.BandPassBypass = options.BandPassBypass;
+  dsp.PasseBande.BandPassWidth = options.BandPassWidth;
+  if (options.tapCount) {
+    dsp.PasseBas.LowPassTapCount = dsp.PasseBande.BandPassTapCount = *options.tapCount;
+    dsp.PasseBas.LowPassCalibrated = dsp.PasseBande.BandPassCalibrated = true;
+  }
+  dsp.Bfo.BfoShift = options.BfoShift;
+  dsp.Bfo.BfoInverted = options.BfoInverted;
+  dsp.Rejecteur.NotchWide = options.NotchWide ? 1 : 0;
+  dsp.Rejecteur.NotchThreshold = options.NotchThreshold;
+  if (options.filterKind == kRejecteurParTfd) {
+    PrepareRejectorTables(dsp, options, rate, clock);
+  }
+  dsp.Rejecteur.NotchFrequency = options.NotchFrequency;
+  dsp.ReducteurGeneral.VoiceReductionOff = options.VoiceReductionOff;
+  dsp.ReducteurGeneral.VoiceReductionLevel = options.VoiceReductionLevel;
+  dsp.ReducteurCw.CwReductionOff = options.CwReductionOff;
+  dsp.ReducteurCw.CwRttyMode = options.CwRttyMode;
+}
 
 int32_t LiveSampleRate(const std::string& filterKind, const TestsCarteSonState& tests) {
   if (filterKind == kBfoNumerique) {
@@ -99,72 +168,75 @@ int RunLive(const Options& options) {
     return kExitIo;
   }
 
+  auto state = std::make_unique<ProgramState>();
+  const bool terminal = ::isatty(STDOUT_FILENO) == 1;
+  TerminalScreen screen(state->Window, std::cout, terminal,
+                        terminal ? TerminalWidth(STDOUT_FILENO) : 0);
+  state->Window.View = &screen;
   TerminalEventSource events(*card, STDIN_FILENO);
-  CountingStderrBox box;
+  CliMessageBox box(screen);
   std::unique_ptr<SpeakerPorts> speaker = OpenSystemSpeaker();
   HeapMemory memory;
   const EnginePlatform platform{*card, events, box, clock, *speaker, memory};
-  auto engine = std::make_unique<EngineState>();
-  auto dsp = std::make_unique<DspState>();
+  EngineState& engine = state->Engine;
 
   // What the main window's creation and its first timer tick do.
-  CalibrateDelay(engine->Timing, clock);
-  if (CheckSoundCardPresence(*engine, platform) == 0) {
+  CalibrateDelay(engine.Timing, clock);
+  if (CheckSoundCardPresence(engine, platform) == 0) {
     return kExitIo;
   }
+  engine.StartupDone = 1;
   std::cout << "Test de la carte son " << options.card << "..." << std::endl;
-  engine->CardTests.TestDone = 1;
-  engine->CardTests.SoundCardOK = TestSoundCard(*engine, *dsp, platform);
-  if (engine->CardTests.SoundCardOK == 0) {
+  state->OutputLevel = 20;  // the start-up level
+  Timer1Timer(*state, platform);
+  const TestsCarteSonState& tests = engine.CardTests;
+  if (tests.SoundCardOK == 0) {
     return kExitIo;
   }
-  const TestsCarteSonState& tests = engine->CardTests;
   std::cout << "Fréquences mesurées : 8000 -> " << RateText(tests.Measured8000) << ", 6250 -> "
             << RateText(tests.Measured6250) << std::endl;
 
   const int32_t rate = LiveSampleRate(options.filterKind, tests);
-  if (rate == 0) {
-    box.ShowError(
-        "Le BFO numérique n'est pas réalisable car votre carte son (non SB 16) ne supporte pas la "
-        "fréquence d'échantillonnage de 8000 éch/sec.");
-    return kExitIo;
+  if (rate != 0 && tests.Rate8000OK == 0 && NeedsDegradedWarning(options.filterKind)) {
+    // The launch warns only when it runs the card test itself; here the test ran first.
+    std::cerr << kDegradedModeWarning << '\n';
   }
-  if (tests.Rate8000OK == 0 && NeedsDegradedWarning(options.filterKind)) {
-    box.ShowError(
-        "Attention...Fe=11025 et non Fe=8000. Le fonctionnement passe en mode dégradé et devient "
-        "aléatoire.");
-  }
-  if (options.Given("fe") && options.sampleRate != rate) {
+  if (rate != 0 && options.Given("fe") && options.sampleRate != rate) {
     std::cerr << "velunda-filtre : --fe " << options.sampleRate
               << " ignoré, la carte fixe la fréquence.\n";
   }
-  if (choice.isVirtual && fileRate != rate) {
+  if (rate != 0 && choice.isVirtual && fileRate != rate) {
     std::cerr << "velunda-filtre : " << choice.virtualInput << " est à " << fileRate
               << " Hz, joué à " << rate << " Hz.\n";
   }
-  std::cout << "Fe=" << rate << std::endl;
+  ApplyLiveSettings(*state, options, rate, clock);
 
-  Options session = options;
-  session.sampleRate = rate;
-  if (!PrepareFilter(*dsp, session, clock, error)) {
-    std::cerr << "velunda-filtre : " << error << '\n';
-    return kExitUsage;
-  }
-
-  SessionHooks hooks;
-  // Applying the output level is the session's first act once capture runs: the duration
-  // counts from there.
-  hooks.ApplyOutputLevel = [&] {
-    if (options.durationSeconds) {
-      events.EndAfter(*options.durationSeconds);
-    }
-  };
-  std::cout << options.filterKind << " en marche à " << rate << " Hz, blocs de " << dsp->BlockLength
-            << " ; Fin, q ou Ctrl-C pour arrêter." << std::endl;
-  const int shownBefore = box.shown;
-  RunSession(*engine, *dsp, hooks, platform);
-  const bool streamsOk = ReportSessionEnd(choice, *card);
-  return box.shown == shownBefore && streamsOk ? kExitOk : kExitIo;
+  // The virtual card comes with the simulated mixer, set by the program; a real card's mixer
+  // stays the user's: the level keys then only change the number.
+  SimulatedMixer mixer(choice.isVirtual ? FullCardDescription() : NoMixerDescription());
+  state->MixerControl.SoftwareMixer = choice.isVirtual ? 1 : 0;
+  NullScreenSaver screenSaver;
+  bool started = false;
+  LaunchPlatform launch{platform, mixer, screenSaver, [&] {
+                          if (started) {
+                            return;  // a band-pass centring's loop
+                          }
+                          started = true;
+                          screen.PrintAbove(std::cout, options.filterKind + " en marche à " +
+                                                           std::to_string(state->Dsp.SampleRate) +
+                                                           " Hz, blocs de " +
+                                                           std::to_string(state->Dsp.BlockLength) +
+                                                           " ; Fin, q ou Ctrl-C pour arrêter.");
+                          if (options.durationSeconds) {
+                            events.EndAfter(*options.durationSeconds);
+                          }
+                          if (options.NotchAuto) {
+                            events.PostKey(WM_KEYDOWN, MakeKeyLParam(kScanInsert, true));
+                          }
+                        }};
+  LaunchAction(*state, launch, ActionOf(options.filterKind));
+  const bool streamsOk = !started || ReportSessionEnd(choice, *card);
+  return started && box.failures == 0 && streamsOk ? kExitOk : kExitIo;
 }
 
 }  // namespace velunda

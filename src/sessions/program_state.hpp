@@ -5,10 +5,12 @@
 #include "dsp/dsp_state.hpp"
 #include "engine/engine_state.hpp"
 #include "sessions/main_window_model.hpp"
+#include "sessions/sessions_state.hpp"
 
 namespace velunda {
 
 // Everything the program keeps for the whole run, owned by main() and passed by reference.
+// Large (the filters' tables): allocate it on the heap.
 struct ProgramState {
   DspState Dsp;
   ConfigurationState Config;
@@ -17,6 +19,7 @@ struct ProgramState {
   EngineState Engine;
   MainWindowModel Window;
   uint8_t OutputLevel = 0;  // loudspeaker level in per cent; 20 from start-up on
+  SessionsState Sessions;
 };
 
 }  // namespace velunda

@@ -5,10 +5,12 @@
 namespace velunda {
 
 void ConnectWindowHooks(VelundaProgram& program) {
-  // The action launch: program.Hooks.LaunchAction = [&program](ActionItem item) { ... };
-  // it reaches program.State(), program.Platform(), program.MixerDevice() and program.Window().
+  // The desktop's screen saver is not reached yet: no switch during sessions.
+  program.Hooks.LaunchAction = [&program, saver = NullScreenSaver{}](ActionItem item) mutable {
+    const LaunchPlatform launch{program.Platform(), program.MixerDevice(), saver};
+    LaunchAction(program.State(), launch, item);
+  };
   // The information dialogs: program.Hooks.CreateDialogs and program.Hooks.ShowHelp.
-  static_cast<void>(program);
 }
 
 }  // namespace velunda

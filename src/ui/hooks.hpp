@@ -4,19 +4,11 @@
 // that fills them, and the one place to edit when a piece arrives.
 #include <functional>
 
+#include "sessions/launch.hpp"  // ActionItem: the six items of "Ac&tions", in menu order
+
 namespace velunda {
 
 class VelundaProgram;
-
-// The six items of "Ac&tions", in menu order.
-enum class ActionItem {
-  Passe_bas,
-  Passe_bande,
-  Reducteur_bruit_general,
-  Reducteur_bruit_CW_RTTY,
-  BFO_numerique,
-  RejecteurporteuseparTFD,
-};
 
 // The three items of "&Aide", in menu order.
 enum class HelpItem {
@@ -37,8 +29,7 @@ struct WindowHooks {
   std::function<void()> CreateDialogs;
 };
 
-// Fills program.Hooks. Today the hooks are left empty: the action launch and the information
-// dialogs connect themselves here.
+// Fills program.Hooks: the action launch; the information dialogs connect themselves here.
 void ConnectWindowHooks(VelundaProgram& program);
 
 }  // namespace velunda

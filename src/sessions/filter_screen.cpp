@@ -1,0 +1,134 @@
+#include "sessions/filter_screen.hpp"
+
+#include <algorithm>
+
+#include "config/fonctions_mixer.hpp"
+#include "sessions/program_state.hpp"
+
+namespace velunda {
+
+void WriteCell(ProgramState& s, int panel, std::string_view text) {
+  SetPanelText(s.Window, panel, text);
+}
+
+void WriteCell(ProgramState& s, int panel, int64_t value) {
+  WriteCell(s, panel, std::to_string(value));
+}
+
+void BeginScreen(ProgramState& s, std::initializer_list<int> cells, std::string_view title,
+                 std::string_view abandon) {
+  SetPanelVisible(s.Window, 1, false);
+  for (int panel = 2; panel <= kPanelCount; ++panel) {
+    if (IsFilterScreenPanel(panel)) {
+      SetPanelVisible(s.Window, panel, std::find(cells.begin(), cells.end(), panel) != cells.end());
+    }
+  }
+  WriteCell(s, 8, "TOUCHES");
+  WriteCell(s, 2, title);
+  WriteCell(s, 9, "Fin (ou Click sur fenêtre)");
+  WriteCell(s, 7, abandon);
+  WriteCell(s, 10, "Curseurs verticaux");
+  WriteCell(s, 5, "Niveau de sortie BF (0 à 100 %):");
+  WriteCell(s, 4, s.OutputLevel);
+}
+
+void HideFilterScreen(ProgramState& s) {
+  for (int panel = 2; panel <= kPanelCount; ++panel) {
+    if (IsFilterScreenPanel(panel)) {
+      SetPanelVisible(s.Window, panel, false);
+    }
+  }
+}
+
+void EndSession(ProgramState& s) {
+  HideFilterScreen(s);
+  s.Dsp.Rejecteur.NotchAuto = 0;
+  s.Sessions.SessionRepeat = false;
+  s.Sessions.EndRequested = true;
+  s.Engine.StopRequested = 1;
+}
+
+// Steps of 1 below 4, 4 up to 36, 8 up to 60, 20 up to 100: the ladder 0, 1, 2, 3, 4, 8, ... 36,
+// 44, 52, 60, 80, 100.
+uint8_t LevelAbove(uint8_t level) {
+  if (level < 4) {
+    return static_cast<uint8_t>(level + 1);
+  }
+  if (level < 36) {
+    return static_cast<uint8_t>(level + 4);
+  }
+  if (level < 60) {
+    return static_cast<uint8_t>(level + 8);
+  }
+  if (level < 100) {
+    return static_cast<uint8_t>(level + 20);
+  }
+  return level;
+}
+
+uint8_t LevelBelow(uint8_t level) {
+  if (level > 60) {
+    return static_cast<uint8_t>(level - 20);
+  }
+  if (level > 36) {
+    return static_cast<uint8_t>(level - 8);
+  }
+  if (level > 4) {
+    return static_cast<uint8_t>(level - 4);
+  }
+  if (level > 0) {
+    return static_cast<uint8_t>(level - 1);
+  }
+  return 0;
+}
+
+void ApplyOutputLevel(Session& session) {
+  MixerState& m = session.state.MixerControl;
+  const uint8_t level = session.state.OutputLevel;
+  if (level < 4) {
+    m.SpeakerVolumeLeft = 4;
+    m.SpeakerVolumeRight = 4;
+    m.WaveOutputVolume = static_cast<uint16_t>(level * 20);
+  } else {
+    m.WaveOutputVolume = 100;
+    m.SpeakerVolumeLeft = level;
+    m.SpeakerVolumeRight = level;
+  }
+  AdjustMixer(session.platform.mixer, m);
+}
+
+void OutputLevelUp(Session& session) {
+  session.state.OutputLevel = LevelAbove(session.state.OutputLevel);
+  ApplyOutputLevel(session);
+  WriteCell(session.state, 4, session.state.OutputLevel);
+}
+
+void OutputLevelDown(Session& session) {
+  session.state.OutputLevel = LevelBelow(session.state.OutputLevel);
+  ApplyOutputLevel(session);
+  WriteCell(session.state, 4, session.state.OutputLevel);
+}
+
+SessionHooks MakeSessionHooks(Session& session) {
+  SessionHooks hooks;
+  ProgramState& s = session.state;
+  hooks.EndSession = [&s] { EndSession(s); };
+  hooks.OutputLevelUp = [&session] { OutputLevelUp(session); };
+  hooks.OutputLevelDown = [&session] { OutputLevelDown(session); };
+  hooks.ApplyOutputLevel = [&session] {
+    ApplyOutputLevel(session);
+    if (session.platform.sessionStarted) {
+      session.platform.sessionStarted();
+    }
+  };
+  hooks.RejectorBlockDisplay = [&s] { RejectorBlockDisplay(s); };
+  hooks.CarrierSearchActive = [&s] { return s.Sessions.CarrierSearchActive; };
+  BindLowPassKeys(hooks, session);
+  BindBandPassKeys(hooks, session);
+  BindReducerKeys(hooks, session);
+  BindBfoKeys(hooks, session);
+  BindRejectorKeys(hooks, session);
+  return hooks;
+}
+
+}  // namespace velunda

@@ -1,0 +1,279 @@
+// velunda-filtre live with its screen on a terminal: key sequences typed into a
+// pseudo-terminal, the screen read back; and the one-line-per-change log when stdout is a file.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+
+#include "cli/terminal_screen.hpp"
+#include "cli/test_support.hpp"
+#include "sessions/filter_screen.hpp"
+#include "sessions/program_state.hpp"
+
+namespace velunda {
+namespace {
+
+using testing::Bytes;
+
+Bytes ToneU8(double hz, size_t n) {
+  Bytes s(n);
+  for (size_t i = 0; i < n; ++i) {
+    s[i] = static_cast<uint8_t>(std::nearbyint(128 + 90 * std::sin(2 * M_PI * hz * i / 8000.0)));
+  }
+  return s;
+}
+
+// velunda-filtre on the slave side of a pseudo-terminal of 100 columns, as its controlling
+// terminal; the test types on the master side and reads what is shown.
+class PtyRun {
+ public:
+  PtyRun(const std::string& dir, std::vector<std::string> args) {
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+    EXPECT_GE(master_, 0);
+    ::grantpt(master_);
+    ::unlockpt(master_);
+    const std::string slave = ::ptsname(master_);
+    const winsize size{30, 100, 0, 0};
+    ::ioctl(master_, TIOCSWINSZ, &size);
+    args.insert(args.begin(), VELUNDA_FILTRE);
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::setsid();
+      const int fd = ::open(slave.c_str(), O_RDWR);  // becomes the controlling terminal
+      ::dup2(fd, 0);
+      ::dup2(fd, 1);
+      ::dup2(fd, 2);
+      if (::chdir(dir.c_str()) != 0) {
+        ::_exit(127);
+      }
+      std::vector<char*> argv;
+      for (auto& a : args) {
+        argv.push_back(a.data());
+      }
+      argv.push_back(nullptr);
+      ::execv(argv[0], argv.data());
+      ::_exit(127);
+    }
+  }
+  ~PtyRun() {
+    if (pid_ > 0 && !waited_) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+    ::close(master_);
+  }
+
+  void Type(const std::string& keys) {
+    EXPECT_EQ(::write(master_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+  }
+
+  // Reads until `text` is shown (see Text()), or fails.
+  bool WaitFor(const std::string& text, int seconds = 30) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (Text().find(text) == std::string::npos) {
+      if (std::chrono::steady_clock::now() > end || !Read(100)) {
+        ADD_FAILURE() << "never shown: " << text << "\n" << Text();
+        return false;
+      }
+    }
+    return true;
+  }
+
+  int Exit() {
+    while (Read(100)) {
+    }
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    waited_ = true;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  // Everything shown, without escape sequences and carriage returns, runs of spaces as one.
+  std::string Text() const {
+    std::string t;
+    for (size_t i = 0; i < raw_.size(); ++i) {
+      if (raw_[i] == '\x1b' && i + 1 < raw_.size() && raw_[i + 1] == '[') {
+        i += 2;
+        while (i < raw_.size() && !std::isalpha(static_cast<unsigned char>(raw_[i]))) {
+          ++i;
+        }
+      } else if (raw_[i] != '\r' && !(raw_[i] == ' ' && !t.empty() && t.back() == ' ')) {
+        t += raw_[i];
+      }
+    }
+    return t;
+  }
+  // The lines of the screen drawn last.
+  std::string LastScreen() const {
+    const std::string t = Text();
+    const size_t at = t.rfind("TOUCHES");
+    return at == std::string::npos ? "" : t.substr(at);
+  }
+
+ private:
+  // False at the end of the output.
+  bool Read(int ms) {
+    pollfd pfd{master_, POLLIN, 0};
+    if (::poll(&pfd, 1, ms) < 0) {
+      return false;
+    }
+    if (pfd.revents == 0) {
+      return true;
+    }
+    char buf[4096];
+    const ssize_t n = ::read(master_, buf, sizeof buf);
+    if (n <= 0) {
+      return false;
+    }
+    raw_.append(buf, static_cast<size_t>(n));
+    return true;
+  }
+
+  int master_ = -1;
+  pid_t pid_ = -1;
+  bool waited_ = false;
+  std::string raw_;
+};
+
+constexpr char kRight[] = "\x1b[C";
+constexpr char kLeft[] = "\x1b[D";
+constexpr char kDelete[] = "\x1b[3~";
+constexpr char kUp[] = "\x1b[A";
+constexpr char kInsert[] = "\x1b[2~";
+constexpr char kEnd[] = "\x1b[F";
+
+class TerminalSession : public testing::WorkDir {};
+
+// Keys typed while the low-pass runs: the cells change in place; q ends the session.
+TEST_F(TerminalSession, LowPassKeysRedrawTheScreen) {
+  WriteBytes("in.u8", ToneU8(700, 8000));
+  PtyRun run(dir_.string(), {"PASSEBAS", "--coefficients", "100", "--carte", "virtuelle:in.u8"});
+  ASSERT_TRUE(run.WaitFor("en marche"));
+  ASSERT_TRUE(run.WaitFor("coupure (300 à 3000 Hz): 1000\n"));
+  run.Type(std::string(kRight) + kRight + kUp);
+  ASSERT_TRUE(run.WaitFor("BF (0 à 100 %): 24\n"));
+  const std::string screen = run.LastScreen();
+  EXPECT_NE(screen.find("FILTRE PASSE-BAS EN SERVICE"), std::string::npos) << screen;
+  EXPECT_NE(screen.find("Curseurs horizontaux Fréquence de coupure (300 à 3000 Hz): 1200\n"),
+            std::string::npos)
+      << screen;
+  EXPECT_NE(screen.find(" Fe=8000\n"), std::string::npos) << screen;
+  run.Type("q");
+  EXPECT_EQ(run.Exit(), 0);
+  EXPECT_NE(run.Text().find("Session terminée."), std::string::npos);
+}
+
+// One key on each of the other screens: its cell changes, End ends the session.
+struct KeyRow {
+  std::string name;
+  std::vector<std::string> args;
+  std::string shown;  // before the key
+  std::string key;
+  std::string after;
+  friend void PrintTo(const KeyRow& row, std::ostream* os) { *os << row.name; }
+};
+
+class TerminalScreenKeys : public ::testing::WithParamInterface<KeyRow>, public testing::WorkDir {};
+
+TEST_P(TerminalScreenKeys, ChangeTheirCell) {
+  const KeyRow& row = GetParam();
+  WriteBytes("in.u8", ToneU8(700, 8000));
+  std::vector<std::string> args = row.args;
+  args.insert(args.end(), {"--carte", "virtuelle:in.u8"});
+  PtyRun run(dir_.string(), args);
+  ASSERT_TRUE(run.WaitFor(row.shown));
+  run.Type(row.key);
+  ASSERT_TRUE(run.WaitFor(row.after));
+  run.Type(kEnd);
+  EXPECT_EQ(run.Exit(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, TerminalScreenKeys,
+                         ::testing::Values(KeyRow{"GeneralReducerDelete",
+                                                  {"REDUCTEUR_GENERAL"},
+                                                  "Niveau de réduction: réduction faible\n",
+                                                  kDelete,
+                                                  "Niveau de réduction: réduction forte\n"},
+                                           KeyRow{"CwReducerDelete",
+                                                  {"REDUCTEUR_CW", "--mode", "rtty"},
+                                                  "(1275 à 1445 Hz): RTTY Baudot\n",
+                                                  kDelete,
+                                                  "(1275 à 1445 Hz): pas de réduction\n"},
+                                           KeyRow{"BfoLeft",
+                                                  {"BFO_NUMERIQUE", "--decalage", "2"},
+                                                  "en Hz: 12\n",
+                                                  kLeft,
+                                                  "en Hz: 6\n"}),
+                         [](const auto& info) { return info.param.name; });
+
+// Insert on the band-pass screen: the centring runs on the carrier, then End.
+TEST_F(TerminalSession, BandPassCentringFindsTheCarrier) {
+  WriteBytes("in.u8", ToneU8(1230, 8000));
+  PtyRun run(dir_.string(),
+             {"PASSEBANDE", "--coefficients", "100", "--carte", "virtuelle:in.u8:out.wav"});
+  ASSERT_TRUE(run.WaitFor("porteuse (CW): A l'arrêt\n"));
+  run.Type(kInsert);
+  ASSERT_TRUE(run.WaitFor("porteuse (CW): en cours\n"));
+  ASSERT_TRUE(run.WaitFor("porteuse (CW): trouvé\n"));
+  const std::string screen = run.LastScreen();
+  const std::string label = "centrale (100 à 3300 Hz): ";
+  const size_t at = screen.find(label);
+  ASSERT_NE(at, std::string::npos) << screen;
+  const int centre = std::atoi(screen.c_str() + at + label.size());
+  EXPECT_EQ(centre % 50, 0);
+  EXPECT_LE(std::abs(centre - 1230), 50);
+  run.Type(kEnd);
+  EXPECT_EQ(run.Exit(), 0);
+}
+
+// Into a file: one line per change, the rejector's automatic decisions among them.
+TEST_F(TerminalSession, LogShowsEachChangeAndTheAutomaticDecisions) {
+  WriteBytes("in.u8", ToneU8(1230, 8000));
+  const auto r = Run(
+      "REJECTEUR_PAR_TFD --auto --frequence 1500 --etroite --carte virtuelle:in.u8 --duree 1.5");
+  ASSERT_EQ(r.status, 0) << r.err;
+  for (const char* line :
+       {"Panel2 = \"REJECTEUR MANU OU AUTO EN SERVICE\"\n", "Panel14 = \"Bande étroite\"\n",
+        "Panel6 = \"1500\"\n", "Panel22 = \"A l'arrêt\"\n", "Panel22 = \"En cours\"\n",
+        "Panel23 = \"Trouvé\"\n", "Panel15 = \"Fe=8000\"\n", "Session terminée.\n"}) {
+    EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
+  }
+  EXPECT_TRUE(r.out.find("Panel6 = \"1250\"\n") != std::string::npos ||
+              r.out.find("Panel6 = \"1200\"\n") != std::string::npos)
+      << r.out;
+  // No line for a cell written again with the same text, none for a hidden cell.
+  EXPECT_EQ(r.out.find("Panel23 = \"Trouvé\"\nPanel23 = \"Trouvé\""), std::string::npos);
+  EXPECT_EQ(r.out.find("Panel1 ="), std::string::npos);
+}
+
+// ---- the screen's lines ----
+
+TEST(TerminalScreenLines, KeyDescriptionAndValueColumns) {
+  auto state = std::make_unique<ProgramState>();
+  state->OutputLevel = 20;
+  SetPanelText(state->Window, 15, "Fe=8000");
+  BuildBfoScreen(*state);
+  const std::vector<std::string> expected = {
+      "TOUCHES                     BFO_NUMERIQUE EN SERVICE",
+      "Fin (ou Click sur fenêtre)  Abandon du BFO numérique",
+      "Curseurs verticaux          Niveau de sortie BF (0 à 100 %):               20",
+      "Curseurs horizontaux        Translation de fréquence, en Hz:               0",
+      "Touche de suppression       Inversion de spectre (USB-->LSB ou LSB-->USB)  Normal",
+      "",
+      "",
+      std::string(74, ' ') + "Fe=8000",  // the rate box ends with the widest line
+  };
+  EXPECT_EQ(TerminalScreen::Lines(state->Window), expected);
+  // Cut to a narrow terminal, characters counted, not bytes.
+  const std::vector<std::string> narrow = TerminalScreen::Lines(state->Window, 30);
+  EXPECT_EQ(narrow[1], "Fin (ou Click sur fenêtre)  Ab");
+  EXPECT_EQ(TextWidth(narrow[4]), 30);
+}
+
+}  // namespace
+}  // namespace velunda

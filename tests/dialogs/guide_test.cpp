@@ -1,0 +1,315 @@
+// The guide and the Features text against the program: every text the guide quotes between
+// « and » is a text of the program, every key it names is a key the program acts on, every
+// option it shows exists, and the table of contents matches the chapters.
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSet>
+#include <QtTest>
+
+#include "dialogs/texts.hpp"
+#include "platform/terminal_keys.hpp"
+
+namespace {
+
+// --- The program's string literals -------------------------------------------------------
+
+// Reads the C++ string literals of one source, adjacent literals joined as the compiler does.
+QStringList Literals(const QString& source) {
+  QStringList out;
+  QString current;
+  bool open = false;  // a literal was read and may be continued
+  const qsizetype n = source.size();
+  qsizetype i = 0;
+  auto flush = [&] {
+    if (open) {
+      out << current;
+    }
+    current.clear();
+    open = false;
+  };
+  while (i < n) {
+    const QChar c = source[i];
+    if (c == u'/' && i + 1 < n && source[i + 1] == u'/') {
+      i = source.indexOf(u'\n', i);
+      i = i < 0 ? n : i;
+    } else if (c == u'/' && i + 1 < n && source[i + 1] == u'*') {
+      i = source.indexOf(QStringLiteral("*/"), i + 2);
+      i = i < 0 ? n : i + 2;
+    } else if (c == u'\'') {
+      flush();
+      ++i;
+      while (i < n && source[i] != u'\'') {
+        i += source[i] == u'\\' ? 2 : 1;
+      }
+      ++i;
+    } else if (c == u'R' && i + 1 < n && source[i + 1] == u'"') {
+      const qsizetype paren = source.indexOf(u'(', i);
+      const QString end = u')' + source.mid(i + 2, paren - i - 2) + u'"';
+      const qsizetype close = source.indexOf(end, paren);
+      current += source.mid(paren + 1, close - paren - 1);
+      open = true;
+      i = close + end.size();
+    } else if (c == u'"') {
+      ++i;
+      while (i < n && source[i] != u'"') {
+        if (source[i] == u'\\' && i + 1 < n) {
+          const QChar e = source[i + 1];
+          current += e == u'n' ? QChar(u'\n') : e == u't' ? QChar(u'\t') : e;
+          i += 2;
+        } else {
+          current += source[i++];
+        }
+      }
+      ++i;
+      open = true;
+    } else if (c.isSpace()) {
+      ++i;
+    } else {
+      flush();
+      ++i;
+    }
+  }
+  flush();
+  return out;
+}
+
+// As a user reads a program text: menu mnemonics ("&") dropped, the spaces that pad it on
+// either side dropped.
+QString AsShown(QString text) {
+  text.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
+  text.remove(u'&');
+  text.replace(u'\x01', u'&');
+  while (text.endsWith(u' ')) {
+    text.chop(1);
+  }
+  while (text.startsWith(u' ')) {
+    text.remove(0, 1);
+  }
+  return text;
+}
+
+struct ProgramTexts {
+  QSet<QString> shown;    // every literal as the user sees it
+  QSet<QString> raw;      // every literal as written
+  QSet<QChar> mnemonics;  // letters after a single "&" in a literal (lower case)
+};
+
+const ProgramTexts& Program() {
+  static const ProgramTexts texts = [] {
+    ProgramTexts t;
+    QDirIterator it(QStringLiteral(VELUNDA_SOURCE_DIR "/src"), {"*.cpp", "*.hpp"}, QDir::Files,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+      QFile file(it.next());
+      if (!file.open(QIODevice::ReadOnly)) {
+        continue;
+      }
+      for (const QString& literal : Literals(QString::fromUtf8(file.readAll()))) {
+        t.raw.insert(literal);
+        t.shown.insert(AsShown(literal));
+        static const QRegularExpression mnemonic(QStringLiteral("(?<!&)&([^&\\s])"));
+        auto m = mnemonic.globalMatch(literal);
+        while (m.hasNext()) {
+          t.mnemonics.insert(m.next().captured(1).at(0).toLower());
+        }
+      }
+    }
+    return t;
+  }();
+  return texts;
+}
+
+// --- What the guide says -------------------------------------------------------------------
+
+// «...» quotes, a quote broken over lines read with one space at the break.
+QStringList Quotes(const QString& text) {
+  static const QRegularExpression quote(QStringLiteral("«([^»]*)»"));
+  static const QRegularExpression lineBreak(QStringLiteral("\\s*\\n\\s*"));
+  QStringList out;
+  auto m = quote.globalMatch(text);
+  while (m.hasNext()) {
+    QString q = m.next().captured(1);
+    q.replace(lineBreak, QStringLiteral(" "));
+    q = q.trimmed();
+    if (!out.contains(q)) {
+      out << q;
+    }
+  }
+  return out;
+}
+
+// <Key> and <Key>+<Key> groups.
+QStringList KeyGroups(const QString& text) {
+  static const QRegularExpression keys(QStringLiteral("<[^<>\\n]+>(?:\\+<[^<>\\n]+>)*"));
+  QStringList out;
+  auto m = keys.globalMatch(text);
+  while (m.hasNext()) {
+    const QString k = m.next().captured(0);
+    if (!out.contains(k)) {
+      out << k;
+    }
+  }
+  return out;
+}
+
+// Options of our programs: in the prose and on "$ velunda..." command lines (not on the
+// lines of other commands, such as cmake's).
+QStringList Options(const QString& text) {
+  static const QRegularExpression option(QStringLiteral("(?<![\\w-])--([a-z][a-z-]*[a-z])"));
+  QStringList out;
+  for (const QString& line : velunda::SplitLines(text)) {
+    const QString command = line.trimmed();
+    if (command.startsWith(QStringLiteral("$ ")) &&
+        !command.startsWith(QStringLiteral("$ velunda"))) {
+      continue;
+    }
+    auto m = option.globalMatch(line);
+    while (m.hasNext()) {
+      const QString o = m.next().captured(1);
+      if (!out.contains(o)) {
+        out << o;
+      }
+    }
+  }
+  return out;
+}
+
+QString Shorten(const QString& s) { return s.size() <= 60 ? s : s.left(57) + "..."; }
+
+// The grey keys of a session, by the name the guide gives them, with the bytes an xterm sends
+// for them: the terminal of velunda-filtre must read them as the same keys as the window.
+struct GreyKey {
+  const char* name;
+  const char* xterm;
+  uint8_t scanCode;
+};
+const GreyKey kGreyKeys[] = {
+    {"Fin", "\x1b[F", velunda::kScanEnd},
+    {"Haut", "\x1b[A", velunda::kScanUp},
+    {"Bas", "\x1b[B", velunda::kScanDown},
+    {"Gauche", "\x1b[D", velunda::kScanLeft},
+    {"Droite", "\x1b[C", velunda::kScanRight},
+    {"Suppr", "\x1b[3~", velunda::kScanDelete},
+    {"Inser", "\x1b[2~", velunda::kScanInsert},
+    {"Pg Suiv", "\x1b[6~", velunda::kScanPageDown},
+    {"q", "q", velunda::kScanEnd},
+    {"Ctrl>+<C", "\x03", velunda::kScanEnd},
+};
+
+bool DecodesTo(const char* bytes, uint8_t scanCode) {
+  velunda::TerminalKeyDecoder decoder;
+  std::vector<velunda::ScanKey> keys;
+  decoder.Feed(bytes, std::strlen(bytes), keys);
+  decoder.Flush(keys);
+  return keys.size() == 1 && keys[0].scanCode == scanCode;
+}
+
+}  // namespace
+
+class GuideTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void quotedTextsExistInTheProgram_data() {
+    QTest::addColumn<QString>("quote");
+    for (const auto& [name, text] :
+         {std::pair{"guide", velunda::GuideText()}, {"features", velunda::FeaturesText()}}) {
+      for (const QString& q : Quotes(text)) {
+        QTest::newRow(qPrintable(QStringLiteral("%1: %2").arg(name, Shorten(q)))) << q;
+      }
+    }
+  }
+  void quotedTextsExistInTheProgram() {
+    QFETCH(QString, quote);
+    // The program appends numbers to fixed prefixes ("Fe=" and the rate, "n°" and a code).
+    static const QRegularExpression numbered(QStringLiteral("^(.*[=°])\\d+$"));
+    const auto m = numbered.match(quote);
+    QVERIFY2(
+        Program().shown.contains(quote) || (m.hasMatch() && Program().raw.contains(m.captured(1))),
+        qPrintable(QStringLiteral("not a text of the program: «%1»").arg(quote)));
+  }
+
+  void namedKeysAreKeysOfTheProgram_data() {
+    QTest::addColumn<QString>("group");
+    for (const QString& k : KeyGroups(velunda::GuideText())) {
+      QTest::newRow(qPrintable(k)) << k;
+    }
+  }
+  void namedKeysAreKeysOfTheProgram() {
+    QFETCH(QString, group);
+    static const QRegularExpression altLetter(QStringLiteral("^<Alt>\\+<(.)>$"));
+    if (group == QStringLiteral("<Alt>")) {
+      QVERIFY2(!Program().mnemonics.isEmpty(), "the program's menus have no mnemonic letter");
+      return;
+    }
+    if (auto m = altLetter.match(group); m.hasMatch()) {
+      const QChar letter = m.captured(1).at(0).toLower();
+      QVERIFY2(Program().mnemonics.contains(letter),
+               qPrintable(QStringLiteral("no menu caption has the mnemonic &%1").arg(letter)));
+      return;
+    }
+    const QString name = group.mid(1, group.size() - 2);
+    for (const GreyKey& key : kGreyKeys) {
+      if (name == QLatin1String(key.name)) {
+        QVERIFY2(DecodesTo(key.xterm, key.scanCode),
+                 qPrintable(QStringLiteral("the terminal does not read %1").arg(group)));
+        return;
+      }
+    }
+    QFAIL(qPrintable(QStringLiteral("%1 is not a key the program acts on").arg(group)));
+  }
+
+  void shownOptionsExist_data() {
+    QTest::addColumn<QString>("option");
+    for (const QString& o : Options(velunda::GuideText())) {
+      QTest::newRow(qPrintable("--" + o)) << o;
+    }
+  }
+  void shownOptionsExist() {
+    QFETCH(QString, option);
+    QVERIFY2(Program().raw.contains(option) || Program().raw.contains("--" + option),
+             qPrintable(QStringLiteral("no option --%1 in the program").arg(option)));
+  }
+
+  // The contents list every chapter, in order, each heading underlined to its length.
+  void contentsMatchTheChapters() {
+    const QStringList lines = velunda::SplitLines(velunda::GuideText());
+    const qsizetype start = lines.indexOf(QStringLiteral("SOMMAIRE"));
+    QVERIFY(start > 0);
+    QStringList contents;
+    qsizetype i = start + 1;
+    for (; i < lines.size(); ++i) {
+      if (lines[i].trimmed().isEmpty() && !contents.isEmpty()) {
+        break;
+      }
+      if (!lines[i].trimmed().isEmpty()) {
+        contents << lines[i].trimmed();
+      }
+    }
+    QStringList headings;
+    static const QRegularExpression underline(QStringLiteral("^(=+|-+)$"));
+    for (qsizetype k = i; k + 1 < lines.size(); ++k) {
+      if (underline.match(lines[k + 1]).hasMatch() && lines[k + 1].size() == lines[k].size()) {
+        headings << lines[k];
+      }
+    }
+    QCOMPARE(headings, contents);
+  }
+
+  void guideOpensWithNameAndVersion() {
+    const QStringList lines = velunda::SplitLines(velunda::GuideText());
+    QVERIFY(lines.size() > 2);
+    QCOMPARE(lines[0], QStringLiteral("VELUNDA"));
+    QCOMPARE(lines[1], QStringLiteral("Version %1 pour Linux").arg(VELUNDA_VERSION));
+    QVERIFY(velunda::AboutLines().value(0).contains(QStringLiteral(VELUNDA_VERSION)));
+  }
+
+  void featuresTextHasSixteenLines() {
+    QCOMPARE(velunda::SplitLines(velunda::FeaturesText()).size(), 16);
+  }
+};
+
+QTEST_GUILESS_MAIN(GuideTest)
+#include "guide_test.moc"

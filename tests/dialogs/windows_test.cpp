@@ -1,0 +1,235 @@
+// The three information windows as the user meets them: frames, components, buttons, focus,
+// placement, and texts that fit their widgets in the fonts Qt actually picked.
+#include <QFrame>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QtTest>
+#include <memory>
+
+#include "dialogs/aide.hpp"
+#include "dialogs/apropos.hpp"
+#include "dialogs/fonctionnalites.hpp"
+#include "dialogs/texts.hpp"
+
+namespace {
+
+std::unique_ptr<QDialog> Make(const QString& which) {
+  if (which == QLatin1String("TForm2")) {
+    return std::make_unique<velunda::TForm2>();
+  }
+  if (which == QLatin1String("TForm3")) {
+    return std::make_unique<velunda::TForm3>();
+  }
+  return std::make_unique<velunda::TForm4>();
+}
+
+// Widest line of a memo against the room its viewport leaves for text.
+void CheckLinesFit(QPlainTextEdit* memo, const QStringList& lines) {
+  const QFontMetrics metrics(memo->font());
+  const int room =
+      memo->viewport()->width() - 2 * static_cast<int>(memo->document()->documentMargin()) - 4;
+  for (const QString& line : lines) {
+    QVERIFY2(metrics.horizontalAdvance(line) <= room,
+             qPrintable(QStringLiteral("too wide for %1 px in %2: \"%3\"")
+                            .arg(room)
+                            .arg(QFontInfo(memo->font()).family(), line)));
+  }
+}
+
+}  // namespace
+
+class WindowsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void frames_data() {
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QSize>("client");
+    QTest::addColumn<QStringList>("components");
+    QTest::newRow("About") << "TForm2"
+                           << "A propos" << QSize(587, 168)
+                           << QStringList{"Panel1", "Nom_du_produit", "Auteur", "Utilisateur",
+                                          "OKBoutton"};
+    QTest::newRow("Features") << "TForm3"
+                              << "Principales fonctionnalités du logiciel" << QSize(337, 264)
+                              << QStringList{"Memo1", "OKBouton"};
+    QTest::newRow("Help") << "TForm4"
+                          << "Texte d'aide" << QSize(632, 416)
+                          << QStringList{"Memo1", "Impression_Bouton", "OKBouton"};
+  }
+  void frames() {
+    QFETCH(QString, window);
+    QFETCH(QString, caption);
+    QFETCH(QSize, client);
+    QFETCH(QStringList, components);
+    auto dialog = Make(window);
+    QCOMPARE(dialog->windowTitle(), caption);
+    QCOMPARE(dialog->size(), client);
+    QCOMPARE(dialog->minimumSize(), client);
+    QCOMPARE(dialog->maximumSize(), client);
+    QVERIFY(dialog->isModal());
+    QVERIFY(!(dialog->windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(!(dialog->windowFlags() & Qt::WindowMinimizeButtonHint));
+    for (const QString& name : components) {
+      QWidget* child = dialog->findChild<QWidget*>(name);
+      QVERIFY2(child != nullptr, qPrintable(name));
+      const QRect inDialog(child->mapTo(dialog.get(), QPoint(0, 0)), child->size());
+      QVERIFY2(dialog->rect().contains(inDialog), qPrintable(name + " outside the window"));
+    }
+  }
+
+  // Each "Retour au menu" closes its window with the OK result; the window is hidden, not
+  // destroyed, and shows again with the same content.
+  void returnButtons_data() {
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<bool>("isDefault");
+    QTest::newRow("About") << "TForm2"
+                           << "OKBoutton" << true;
+    QTest::newRow("Features") << "TForm3"
+                              << "OKBouton" << false;
+    QTest::newRow("Help") << "TForm4"
+                          << "OKBouton" << false;
+  }
+  void returnButtons() {
+    QFETCH(QString, window);
+    QFETCH(QString, button);
+    QFETCH(bool, isDefault);
+    auto dialog = Make(window);
+    auto* ok = dialog->findChild<QPushButton*>(button);
+    QVERIFY(ok != nullptr);
+    QCOMPARE(ok->text(), QStringLiteral("Retour au menu"));
+    QCOMPARE(ok->isDefault(), isDefault);
+    for (int showing = 0; showing < 2; ++showing) {
+      dialog->setResult(-1);
+      dialog->show();
+      QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+      QTest::mouseClick(ok, Qt::LeftButton);
+      QVERIFY(!dialog->isVisible());
+      QCOMPARE(dialog->result(), int(QDialog::Accepted));
+    }
+    QPointer<QDialog> still(dialog.get());
+    dialog->show();
+    dialog->close();
+    QVERIFY(!still.isNull());
+    QVERIFY(!still->isVisible());
+  }
+
+  void initialFocus_data() {
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("focused");
+    QTest::newRow("About") << "TForm2"
+                           << "OKBoutton";
+    QTest::newRow("Features") << "TForm3"
+                              << "OKBouton";
+    QTest::newRow("Help") << "TForm4"
+                          << "Memo1";
+  }
+  void initialFocus() {
+    QFETCH(QString, window);
+    QFETCH(QString, focused);
+    auto dialog = Make(window);
+    dialog->show();
+    dialog->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
+    QCOMPARE(dialog->focusWidget()->objectName(), focused);
+  }
+
+  // The Help window hands the focus back to the memo each time it is activated.
+  void helpGivesFocusToMemoAtEachActivation() {
+    velunda::TForm4 help;
+    QWidget other;
+    other.resize(50, 50);
+    for (int round = 0; round < 2; ++round) {
+      help.show();
+      help.activateWindow();
+      QVERIFY(QTest::qWaitForWindowActive(&help));
+      QTRY_COMPARE(help.focusWidget(), static_cast<QWidget*>(help.Memo1));
+      help.Impression_Bouton->setFocus();
+      QCOMPARE(help.focusWidget(), static_cast<QWidget*>(help.Impression_Bouton));
+      other.show();
+      other.activateWindow();
+      QVERIFY(QTest::qWaitForWindowActive(&other));
+    }
+  }
+
+  void placement() {
+    velunda::TForm3 features;
+    features.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&features));
+    QCOMPARE(features.pos(), QPoint(187, 146));
+    for (const char* window : {"TForm2", "TForm4"}) {
+      auto dialog = Make(QLatin1String(window));
+      dialog->show();
+      QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+      const QPoint middle = dialog->screen()->availableGeometry().center();
+      const QPoint centre = dialog->frameGeometry().center();
+      QVERIFY2((centre - middle).manhattanLength() <= 2,
+               qPrintable(QStringLiteral("%1 not centred").arg(dialog->objectName())));
+    }
+  }
+
+  // Filled once at creation: product with version, author, user; the fourth label empty.
+  void aboutLabels() {
+    velunda::TForm2 about;
+    const QStringList lines = velunda::AboutLines();
+    QCOMPARE(lines.size(), 3);
+    QVERIFY(lines[0].startsWith(QStringLiteral("VELUNDA version ") + velunda::ProgramVersion()));
+    const QList<QLabel*> labels{about.Nom_du_produit, about.Auteur, about.Utilisateur,
+                                about.Label4};
+    for (int i = 0; i < 4; ++i) {
+      QCOMPARE(labels[i]->text(), lines.value(i));
+      QCOMPARE(labels[i]->parentWidget(), static_cast<QWidget*>(about.Panel1));
+      QVERIFY(labels[i]->font().bold());
+      QCOMPARE(labels[i]->font().pixelSize(), 13);
+      const int needed = QFontMetrics(labels[i]->font()).horizontalAdvance(labels[i]->text());
+      QVERIFY2(needed <= labels[i]->width(),
+               qPrintable(QStringLiteral("label %1 needs %2 px").arg(i).arg(needed)));
+      QVERIFY(about.Panel1->contentsRect().contains(labels[i]->geometry()));
+    }
+    QCOMPARE(about.Panel1->size(), QSize(569, 97));
+    QCOMPARE(about.Panel1->frameShadow(), QFrame::Sunken);
+  }
+
+  // Each memo holds its text whole, read-only, every line fitting without a wrap in the font
+  // Qt picked; the Features text needs no scrolling, the guide scrolls in a monospace face.
+  void memos_data() {
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<bool>("guide");
+    QTest::newRow("Features") << "TForm3" << QSize(321, 217) << false;
+    QTest::newRow("Help") << "TForm4" << QSize(617, 369) << true;
+  }
+  void memos() {
+    QFETCH(QString, window);
+    QFETCH(QSize, size);
+    QFETCH(bool, guide);
+    auto dialog = Make(window);
+    dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+    auto* memo = dialog->findChild<QPlainTextEdit*>(QStringLiteral("Memo1"));
+    QVERIFY(memo->isReadOnly());
+    QCOMPARE(memo->size(), size);
+    const QStringList lines = velunda::SplitLines(memo->toPlainText());
+    QCOMPARE(lines, velunda::SplitLines(guide ? velunda::GuideText() : velunda::FeaturesText()));
+    CheckLinesFit(memo, lines);
+    if (!guide) {
+      QCOMPARE(memo->verticalScrollBar()->maximum(), 0);
+      return;
+    }
+    QCOMPARE(memo->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    QCOMPARE(memo->font().pixelSize(), 13);
+    const QFontMetrics metrics(memo->font());
+    QVERIFY2(metrics.horizontalAdvance(QStringLiteral("iiii")) ==
+                 metrics.horizontalAdvance(QStringLiteral("MMMM")),
+             qPrintable("not a monospace face: " + QFontInfo(memo->font()).family()));
+  }
+};
+
+QTEST_MAIN(WindowsTest)
+#include "windows_test.moc"

@@ -1,0 +1,479 @@
+#include "sessions/launch.hpp"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "dsp/filter_kind.hpp"
+#include "session_rig.hpp"
+#include "sessions/filter_screen.hpp"
+
+namespace velunda::test {
+namespace {
+
+// What a session leaves behind: devices closed, menus, Panel1, screen saver back.
+void ExpectIdle(SessionRig& rig) {
+  const MainWindowModel& w = rig.state->Window;
+  for (bool visible : w.MenuVisible) {
+    EXPECT_TRUE(visible);
+  }
+  EXPECT_TRUE(Panel(w, 1).Visible);
+  for (int panel = 2; panel <= kPanelCount; ++panel) {
+    EXPECT_FALSE(IsFilterScreenPanel(panel) && Panel(w, panel).Visible) << "Panel" << panel;
+  }
+  EXPECT_FALSE(rig.card.InputOpen());
+  EXPECT_FALSE(rig.card.OutputOpen());
+  EXPECT_TRUE(rig.memory.live.empty());
+  EXPECT_FALSE(rig.events.TimedOut());
+}
+
+// ---- the keys of each screen, in a running session ----
+
+struct KeyRow {
+  std::string name;
+  ActionItem item;
+  std::function<void(ProgramState&)> setup;
+  std::vector<uint8_t> keys;                      // 50 ms apart from kStart + 100, then End
+  std::map<int, std::vector<std::string>> texts;  // each cell's successive texts, as built first
+  std::vector<std::string> messages = {};
+  friend void PrintTo(const KeyRow& row, std::ostream* os) { *os << row.name; }
+};
+
+class ScreenKeys : public testing::TestWithParam<KeyRow> {};
+
+TEST_P(ScreenKeys, RewriteTheirCells) {
+  const KeyRow& row = GetParam();
+  std::vector<ScriptedEvent> script;
+  uint32_t at = kStart + 100;
+  for (uint8_t key : row.keys) {
+    script.push_back(KeyAt(at, key));
+    at += 50;
+  }
+  script.push_back(KeyAt(at, kScanEnd));
+  SessionRig rig({}, script);
+  if (row.setup) {
+    row.setup(*rig.state);
+  }
+  rig.Launch(row.item);
+  for (const auto& [panel, texts] : row.texts) {
+    EXPECT_EQ(rig.Writes(panel), texts) << "Panel" << panel;
+  }
+  EXPECT_EQ(rig.messages(), row.messages);
+  EXPECT_EQ(rig.clock.NowMs(), at);  // the session ran until End
+  ExpectIdle(rig);
+}
+
+std::vector<KeyRow> KeyRows() {
+  using enum ActionItem;
+  constexpr uint8_t L = kScanLeft, R = kScanRight, Del = kScanDelete, Ins = kScanInsert,
+                    PgDn = kScanPageDown, Up = kScanUp, Down = kScanDown;
+  return {
+      {"LowPassToBypassAndBack",
+       Passe_bas,
+       [](ProgramState& s) { s.Dsp.PasseBas.LowPassCutoff = 2900; },
+       {R, R, R, L, L},
+       {{6, {"2900", "3000", "sans", "3000", "2900"}}}},
+      {"LowPassStopsAt300",
+       Passe_bas,
+       [](ProgramState& s) { s.Dsp.PasseBas.LowPassCutoff = 300; },
+       {L, L},
+       {{6, {"300"}}}},
+      {"LowPassIgnoresOtherKeys", Passe_bas, nullptr, {Ins, Del, PgDn}, {{6, {"1000"}}}},
+      {"BandPassToBypassAndBack",
+       Passe_bande,
+       [](ProgramState& s) { s.Dsp.PasseBande.BandPassCentre = 3250; },
+       {R, R, R, L},
+       {{6, {"3250", "3300", "sans", "3300"}}}},
+      {"BandPassStopsAt100",
+       Passe_bande,
+       [](ProgramState& s) { s.Dsp.PasseBande.BandPassCentre = 100; },
+       {L},
+       {{6, {"100"}}}},
+      {"BandPassWidthCycle",
+       Passe_bande,
+       nullptr,
+       {Del, Del, Del, Del},
+       {{14, {"250", "500", "2000", "120", "250"}}}},
+      {"GeneralReducerCycle",
+       Reducteur_bruit_general,
+       nullptr,
+       {Del, Del, Del},
+       {{6, {"réduction faible", "réduction forte ", "pas de réduction", "réduction faible"}}}},
+      {"CwReducerCycle",
+       Reducteur_bruit_CW_RTTY,
+       nullptr,
+       {Del, Del, Del, L, R, Ins},
+       {{6, {"CW 0,4/1 KHz", "RTTY Baudot", "pas de réduction", "CW 0,4/1 KHz"}}}},
+      {"BfoShiftAt6250",
+       BFO_numerique,
+       nullptr,
+       {R, R, R, R, R},
+       {{6, {"0", "6", "12", "18", "24", "30"}}}},
+      {"BfoShiftDownAt6250", BFO_numerique, nullptr, {L, L}, {{6, {"0", "-6", "-12"}}}},
+      {"BfoShiftAt8000",
+       BFO_numerique,
+       [](ProgramState& s) { s.Engine.CardTests.Rate6250OK = 0; },
+       {R, R, R, R, R},
+       {{6, {"0", "7", "15", "23", "31", "39"}}}},
+      {"BfoTopAt6250",
+       BFO_numerique,
+       [](ProgramState& s) { s.Dsp.Bfo.BfoShift = 163; },
+       {R, R},
+       {{6, {"994", "1000"}}}},
+      {"BfoBottomAt6250",
+       BFO_numerique,
+       [](ProgramState& s) { s.Dsp.Bfo.BfoShift = -163; },
+       {L, L},
+       {{6, {"-994", "-1000"}}}},
+      {"BfoTopAt8000",
+       BFO_numerique,
+       [](ProgramState& s) {
+         s.Engine.CardTests.Rate6250OK = 0;
+         s.Dsp.Bfo.BfoShift = 128;
+       },
+       {R, R},
+       {{6, {"999", "1007"}}}},
+      {"BfoInversion", BFO_numerique, nullptr, {Del, Del}, {{14, {"Normal", "Inversé", "Normal"}}}},
+      {"BfoInversionWithout6250",
+       BFO_numerique,
+       [](ProgramState& s) { s.Engine.CardTests.Rate6250OK = 0; },
+       {Del},
+       {{14, {"Normal"}}},
+       {kInversionRefused}},
+      {"RejectorThresholdCycle",
+       RejecteurporteuseparTFD,
+       nullptr,
+       {PgDn, PgDn, PgDn, PgDn},
+       {{18, {"Seuil bas", "Seuil très bas", "Seuil très haut", "Seuil haut", "Seuil bas"}}}},
+      {"RejectorStopsAt100",
+       RejecteurporteuseparTFD,
+       [](ProgramState& s) {
+         // Past the first start, whose calibration puts the notch back at 1000 Hz.
+         s.Dsp.Rejecteur.NotchTablesReady = s.Dsp.Rejecteur.RejectorCalibrated = true;
+         s.Dsp.Rejecteur.NotchFrequency = 100;
+       },
+       {L},
+       {{6, {"100"}}}},
+      {"RejectorArrows",
+       RejecteurporteuseparTFD,
+       nullptr,
+       {R, L, L},
+       {{6, {"1000", "1050", "1000", "950"}}}},
+      {"RejectorArrowsIgnoredInAutoMode",
+       RejecteurporteuseparTFD,
+       nullptr,
+       {Ins, L, R},
+       {{6, {"1000"}}, {22, {"A l'arrêt", "En cours"}}}},
+      {"RejectorAutoTwice",
+       RejecteurporteuseparTFD,
+       nullptr,
+       {Ins, Ins},
+       {{22, {"A l'arrêt", "En cours", "A l'arrêt"}}, {23, {"          "}}}},
+      {"RejectorWidth",
+       RejecteurporteuseparTFD,
+       nullptr,
+       {Del, Del},
+       {{14, {"Bande large  ", "Bande étroite", "Bande large  "}}}},
+      {"LevelUpAndDown",
+       Reducteur_bruit_general,
+       nullptr,
+       {Up, Up, Down, Down, Down},
+       {{4, {"20", "24", "28", "24", "20", "16"}}}},
+  };
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryScreen, ScreenKeys, testing::ValuesIn(KeyRows()),
+                         [](const auto& info) { return info.param.name; });
+
+// ---- the launch frame ----
+
+// Menus hidden and screen saver off while the loop runs, all back after; the mixer menu goes
+// only for the low-pass.
+TEST(Launch, HidesMenusAndScreenSaverOnlyDuringTheSession) {
+  for (ActionItem item : {ActionItem::Passe_bas, ActionItem::Reducteur_bruit_CW_RTTY}) {
+    SessionRig rig({}, {KeyAt(kStart + 100, kScanEnd)});
+    std::vector<bool> menusDuring;
+    bool saverDuring = true;
+    rig.platform.sessionStarted = [&] {
+      menusDuring.assign(rig.state->Window.MenuVisible.begin(),
+                         rig.state->Window.MenuVisible.end());
+      saverDuring = rig.saver.active;
+    };
+    rig.Launch(item);
+    const bool lowPass = item == ActionItem::Passe_bas;
+    // Aide, Mixer1, EntreGD1, Niveaudentre1, Actions1, Abandondulogiciel1
+    EXPECT_EQ(menusDuring, (std::vector<bool>{false, !lowPass, false, false, false, false}));
+    EXPECT_FALSE(saverDuring);
+    EXPECT_EQ(rig.saver.switches, (std::vector<bool>{false, true}));
+    EXPECT_EQ(rig.state->Dsp.FilterKind, FilterKindOf(item));
+    ExpectIdle(rig);
+  }
+}
+
+// A screen saver that was off is left alone; a menu that was hidden stays hidden.
+TEST(Launch, LeavesAloneWhatItDidNotChange) {
+  SessionRig rig({}, {KeyAt(kStart + 100, kScanEnd)});
+  rig.saver.active = false;
+  SetMenuVisible(rig.state->Window, TopMenu::Aide, false);
+  rig.Launch(ActionItem::Passe_bande);
+  EXPECT_TRUE(rig.saver.switches.empty());
+  EXPECT_FALSE(rig.state->Window.MenuVisible[static_cast<size_t>(TopMenu::Aide)]);
+}
+
+// The loudspeaker line is silenced before the loop, which brings the level back.
+TEST(Launch, SilencesTheLoudspeakerThenAppliesTheLevel) {
+  SessionRig rig({}, {KeyAt(kStart + 100, kScanEnd)});
+  int32_t speakerAtStart = -1;
+  rig.platform.sessionStarted = [&] { speakerAtStart = rig.state->MixerControl.SpeakerVolumeLeft; };
+  rig.state->OutputLevel = 36;
+  rig.Launch(ActionItem::Reducteur_bruit_general);
+  EXPECT_EQ(speakerAtStart, 36);
+  // The first write silences the loudspeaker fader; the level comes back on the same fader.
+  const std::vector<MixerCall> writes = rig.mixer.Writes();
+  ASSERT_FALSE(writes.empty());
+  const MixerCall silence = writes.front();
+  EXPECT_EQ(silence.Operation, "SetStereo");
+  EXPECT_EQ(silence.Values, (std::vector<uint32_t>{2, 0, 0}));
+  bool levelBack = false;
+  for (const MixerCall& c : writes) {
+    levelBack =
+        levelBack || (c.Id == silence.Id && c.Values == std::vector<uint32_t>{2, 23592, 23592});
+  }
+  EXPECT_TRUE(levelBack);  // 36 % of 0..65535
+}
+
+// In the user's mixer mode nothing touches the mixer, so the loudspeaker never stays at 0.
+TEST(Launch, UserMixerModeLeavesTheMixerAlone) {
+  SessionRig rig({}, {KeyAt(kStart + 100, kScanUp), KeyAt(kStart + 200, kScanEnd)});
+  rig.state->MixerControl.SoftwareMixer = 0;
+  rig.Launch(ActionItem::Passe_bas);
+  EXPECT_TRUE(rig.mixer.Writes().empty());
+  EXPECT_EQ(rig.Writes(4), (std::vector<std::string>{"20", "24"}));
+}
+
+// A loop that cannot open the devices: its message, then the idle window, no screen left.
+TEST(Launch, FailedLoopLeavesNoScreen) {
+  VirtualCardConfig config;
+  config.faults.outputInUse = true;
+  SessionRig rig(config);
+  rig.Launch(ActionItem::RejecteurporteuseparTFD);
+  EXPECT_EQ(rig.messages().size(), 1u);
+  ExpectIdle(rig);
+}
+
+TEST(Launch, NoSessionWithoutAUsableCard) {
+  SessionRig rig;
+  rig.state->Engine.CardTests.SoundCardOK = 0;
+  rig.Launch(ActionItem::Passe_bas);
+  EXPECT_TRUE(rig.card.Speaker().empty());
+  EXPECT_EQ(rig.view.menuChanges, 0);
+  EXPECT_TRUE(rig.saver.switches.empty());
+}
+
+struct BfoRateRow {
+  std::string name;
+  uint8_t ok8000, ok6250;
+  std::string rateBox;
+  int32_t binWidth;  // 0: refused
+  friend void PrintTo(const BfoRateRow& row, std::ostream* os) { *os << row.name; }
+};
+
+class BfoRate : public testing::TestWithParam<BfoRateRow> {};
+
+TEST_P(BfoRate, PicksTheRateOrRefuses) {
+  const BfoRateRow& row = GetParam();
+  SessionRig rig({}, {KeyAt(kStart + 100, kScanEnd)});
+  rig.state->Engine.CardTests.Rate8000OK = row.ok8000;
+  rig.state->Engine.CardTests.Rate6250OK = row.ok6250;
+  rig.Launch(ActionItem::BFO_numerique);
+  EXPECT_EQ(Panel(rig.state->Window, 15).Text, row.rateBox);
+  if (row.binWidth == 0) {
+    EXPECT_EQ(rig.messages(), std::vector<std::string>{kBfoRefused});
+    EXPECT_TRUE(rig.card.Speaker().empty());
+    EXPECT_EQ(rig.view.menuChanges, 0);
+    EXPECT_TRUE(rig.Writes(2).empty());  // no screen
+  } else {
+    EXPECT_TRUE(rig.messages().empty());
+    EXPECT_EQ(rig.state->Sessions.BfoBinWidth, row.binWidth);
+    EXPECT_EQ(rig.card.LastOutputRate(), row.ok6250 ? 6250 : 8000);
+    EXPECT_EQ(rig.state->Dsp.BlockLength, 2048);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cards, BfoRate,
+                         testing::Values(BfoRateRow{"Both", 1, 1, "Fe=6250", 6103},
+                                         BfoRateRow{"Only8000", 1, 0, "Fe=8000", 7812},
+                                         BfoRateRow{"Neither", 0, 0, "Fe=11025", 0}),
+                         [](const auto& info) { return info.param.name; });
+
+// First band-pass start on a card without 8000 Hz, the launch running the card test itself.
+TEST(Launch, DegradedModeOnACardWithout8000) {
+  VirtualCardConfig config;
+  config.faults.trueCaptureRate = {{8000, 11025}, {6250, 11025}};
+  SessionRig rig(config);
+  rig.state->Engine.CardTests = {};
+  rig.state->Dsp.Rejecteur.DetectionDivisor = 4;
+  bool notchesBeforeLoop = false;
+  rig.platform.sessionStarted = [&] {
+    notchesBeforeLoop = rig.state->Dsp.Rejecteur.NotchTablesReady;
+    rig.events.PostKey(WM_KEYDOWN, MakeKeyLParam(kScanEnd, true));
+  };
+  rig.Launch(ActionItem::Passe_bande);
+
+  EXPECT_EQ(rig.view.rateBox,
+            (std::vector<std::string>{" (rouge)", "En test! (rouge)", "En test!", "Fe=11025"}));
+  EXPECT_EQ(rig.messages(), std::vector<std::string>{kDegradedModeWarning});
+  EXPECT_EQ(rig.state->Dsp.Rejecteur.NotchNyquist, 5512);
+  EXPECT_EQ(rig.state->Dsp.BlockLength, 3675);
+  EXPECT_EQ(rig.card.LastOutputRate(), 11025);
+  EXPECT_TRUE(notchesBeforeLoop);
+  ExpectIdle(rig);
+
+  // The warning comes with the test only: a second start shows none.
+  rig.journal.messages.clear();
+  rig.platform.sessionStarted = [&] {
+    rig.events.PostKey(WM_KEYDOWN, MakeKeyLParam(kScanEnd, true));
+  };
+  rig.Launch(ActionItem::Reducteur_bruit_general);
+  EXPECT_TRUE(rig.messages().empty());
+}
+
+// The notch tables and the rejector's calibration are made once per run, by whichever of the
+// band-pass and the rejector starts first.
+TEST(Launch, NotchPreparationRunsOnce) {
+  SessionRig rig;
+  rig.platform.sessionStarted = [&] {
+    rig.events.PostKey(WM_KEYDOWN, MakeKeyLParam(kScanEnd, true));
+  };
+  rig.Launch(ActionItem::Passe_bande);
+  RejecteurState& r = rig.state->Dsp.Rejecteur;
+  ASSERT_TRUE(r.NotchTablesReady);
+  ASSERT_TRUE(r.RejectorCalibrated);
+  r.WideNotchTable[0] = 123456;  // a second preparation would overwrite it
+  const int32_t length = r.NotchLength;
+  rig.Launch(ActionItem::RejecteurporteuseparTFD);
+  EXPECT_EQ(r.WideNotchTable[0], 123456);
+  EXPECT_EQ(r.NotchLength, length);
+}
+
+// The low-pass started after the band-pass filters with its own design.
+TEST(Launch, LowPassRedesignsAfterAnotherFilter) {
+  SessionRig rig;
+  rig.platform.sessionStarted = [&] {
+    rig.events.PostKey(WM_KEYDOWN, MakeKeyLParam(kScanEnd, true));
+  };
+  rig.Launch(ActionItem::Passe_bas);
+  // The first pairs of the kernel: both filters have 200 taps.
+  const auto pairs = [&] {
+    const auto& c = rig.state->Dsp.Fir.coefficients;
+    return std::vector<int32_t>(c.begin(), c.begin() + rig.state->Dsp.Fir.pairCount);
+  };
+  const std::vector<int32_t> lowPass = pairs();
+  ASSERT_EQ(lowPass.size(), 100u);
+  rig.Launch(ActionItem::Passe_bande);
+  EXPECT_NE(pairs(), lowPass);
+  rig.Launch(ActionItem::Passe_bas);
+  EXPECT_EQ(pairs(), lowPass);
+}
+
+// ---- the rejector's automatic mode and the band-pass centring ----
+
+constexpr size_t kSecond = 8000;
+
+TEST(RejectorAuto, FindsA1230HzToneAndShowsItAfterEachBlock) {
+  VirtualCardConfig config;
+  config.input = Tone(1230, 4 * kSecond, 8000);
+  SessionRig rig(config, {KeyAt(kStart + 100, kScanInsert), KeyAt(kStart + 2500, kScanEnd)});
+  rig.Launch(ActionItem::RejecteurporteuseparTFD);
+  const auto& frequencies = rig.Writes(6);
+  ASSERT_GE(frequencies.size(), 2u);
+  const int found = std::stoi(frequencies.back());
+  EXPECT_EQ(found % 50, 0);
+  EXPECT_LE(std::abs(found - 1230), 50);
+  EXPECT_EQ(rig.Writes(23).back(), "Trouvé");
+  EXPECT_EQ(rig.state->Dsp.Rejecteur.NotchFrequency, found);
+  // End leaves the automatic mode: the next session starts in manual mode.
+  EXPECT_EQ(rig.state->Dsp.Rejecteur.NotchAuto, 0);
+  ExpectIdle(rig);
+}
+
+TEST(RejectorAuto, SilenceGivesEchecAndKeepsTheNotch) {
+  SessionRig rig({}, {KeyAt(kStart + 100, kScanInsert), KeyAt(kStart + 2500, kScanEnd)});
+  rig.Launch(ActionItem::RejecteurporteuseparTFD);
+  EXPECT_EQ(rig.Writes(6), std::vector<std::string>{"1000"});
+  EXPECT_EQ(rig.Writes(23), (std::vector<std::string>{"          ", "Echec "}));
+}
+
+struct CentringRow {
+  std::string name;
+  bool tone;
+  uint16_t centre;
+  bool bypass;
+  std::string result;
+  uint16_t found;  // the centre found, 0: near the tone's 1230 Hz
+  friend void PrintTo(const CentringRow& row, std::ostream* os) { *os << row.name; }
+};
+
+class Centring : public testing::TestWithParam<CentringRow> {};
+
+// Insert: "en cours", the result, the new centre; the band-pass then runs again, not bypassed,
+// until End.
+TEST_P(Centring, SearchesThenFiltersAgain) {
+  const CentringRow& row = GetParam();
+  VirtualCardConfig config;
+  if (row.tone) {
+    config.input = Tone(1230, 4 * kSecond, 8000);
+  }
+  constexpr uint32_t kEndAt = kStart + 3000;
+  SessionRig rig(config, {KeyAt(kStart + 400, kScanInsert), KeyAt(kEndAt, kScanEnd)});
+  ProgramState& s = *rig.state;
+  s.Dsp.PasseBande.BandPassCentre = row.centre;
+  s.Dsp.PasseBande.BandPassBypass = row.bypass;
+  s.Dsp.Rejecteur.NotchThreshold = 20001;
+  rig.Launch(ActionItem::Passe_bande);
+
+  EXPECT_EQ(rig.Writes(18), (std::vector<std::string>{"A l'arrêt", "en cours", row.result}));
+  const uint16_t centre = s.Dsp.PasseBande.BandPassCentre;
+  if (row.found == 0) {
+    EXPECT_EQ(centre % 50, 0);
+    EXPECT_LE(std::abs(centre - 1230), 50);
+  } else {
+    EXPECT_EQ(centre, row.found);
+  }
+  EXPECT_EQ(rig.Writes(6).back(), std::to_string(centre));
+  EXPECT_FALSE(s.Dsp.PasseBande.BandPassBypass);
+  EXPECT_EQ(s.Dsp.FilterKind, kPasseBande);
+  EXPECT_EQ(rig.card.LastOutputRate(), 8000);
+  EXPECT_EQ(s.Dsp.BlockLength, 2666);
+  EXPECT_EQ(rig.clock.NowMs(), kEndAt);  // the band-pass ran again until End
+  EXPECT_EQ(s.Dsp.Rejecteur.NotchThreshold, 20001);
+  EXPECT_FALSE(s.Sessions.CarrierSearchActive);
+  ExpectIdle(rig);
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, Centring,
+                         // A constant input is no silence to the detection: its offset leaks into
+                         // the first bins, the strongest line is found at the lowest notch.
+                         testing::Values(CentringRow{"Carrier", true, 800, false, "trouvé    ", 0},
+                                         CentringRow{"ConstantInputFromBypass", false, 3350, true,
+                                                     "trouvé    ", 100}),
+                         [](const auto& info) { return info.param.name; });
+
+// End during the search ends the session; the rejector's settings are back.
+TEST(Centring, EndDuringTheSearchEndsTheSession) {
+  VirtualCardConfig config;
+  config.input = Tone(1230, 4 * kSecond, 8000);
+  SessionRig rig(config, {KeyAt(kStart + 400, kScanInsert), KeyAt(kStart + 420, kScanEnd)});
+  ProgramState& s = *rig.state;
+  s.Dsp.Rejecteur.NotchAuto = 0;
+  s.Dsp.Rejecteur.NotchThreshold = 5001;
+  rig.Launch(ActionItem::Passe_bande);
+  EXPECT_EQ(rig.Writes(18)[1], "en cours");
+  EXPECT_EQ(s.Dsp.Rejecteur.NotchAuto, 0);
+  EXPECT_EQ(s.Dsp.Rejecteur.NotchThreshold, 5001);
+  EXPECT_LT(rig.clock.NowMs(), kStart + 1000);
+  ExpectIdle(rig);
+}
+
+}  // namespace
+}  // namespace velunda::test
