@@ -1,11 +1,13 @@
 // CPU cost of the fixed FIR filters: one iteration is one second of audio at 8000 Hz through
-// 1000 taps, so the time per iteration is the CPU time per second of audio.
+// 1000 taps, so the time per iteration is the CPU time per second of audio. The previous
+// kernel (32-bit history) and the step as worded run in the same binary for the ratios.
 #include <benchmark/benchmark.h>
 
 #include <array>
 #include <cstdint>
 #include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "dsp/dsp_state.hpp"
@@ -82,7 +84,7 @@ void BM_LowPassProcessBlock(benchmark::State& state) {
 // the centre outwards. The reference for the ratio.
 void BM_NaiveLowPass(benchmark::State& state) {
   auto dsp = Designed(kPasseBas);
-  const std::array<int32_t, 500> c = dsp->Fir.coefficients;
+  const std::array<int32_t, 500> c = dsp->Fir.coefficients.values();
   std::array<int32_t, 1000> delay{};
   const auto input = Noise();
   for (auto _ : state) {
@@ -102,10 +104,59 @@ void BM_NaiveLowPass(benchmark::State& state) {
   SetRealTime(state);
 }
 
+// The previous kernel, for the ratio: the same rings on a 32-bit history, 32-bit lanes.
+void BM_LowPass32BitHistory(benchmark::State& state) {
+  auto dsp = Designed(kPasseBas);
+  auto history = std::make_unique<FirHistory>();
+  const auto input = Noise();
+  for (auto _ : state) {
+    for (uint8_t s : input) {
+      FirHistorySetNewest(*history, FirInputValue(s));
+      const int32_t acc = FirPairSum(*history, dsp->Fir.coefficients, 500) / 100000;
+      FirHistoryAge(*history);
+      benchmark::DoNotOptimize(acc);
+    }
+  }
+  SetRealTime(state);
+}
+
+// Each pair-sum variant the processor runs, one sample at a time (rows 1) and in whole blocks
+// (four samples a pass).
+void BM_Variant(benchmark::State& state, FirKernelVariant variant, bool blocks) {
+  auto dsp = Designed(kPasseBas);
+  const auto input = Noise();
+  std::vector<uint8_t> output(input.size());
+  for (auto _ : state) {
+    if (blocks) {
+      FixedFirBlock(dsp->Fir, input.data(), output.data(), static_cast<int32_t>(input.size()),
+                    variant);
+    } else {
+      for (size_t i = 0; i < input.size(); ++i) {
+        output[i] = FirOutputByte(SymmetricFirFilter(dsp->Fir, input[i], variant));
+      }
+    }
+    benchmark::DoNotOptimize(output.data());
+  }
+  SetRealTime(state);
+}
+
+const bool kVariantsRegistered = [] {
+  for (const FirKernelVariant& v : SupportedFirKernels()) {
+    for (const bool blocks : {false, true}) {
+      const std::string name =
+          std::string("BM_Kernel/") + std::string(v.name) + (blocks ? "/blocks" : "/samples");
+      benchmark::RegisterBenchmark(name.c_str(), BM_Variant, v, blocks)
+          ->Unit(benchmark::kMillisecond);
+    }
+  }
+  return true;
+}();
+
 BENCHMARK(BM_LowPassStep)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BandPassStep)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LowPassProcessBlock)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_NaiveLowPass)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LowPass32BitHistory)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace velunda

@@ -88,9 +88,20 @@ class RawReader final : public AudioReader {
     }
     return true;
   }
+  bool ReadValues(double* values, size_t count, size_t& got, FileError& error) override {
+    bytes_.resize(count);
+    if (!Read(bytes_.data(), count, got, error)) {
+      return false;
+    }
+    for (size_t i = 0; i < got; ++i) {
+      values[i] = FromU8(bytes_[i]);
+    }
+    return true;
+  }
   std::optional<int64_t> Length() const override { return length_; }
 
  private:
+  std::vector<uint8_t> bytes_;
   std::FILE* file_;
   std::string path_;
   std::optional<int64_t> length_;
@@ -158,7 +169,7 @@ class SndfileReader final : public AudioReader {
            " ; lu jusqu'à sa fin réelle";
   }
 
-  bool Read(uint8_t* samples, size_t count, size_t& got, FileError& error) override {
+  bool ReadValues(double* values, size_t count, size_t& got, FileError& error) override {
     buffer_.resize(count * static_cast<size_t>(channels_));
     const sf_count_t frames =
         sf_readf_double(file_, buffer_.data(), static_cast<sf_count_t>(count));
@@ -174,7 +185,7 @@ class SndfileReader final : public AudioReader {
       for (int c = 0; c < channels_; ++c) {
         sum += buffer_[i * static_cast<size_t>(channels_) + static_cast<size_t>(c)];
       }
-      samples[i] = ToU8Scale(sum / channels_);
+      values[i] = sum / channels_;
     }
     return true;
   }
@@ -226,10 +237,10 @@ bool InputProblem(const std::string& path, FileError& error) {
   return false;
 }
 
-// The libsndfile container for an output extension, able to hold unsigned 8-bit mono.
-std::optional<int> OutputFormat(const std::string& ext, int32_t rate) {
+// The libsndfile container for an output extension, able to hold mono samples of `subtype`.
+std::optional<int> OutputFormat(const std::string& ext, int32_t rate, int subtype) {
   if (ext == "wav") {
-    return SF_FORMAT_WAV | SF_FORMAT_PCM_U8;
+    return SF_FORMAT_WAV | subtype;
   }
   int count = 0;
   sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof(count));
@@ -243,7 +254,7 @@ std::optional<int> OutputFormat(const std::string& ext, int32_t rate) {
     SF_INFO candidate{};
     candidate.samplerate = rate;
     candidate.channels = 1;
-    candidate.format = info.format | SF_FORMAT_PCM_U8;
+    candidate.format = info.format | subtype;
     if (sf_format_check(&candidate)) {
       return candidate.format;
     }
@@ -270,6 +281,13 @@ class RawWriter final : public AudioWriter {
     }
     return true;
   }
+  bool WriteValues(const double* values, size_t count, FileError& error) override {
+    bytes_.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+      bytes_[i] = ToU8Scale(values[i]);
+    }
+    return Write(bytes_.data(), count, error);
+  }
   bool Commit(FileError& error) override {
     if (const int err = file_->Commit()) {
       error = OutputError(path_, *file_, err);
@@ -281,6 +299,7 @@ class RawWriter final : public AudioWriter {
  private:
   std::string path_;
   std::unique_ptr<SafeFile> file_;
+  std::vector<uint8_t> bytes_;
 };
 
 // libsndfile writes through these calls, so the errno of the failing call is kept.
@@ -357,6 +376,16 @@ class SndfileWriter final : public AudioWriter {
     for (size_t i = 0; i < count; ++i) {
       buffer_[i] = static_cast<short>((samples[i] - 128) * 256);
     }
+    return WriteShorts(count, error);
+  }
+  bool WriteValues(const double* values, size_t count, FileError& error) override {
+    buffer_.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+      buffer_[i] = ToPcm16(values[i]);
+    }
+    return WriteShorts(count, error);
+  }
+  bool WriteShorts(size_t count, FileError& error) {
     const sf_count_t n = sf_write_short(sndfile_, buffer_.data(), static_cast<sf_count_t>(count));
     if (n != static_cast<sf_count_t>(count) || io_.err != 0) {
       error = Failure("erreur d'écriture de ", sf_strerror(sndfile_));
@@ -397,6 +426,31 @@ class SndfileWriter final : public AudioWriter {
 std::string FileErrorReason(int err) { return Reason(err); }
 
 bool IsRawU8Name(const std::string& path) { return Extension(path) == "u8"; }
+
+int16_t ToPcm16(double x) {
+  if (std::isnan(x)) {
+    return 0;
+  }
+  const double v = std::nearbyint(32768.0 * x);
+  if (v <= -32768.0) {
+    return -32768;
+  }
+  if (v >= 32767.0) {
+    return 32767;
+  }
+  return static_cast<int16_t>(v);
+}
+
+bool AudioReader::Read(uint8_t* samples, size_t count, size_t& got, FileError& error) {
+  values_.resize(count);
+  if (!ReadValues(values_.data(), count, got, error)) {
+    return false;
+  }
+  for (size_t i = 0; i < got; ++i) {
+    samples[i] = ToU8Scale(values_[i]);
+  }
+  return true;
+}
 
 uint8_t ToU8Scale(double x) {
   if (std::isnan(x)) {
@@ -456,7 +510,7 @@ std::unique_ptr<AudioReader> AudioReader::OpenAtFileRate(const std::string& path
 }
 
 std::unique_ptr<AudioWriter> AudioWriter::Open(const std::string& path, int32_t rate,
-                                               FileError& error) {
+                                               FileError& error, OutputWidth width) {
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
     error = IoError("impossible d'écrire " + path + " : " + Reason(EISDIR));
@@ -465,11 +519,14 @@ std::unique_ptr<AudioWriter> AudioWriter::Open(const std::string& path, int32_t 
   const bool raw = IsRawU8Name(path);
   std::optional<int> format;
   if (!raw) {
-    format = OutputFormat(Extension(path), rate);
+    const bool pcm16 = width == OutputWidth::Pcm16;
+    format = OutputFormat(Extension(path), rate, pcm16 ? SF_FORMAT_PCM_16 : SF_FORMAT_PCM_U8);
     if (!format) {
       error = {kExitUsage, "velunda-filtre : le format de sortie de " + path +
-                               " ne convient pas (il faut .wav, .u8 ou un format qui accepte le "
-                               "8 bits non signé)"};
+                               (pcm16 ? " ne convient pas (il faut .wav, .flac, .u8 ou un format "
+                                        "qui accepte le 16 bits)"
+                                      : " ne convient pas (il faut .wav, .u8 ou un format qui "
+                                        "accepte le 8 bits non signé)")};
       return nullptr;
     }
   }

@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace velunda {
 
@@ -28,6 +29,13 @@ bool IsRawU8Name(const std::string& path);
 // Unsigned 8-bit data ((u - 128) / 128 on that scale) comes back unchanged.
 uint8_t ToU8Scale(double x);
 
+// The same value as signed 16-bit: the nearest integer to 32768 x, ties to even, clamped (NaN
+// gives 0). An 8-bit sample u comes out as (u - 128) * 256.
+int16_t ToPcm16(double x);
+
+// An unsigned 8-bit sample on the -1..+1 scale: (u - 128) / 128.
+inline double FromU8(uint8_t u) { return (u - 128) / 128.0; }
+
 // Reads a recording as unsigned 8-bit mono samples, block by block.
 class AudioReader {
  public:
@@ -39,24 +47,36 @@ class AudioReader {
   static std::unique_ptr<AudioReader> OpenAtFileRate(const std::string& path, int32_t& rate,
                                                      FileError& error);
   // Fills up to `count` samples; fewer only at the end of the file. Returns false on a read
-  // error (then `error` is filled).
-  virtual bool Read(uint8_t* samples, size_t count, size_t& got, FileError& error) = 0;
+  // error (then `error` is filled). By default, ReadValues brought to the 8-bit scale.
+  virtual bool Read(uint8_t* samples, size_t count, size_t& got, FileError& error);
+  // The same as mono values on the -1..+1 scale (channels averaged).
+  virtual bool ReadValues(double* values, size_t count, size_t& got, FileError& error) = 0;
   // Samples in the file, when known.
   virtual std::optional<int64_t> Length() const = 0;
   // Once read to its end: a notice when the file held fewer samples than its header
   // announced (a recording cut short), else empty.
   virtual std::string ShortFileNotice() const { return ""; }
+
+ private:
+  std::vector<double> values_;
 };
 
-// Writes unsigned 8-bit mono samples through a SafeFile: the output gets its name only at
-// Commit(), and a failed or interrupted run leaves neither a partial output nor a stray file.
+// What an output holds: unsigned 8-bit (the filter's own samples) or 16-bit PCM.
+enum class OutputWidth { U8, Pcm16 };
+
+// Writes mono samples through a SafeFile: the output gets its name only at Commit(), and a
+// failed or interrupted run leaves neither a partial output nor a stray file.
 class AudioWriter {
  public:
   virtual ~AudioWriter() = default;
   // Raw bytes for .u8, WAV PCM_U8 for .wav, otherwise the container libsndfile associates with
   // the extension when it can hold unsigned 8-bit samples. Returns nullptr and fills `error`.
-  static std::unique_ptr<AudioWriter> Open(const std::string& path, int32_t rate, FileError& error);
+  // With OutputWidth::Pcm16 the container holds 16-bit PCM instead (a .u8 file stays 8-bit).
+  static std::unique_ptr<AudioWriter> Open(const std::string& path, int32_t rate, FileError& error,
+                                           OutputWidth width = OutputWidth::U8);
   virtual bool Write(const uint8_t* samples, size_t count, FileError& error) = 0;
+  // Mono values on the -1..+1 scale, brought to the output's width (ToU8Scale, ToPcm16).
+  virtual bool WriteValues(const double* values, size_t count, FileError& error) = 0;
   // Completes the file and gives it its name.
   virtual bool Commit(FileError& error) = 0;
 };

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -17,7 +18,9 @@
 #include "cli/detection_report.hpp"
 #include "cli/filter_setup.hpp"
 #include "cli/options.hpp"
+#include "cli/resample.hpp"
 #include "cli/std_streams.hpp"
+#include "cli/stream_io.hpp"
 #include "dsp/dsp_state.hpp"
 #include "dsp/process_block.hpp"
 #include "platform/scoped_signals.hpp"
@@ -71,8 +74,11 @@ std::string Decimal(double value, int digits) {
   return text;
 }
 
+// An empty message stops quietly (the reader of the output went away).
 int Report(const FileError& error) {
-  std::cerr << error.message << '\n';
+  if (!error.message.empty()) {
+    std::cerr << error.message << '\n';
+  }
   return error.exitStatus;
 }
 
@@ -85,23 +91,82 @@ int Report(const FileError& error) {
   std::_Exit(128 + SIGPIPE);
 }
 
+std::string InputName(const Options& options) {
+  return IsStdStream(options.input) ? "l'entrée standard" : options.input;
+}
+
+// The input at the filter's rate: a file or standard input, converted when its rate differs.
+std::unique_ptr<AudioReader> OpenInput(const Options& options, int32_t rate, std::string& summary,
+                                       const std::shared_ptr<SourceLength>& source,
+                                       FileError& error) {
+  int32_t inputRate = options.inputRate != 0 ? options.inputRate : rate;
+  auto reader = IsStdStream(options.input)
+                    ? OpenInputStream(STDIN_FILENO, options.rawSample, inputRate, error)
+                    : AudioReader::OpenAtFileRate(options.input, inputRate, error);
+  if (!reader || inputRate == rate) {
+    return reader;
+  }
+  reader = ResamplingReader(std::move(reader), inputRate, rate, error, source);
+  if (reader) {
+    std::cerr << "velunda-filtre : " << InputName(options) << " est à " << inputRate
+              << " Hz, rééchantillonné à " << rate << " Hz, la fréquence du filtre\n";
+    summary += " ; entrée rééchantillonnée de " + std::to_string(inputRate) + " à " +
+               std::to_string(rate) + " Hz";
+  }
+  return reader;
+}
+
+// The output: a file or standard output, at the filter's rate in 8 bits, or with --fe-sortie
+// converted to that rate in 16 bits.
+std::unique_ptr<AudioWriter> OpenOutput(const Options& options, int32_t rate, std::string& summary,
+                                        std::shared_ptr<const SourceLength> source,
+                                        FileError& error) {
+  const int32_t outputRate = options.outputRate != 0 ? options.outputRate : rate;
+  const OutputWidth width = options.outputRate != 0 ? OutputWidth::Pcm16 : OutputWidth::U8;
+  // The ratio is checked first, so that no output is created for nothing.
+  if (std::string text; outputRate != rate && !Resampler::Create(rate, outputRate, text)) {
+    error = {kExitUsage, text};
+    return nullptr;
+  }
+  auto writer = IsStdStream(options.output)
+                    ? OpenOutputStream(STDOUT_FILENO, options.rawSample, outputRate, width, error)
+                    : AudioWriter::Open(options.output, outputRate, error, width);
+  if (writer && outputRate != rate) {
+    // Converted back from a converted input: the input's own length at the output's rate.
+    writer = ResamplingWriter(std::move(writer), rate, outputRate, error,
+                              source->rate != 0 ? std::move(source) : nullptr);
+    summary += " ; sortie rééchantillonnée à " + std::to_string(outputRate) + " Hz";
+  }
+  return writer;
+}
+
 }  // namespace
 
 int RunOffline(const Options& options, Clock& calibrationClock) {
   const int32_t rate = SampleRateOf(options);
+  const bool streamOut = IsStdStream(options.output);
+  // With audio on stdout a signal ends the stream cleanly; a file output is removed instead.
+  std::optional<StopStreamOnSignals> streamSignals;
+  if (streamOut) {
+    streamSignals.emplace();
+  }
   FileError error;
-  auto reader = AudioReader::Open(options.input, rate, error);
+  std::string conversion;
+  auto source = std::make_shared<SourceLength>();
+  auto reader = OpenInput(options, rate, conversion, source, error);
   if (!reader) {
     return Report(error);
   }
   // Checked before the (possibly long) preparation, so a bad output name fails at once.
-  auto writer = AudioWriter::Open(options.output, rate, error);
+  auto writer = OpenOutput(options, rate, conversion, source, error);
   if (!writer) {
     return Report(error);
   }
   // A stdout or stderr that goes away shows as EPIPE at the write rather than killing the
   // run; a size limit (ulimit -f) as EFBIG, reported with the file's name.
   ScopedSignalHandlers ignored({SIGPIPE, SIGXFSZ}, SIG_IGN);
+  // The detection lines go where the audio does not.
+  const int decisionsFd = streamOut ? STDERR_FILENO : STDOUT_FILENO;
 
   auto dsp = std::make_unique<DspState>();
   std::string setupError;
@@ -137,7 +202,10 @@ int RunOffline(const Options& options, Clock& calibrationClock) {
     ProcessBlock(*dsp, input.data(), output.data());
     std::ostringstream decisions;
     ReportDecisions(*dsp, firstStep, rate, decisions);
-    if (const int err = decisions.tellp() > 0 ? WriteStdout(decisions.str()) : 0) {
+    if (decisionsFd == STDERR_FILENO) {
+      // A stderr that went away does not fail the run.
+      std::cerr << decisions.str() << std::flush;
+    } else if (const int err = decisions.tellp() > 0 ? WriteStdout(decisions.str()) : 0) {
       progress.Finish();
       if (err == EPIPE) {
         EndOnBrokenPipe(std::move(writer));
@@ -150,7 +218,8 @@ int RunOffline(const Options& options, Clock& calibrationClock) {
     }
     done += static_cast<int64_t>(got);
     progress.Update(done);
-    if (got < blockLength) {
+    // A signal stops the stream here, after a whole block, whatever the input is.
+    if (got < blockLength || StopStreamOnSignals::StopSignal() != 0) {
       break;
     }
   }
@@ -172,7 +241,18 @@ int RunOffline(const Options& options, Clock& calibrationClock) {
   if (elapsed > 0.0 && done > 0) {
     std::cerr << ", " << Decimal(seconds / elapsed, 0) << " fois le temps réel";
   }
-  std::cerr << " ; résultat dans " << options.output << '\n';
+  std::cerr << conversion;
+  if (streamOut) {
+    std::cerr << " ; résultat sur la sortie standard\n";
+  } else {
+    std::cerr << " ; résultat dans " << options.output << '\n';
+  }
+  // A stream stopped by a signal: the output is whole, the caller still learns why it ended.
+  if (const int signal = StopStreamOnSignals::StopSignal(); signal != 0 && streamSignals) {
+    streamSignals.reset();
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+  }
   return kExitOk;
 }
 

@@ -15,6 +15,13 @@ enum class CommandMode {
   Help,        // --aide: print the usage and leave
 };
 
+// Sample type of a raw stream (--brut): unsigned 8-bit, signed 16-bit or 32-bit float, mono,
+// in the machine's byte order.
+enum class RawSample { None, U8, S16, F32 };
+
+// The name that stands for standard input (as ENTREE) or standard output (as SORTIE).
+inline constexpr std::string_view kStdStream = "-";
+
 // The command line of velunda-filtre, parsed and validated. Every filter's settings are here,
 // whatever filter was chosen; the defaults are the program's start-up values.
 struct Options {
@@ -25,6 +32,12 @@ struct Options {
 
   // --fe HZ; 0 when not given (the filter's own default rate, see SampleRateOf).
   int32_t sampleRate = 0;
+
+  // Streams and rates: --brut u8|s16|f32, --fe-entree HZ (a raw input's rate, 0: the filter's),
+  // --fe-sortie HZ (0: the output stays at the filter's rate, 8-bit).
+  RawSample rawSample = RawSample::None;
+  int32_t inputRate = 0;
+  int32_t outputRate = 0;
 
   // Low-pass: --coupure HZ | sans
   double LowPassCutoff = 1000.0;
@@ -77,6 +90,9 @@ ParseResult ParseOptions(const std::vector<std::string>& args, Options& options)
 
 // The rate the filter runs at: --fe, else 8000 (6250 for the BFO).
 int32_t SampleRateOf(const Options& options);
+
+// Whether ENTREE or SORTIE is standard input or output.
+bool IsStdStream(const std::string& name);
 
 // Text printed by --aide.
 std::string UsageText();

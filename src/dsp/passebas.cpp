@@ -12,101 +12,104 @@ namespace velunda {
 
 namespace {
 
-constexpr int32_t kC = kFirMaxTaps;
-
-// Writes delay[0] in both rings (each slot lives twice, at s and s + kC).
-void WriteNewest(FirHistory& h, int32_t x) {
-  const int32_t p = h.newestPos;
-  h.newestFirst[p] = x;
-  h.newestFirst[p + kC] = x;
-  const int32_t q = h.oldestPos;
-  h.oldestFirst[q] = x;
-  h.oldestFirst[q - kC] = x;
+// The pointers to the two halves of the pair sum at the history's current position.
+void Halves(const ByteFirHistory& h, int32_t n, const int16_t*& newer, const int16_t*& older) {
+  newer = FirNewerHalf(h, n);
+  older = FirOlderHalf(h, n);
 }
 
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(__clang__)
-#define VELUNDA_FIR_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define VELUNDA_FIR_CLONES
-#endif
-
-using U32x8 = uint32_t __attribute__((vector_size(32)));
-
-// (c[k] * (a[k] + b[k])) over 8 lanes, added into acc. By reference: vectors never cross
-// a call boundary, so the clones keep one ABI.
-inline void PairMac8(U32x8& acc, const int32_t* a, const int32_t* b, const int32_t* c) {
-  U32x8 va;
-  U32x8 vb;
-  U32x8 vc;
-  std::memcpy(&va, a, sizeof va);
-  std::memcpy(&vb, b, sizeof vb);
-  std::memcpy(&vc, c, sizeof vc);
-  acc += (va + vb) * vc;
-}
-
-// Sum of c[k] * (a[k] + b[k]) for k < n, modulo 2^32. Unsigned lanes: every wrap is defined
-// and the modular result is that of the 32-bit signed sum whatever the order.
-VELUNDA_FIR_CLONES uint32_t PairSumMod32(const int32_t* a, const int32_t* b, const int32_t* c,
-                                         int32_t n) {
-  U32x8 acc0 = {};
-  U32x8 acc1 = {};
-  int32_t k = 0;
-  for (; k + 16 <= n; k += 16) {
-    PairMac8(acc0, a + k, b + k, c + k);
-    PairMac8(acc1, a + k + 8, b + k + 8, c + k + 8);
-  }
-  acc0 += acc1;
-  uint32_t sum = 0;
-  for (int lane = 0; lane < 8; ++lane) {
-    sum += acc0[lane];
-  }
-  for (; k < n; ++k) {
-    sum +=
-        (static_cast<uint32_t>(a[k]) + static_cast<uint32_t>(b[k])) * static_cast<uint32_t>(c[k]);
-  }
-  return sum;
-}
+int32_t Accumulate(uint32_t sum) { return static_cast<int32_t>(sum) / 100000; }
 
 }  // namespace
 
-void FirHistoryClear(FirHistory& h) {
-  h.newestFirst.fill(0);
-  h.oldestFirst.fill(0);
-  h.newestPos = 0;
-  h.oldestPos = kC;
-}
-
-int32_t FirHistoryAt(const FirHistory& h, int32_t i) { return h.newestFirst[h.newestPos + i]; }
-
-void FirHistorySetNewest(FirHistory& h, int32_t x) { WriteNewest(h, x); }
-
-void FirHistoryAge(FirHistory& h) {
-  const int32_t x = h.newestFirst[h.newestPos];
-  h.newestPos = h.newestPos == 0 ? kC - 1 : h.newestPos - 1;
-  h.oldestPos = h.oldestPos == 2 * kC - 1 ? kC : h.oldestPos + 1;
-  WriteNewest(h, x);
-}
-
-void FirHistoryPush(FirHistory& h, int32_t x) {
-  h.newestPos = h.newestPos == 0 ? kC - 1 : h.newestPos - 1;
-  h.oldestPos = h.oldestPos == 2 * kC - 1 ? kC : h.oldestPos + 1;
-  WriteNewest(h, x);
-}
-
-int32_t FirPairSum(const FirHistory& h, const std::array<int32_t, 500>& coefficients,
-                   uint16_t pairCount) {
+int32_t FirPairSum(const FirHistory& h, const FirCoefficients& coefficients, uint16_t pairCount) {
   const int32_t n = std::min<int32_t>(pairCount, kFirMaxPairs);
-  // delay[H-1-k] ascends in the oldest-first ring, delay[H+k] in the newest-first one.
-  const int32_t* newerHalf = h.oldestFirst.data() + (h.oldestPos - n + 1);
-  const int32_t* olderHalf = h.newestFirst.data() + (h.newestPos + n);
-  return static_cast<int32_t>(PairSumMod32(newerHalf, olderHalf, coefficients.data(), n));
+  return static_cast<int32_t>(
+      PairSumMod32(FirNewerHalf(h, n), FirOlderHalf(h, n), coefficients.values().data(), n));
 }
 
-int32_t SymmetricFirFilter(SymmetricFir& fir, int32_t x) {
-  WriteNewest(fir.delay, x);
-  fir.accumulator = FirPairSum(fir.delay, fir.coefficients, fir.pairCount) / 100000;
+int32_t SymmetricFirFilter(SymmetricFir& fir, uint8_t s, const FirKernelVariant& kernel) {
+  const int32_t n = std::min<int32_t>(fir.pairCount, kFirMaxPairs);
+  const FirSplit& split = fir.coefficients.SplitFor(n);
+  FirHistorySetNewest(fir.delay, FirInputValue(s));
+  const int16_t* newer = nullptr;
+  const int16_t* older = nullptr;
+  Halves(fir.delay, n, newer, older);
+  uint32_t sum = 0;
+  kernel.one(&newer, &older, split, &sum);
+  fir.accumulator = Accumulate(sum);
   FirHistoryAge(fir.delay);
   return fir.accumulator;
+}
+
+void FixedFirBlock(SymmetricFir& fir, const uint8_t* input, uint8_t* output, int32_t count,
+                   const FirKernelVariant& kernel) {
+  constexpr int kRows = 4;
+  constexpr int32_t kC = ByteFirHistory::kCapacity;
+  const int32_t n = std::min<int32_t>(fir.pairCount, kFirMaxPairs);
+  const FirSplit& split = fir.coefficients.SplitFor(n);
+  const FirPairSums16 four = kernel.four;
+  // The history's positions and the accumulator in locals: the output bytes could alias them.
+  ByteFirHistory& h = fir.delay;
+  int16_t* const newestFirst = h.newestFirst.data();
+  int16_t* const oldestFirst = h.oldestFirst.data();
+  int32_t p = h.newestPos;
+  int32_t q = h.oldestPos;
+  int32_t accumulator = fir.accumulator;
+  const auto write = [&](int16_t x) {
+    newestFirst[p] = x;
+    newestFirst[p + kC] = x;
+    oldestFirst[q] = x;
+    oldestFirst[q - kC] = x;
+  };
+  const auto advance = [&] {
+    p = p == 0 ? kC - 1 : p - 1;
+    q = q == 2 * kC - 1 ? kC : q + 1;
+  };
+  int32_t i = 0;
+  for (; i + kRows <= count; i += kRows) {
+    // The four samples go in ahead of their sums: the ring has room past the 1000 entries
+    // the first of them reads.
+    const int16_t* newer[kRows];
+    const int16_t* older[kRows];
+    int16_t x = 0;
+    for (int r = 0; r < kRows; ++r) {
+      if (r > 0) {
+        advance();
+      }
+      x = static_cast<int16_t>(FirInputValue(input[i + r]));
+      write(x);
+      newer[r] = oldestFirst + (q - n + 1);
+      older[r] = newestFirst + (p + n);
+    }
+    uint32_t sums[kRows];
+    four(newer, older, split, sums);
+    for (int r = 0; r < kRows; ++r) {
+      accumulator = Accumulate(sums[r]);
+      output[i + r] = FirOutputByte(accumulator);
+    }
+    // Aged as after a single step: delay[0] keeps the last sample.
+    advance();
+    write(x);
+  }
+  h.newestPos = p;
+  h.oldestPos = q;
+  fir.accumulator = accumulator;
+  for (; i < count; ++i) {
+    output[i] = FirOutputByte(SymmetricFirFilter(fir, input[i], kernel));
+  }
+}
+
+void FixedFirBlock(SymmetricFir& fir, const uint8_t* input, uint8_t* output, int32_t count) {
+  FixedFirBlock(fir, input, output, count, ActiveFirKernel());
+}
+
+void FixedFirBypassBlock(SymmetricFir& fir, const uint8_t* input, uint8_t* output, int32_t count) {
+  if (count <= 0) {
+    return;
+  }
+  std::memmove(output, input, static_cast<size_t>(count));
+  FirHistorySetNewest(fir.delay, FirInputValue(output[count - 1]));
 }
 
 void SymmetricFirDesign(SymmetricFir& fir, int32_t tapCount, int32_t sampleRate, double lowerEdge,
@@ -137,12 +140,11 @@ void LowPassDesign(DspState& dsp) {
 }
 
 uint8_t FixedFirStep(SymmetricFir& fir, uint8_t sample, bool bypass) {
-  const int32_t x = FirInputValue(sample);
   if (bypass) {
-    FirHistorySetNewest(fir.delay, x);
-    return FirOutputByte(x);
+    FirHistorySetNewest(fir.delay, FirInputValue(sample));
+    return sample;
   }
-  return FirOutputByte(SymmetricFirFilter(fir, x));
+  return FirOutputByte(SymmetricFirFilter(fir, sample));
 }
 
 void LowPassStep(DspState& dsp) {

@@ -2,66 +2,45 @@
 #include <array>
 #include <cstdint>
 
+#include "dsp/fir_kernel.hpp"
+
 namespace velunda {
 
 struct DspState;
 class Clock;
 
-inline constexpr int32_t kFirMaxTaps = 1000;
-inline constexpr int32_t kFirMaxPairs = kFirMaxTaps / 2;
-
-// Sample history of a symmetric FIR, read as delay[i] (index 0 newest, i periods older).
-//
-// Layout: two doubled rings, one newest-first and one oldest-first, so that both halves of
-// every coefficient pair are read in ascending memory order (no reversal, the pair sum
-// vectorises). Ageing moves two indices instead of shifting up to 1000 values. Entries up
-// to kFirMaxTaps - 1 are kept; reads of delay[0..2H-1] are exactly those of a history
-// shifted in place over any length N >= 2H. Entries beyond the filter's own length are
-// not frozen as a shifted array would keep them: no filter reads there.
-//
-// A filter with a history of its own (the CW/RTTY reducer's band-pass stage) instantiates
-// a FirHistory and runs FirHistoryPush + FirPairSum on it with the kernel's coefficients.
-struct FirHistory {
-  // newestFirst[newestPos + i] == delay[i], newestPos in [0, kFirMaxTaps).
-  std::array<int32_t, 2 * kFirMaxTaps> newestFirst{};
-  // oldestFirst[oldestPos - i] == delay[i], oldestPos in [kFirMaxTaps, 2 * kFirMaxTaps).
-  std::array<int32_t, 2 * kFirMaxTaps> oldestFirst{};
-  int32_t newestPos = 0;
-  int32_t oldestPos = kFirMaxTaps;
-};
-
-// Sets every entry to 0.
-void FirHistoryClear(FirHistory& h);
-// delay[i], 0 <= i < kFirMaxTaps.
-int32_t FirHistoryAt(const FirHistory& h, int32_t i);
-// delay[0] := x, nothing moves (the bypassed steps).
-void FirHistorySetNewest(FirHistory& h, int32_t x);
-// delay[i + 1] := delay[i] for every i; delay[0] keeps its value.
-void FirHistoryAge(FirHistory& h);
-// Ages the history, then delay[0] := x (a history that shifts before it takes the sample).
-void FirHistoryPush(FirHistory& h, int32_t x);
-
 // The one program-wide symmetric FIR kernel, used in turn by the low-pass, the band-pass
 // and the rejector. Whoever designs or loads coefficients also clears the history.
+// A filter with a history of its own (the CW/RTTY reducer's band-pass stage) keeps a
+// FirHistory and runs FirHistoryPush + FirPairSum on it with the kernel's coefficients.
 struct SymmetricFir {
-  FirHistory delay;                         // internal scale 2*s - 255
-  std::array<int32_t, 500> coefficients{};  // half of the impulse response, scaled by 100000
-  uint16_t pairCount = 0;                   // H: tap count / 2
+  ByteFirHistory delay;          // internal scale 2*s - 255, only ever from bytes
+  FirCoefficients coefficients;  // half of the impulse response, scaled by 100000
+  uint16_t pairCount = 0;        // H: tap count / 2
   int32_t accumulator = 0;
 };
 
 // Sum over k < pairCount of coefficients[k] * (delay[H-1-k] + delay[H+k]) in 32-bit
 // wrap-around arithmetic (the exact int32 result, overflow included). pairCount <= 500.
-int32_t FirPairSum(const FirHistory& h, const std::array<int32_t, 500>& coefficients,
-                   uint16_t pairCount);
+int32_t FirPairSum(const FirHistory& h, const FirCoefficients& coefficients, uint16_t pairCount);
 
-// One filtering step of the kernel on its own history: delay[0] := x; accumulator :=
-// pair sum / 100000 (truncating); ages the history. Returns the accumulator.
-int32_t SymmetricFirFilter(SymmetricFir& fir, int32_t x);
+// One filtering step of the kernel on byte s: delay[0] := 2s - 255; accumulator := pair
+// sum / 100000 (truncating); ages the history. Returns the accumulator. The pair sums are
+// those of `kernel` (tests name one; the filters use the active one).
+int32_t SymmetricFirFilter(SymmetricFir& fir, uint8_t s,
+                           const FirKernelVariant& kernel = ActiveFirKernel());
 
 // One step of a fixed FIR filter on a byte: with `bypass` the byte passes unchanged and only
 // delay[0] takes it (the history does not age); otherwise it is filtered and clipped.
 uint8_t FixedFirStep(SymmetricFir& fir, uint8_t sample, bool bypass);
+
+// `count` unbypassed FixedFirStep calls, from input[i] to output[i], with the same bytes,
+// history and accumulator afterwards; several samples share each pass over the coefficients.
+void FixedFirBlock(SymmetricFir& fir, const uint8_t* input, uint8_t* output, int32_t count);
+void FixedFirBlock(SymmetricFir& fir, const uint8_t* input, uint8_t* output, int32_t count,
+                   const FirKernelVariant& kernel);
+// `count` bypassed FixedFirStep calls: the bytes copied, delay[0] the last of them.
+void FixedFirBypassBlock(SymmetricFir& fir, const uint8_t* input, uint8_t* output, int32_t count);
 
 // Internal scale of the fixed FIR filters: byte s enters as 2s - 255.
 inline int32_t FirInputValue(uint8_t s) { return 2 * static_cast<int32_t>(s) - 255; }

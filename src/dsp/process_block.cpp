@@ -23,7 +23,26 @@ constexpr SampleKind kSampleKinds[] = {
     {kReducteurCw, CwReducerStep},
 };
 
+// The low-pass and band-pass steps over a whole block at once (the same bytes and state).
+bool RunFixedFirBlock(DspState& dsp, SampleStep step, const uint8_t* input, uint8_t* output) {
+  if ((step != LowPassStep && step != BandPassStep) || dsp.BlockLength <= 0) {
+    return false;
+  }
+  const bool bypass =
+      step == LowPassStep ? dsp.PasseBas.LowPassBypass : dsp.PasseBande.BandPassBypass;
+  if (bypass) {
+    FixedFirBypassBlock(dsp.Fir, input, output, dsp.BlockLength);
+  } else {
+    FixedFirBlock(dsp.Fir, input, output, dsp.BlockLength);
+  }
+  dsp.CurrentSample = output[dsp.BlockLength - 1];
+  return true;
+}
+
 void RunSampleSteps(DspState& dsp, SampleStep step, const uint8_t* input, uint8_t* output) {
+  if (RunFixedFirBlock(dsp, step, input, output)) {
+    return;
+  }
   for (int32_t i = 0; i < dsp.BlockLength; ++i) {
     dsp.CurrentSample = input[i];
     if (step != nullptr) {

@@ -198,7 +198,7 @@ void RejectorStep(DspState& dsp) {
       TakeDecision(dsp);
     }
   }
-  dsp.CurrentSample = FirOutputByte(SymmetricFirFilter(dsp.Fir, FirInputValue(x)));
+  dsp.CurrentSample = FirOutputByte(SymmetricFirFilter(dsp.Fir, x));
   ++r.StepCount;
 }
 

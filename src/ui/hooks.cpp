@@ -1,5 +1,8 @@
 #include "ui/hooks.hpp"
 
+#include "dialogs/aide.hpp"
+#include "dialogs/apropos.hpp"
+#include "dialogs/fonctionnalites.hpp"
 #include "ui/program.hpp"
 
 namespace velunda {
@@ -10,7 +13,26 @@ void ConnectWindowHooks(VelundaProgram& program) {
     const LaunchPlatform launch{program.Platform(), program.MixerDevice(), saver};
     LaunchAction(program.State(), launch, item);
   };
-  // The information dialogs: program.Hooks.CreateDialogs and program.Hooks.ShowHelp.
+  // The information windows, created once after the main window (About, Help, Features), owned
+  // by it, shown modally each time their item is chosen.
+  program.Hooks.CreateDialogs = [&program] {
+    auto* about = new TForm2(&program.Window());
+    auto* help = new TForm4(&program.Window());
+    auto* features = new TForm3(&program.Window());
+    program.Hooks.ShowHelp = [about, help, features](HelpItem item) {
+      switch (item) {
+        case HelpItem::Aproposde1:
+          about->exec();
+          break;
+        case HelpItem::Fonctionalitesdulogiciel1:
+          features->exec();
+          break;
+        case HelpItem::Guidedutilisation1:
+          help->exec();
+          break;
+      }
+    };
+  };
 }
 
 }  // namespace velunda

@@ -29,7 +29,8 @@ std::string Describe(const Options& o) {
     << " diviseur=" << o.detectionDivisor.value_or(0) << " reduction-sans=" << o.VoiceReductionOff
     << " niveau=" << o.VoiceReductionLevel << " mode-sans=" << o.CwReductionOff
     << " rtty=" << int{o.CwRttyMode} << " carte=" << o.card
-    << " duree=" << o.durationSeconds.value_or(0) << " ";
+    << " duree=" << o.durationSeconds.value_or(0) << " brut=" << static_cast<int>(o.rawSample)
+    << " fe-entree=" << o.inputRate << " fe-sortie=" << o.outputRate << " ";
   return d.str();
 }
 
@@ -57,6 +58,12 @@ TEST(Options, AcceptedCommandLinesSetTheFilterSettings) {
       {"--table-de-mixage --carte hw:1", "mode=2 filtre= carte=hw:1"},
       {"PASSEBAS --aide --nimporte", "mode=3"},
       {"PASSEBAS -- -entree.wav -sortie.wav", "entree=-entree.wav sortie=-sortie.wav"},
+      {"PASSEBAS a.wav b.wav", "brut=0 fe-entree=0 fe-sortie=0"},
+      {"REJECTEUR_PAR_TFD --auto --brut s16 --fe-entree 48000 --fe-sortie 48000 - -",
+       "entree=- sortie=- brut=2 fe-entree=48000 fe-sortie=48000 fe=8000"},
+      {"PASSEBAS --brut=U8 - b.wav", "brut=1 entree=- sortie=b.wav"},
+      {"PASSEBAS --brut f32 --fe-sortie 1000000 a.flac -", "brut=3 fe-sortie=1000000"},
+      {"BFO_NUMERIQUE --fe-sortie 1 - b.wav", "fe=6250 fe-sortie=1 brut=0"},
   };
   for (const auto& [line, expected] : cases) {
     Options o;
@@ -107,6 +114,19 @@ TEST(Options, RefusedCommandLinesSayWhy) {
       {"PASSEBAS --carte default a b", "avec --carte"},
       {"--table-de-mixage --coupure 1000", "avec --table-de-mixage"},
       {"--table-de-mixage PASSEBAS", "argument en trop"},
+      {"PASSEBAS --brut s24 - -", "--brut : \"s24\" (u8, s16 ou f32)"},
+      {"PASSEBAS --brut - -", "--brut : \"-\""},
+      {"PASSEBAS --brut s16 --fe-entree 0 - -", "--fe-entree : \"0\""},
+      {"PASSEBAS --brut s16 --fe-entree 48k - -", "--fe-entree : \"48k\""},
+      {"PASSEBAS --brut s16 --fe-entree -8000 - -", "--fe-entree"},
+      {"PASSEBAS --fe-sortie 0 a b", "--fe-sortie : \"0\""},
+      {"PASSEBAS --fe-sortie 1000001 a b", "--fe-sortie"},
+      {"PASSEBAS --brut u8 a.u8 b.u8", "--brut demande - comme entrée ou comme sortie"},
+      {"PASSEBAS --fe-entree 8000 - b.wav", "--fe-entree demande --brut"},
+      {"PASSEBAS --brut s16 --fe-entree 8000 a.wav -", "--fe-entree demande --brut et -"},
+      {"PASSEBAS --fe-sortie 8000 --carte default", "--fe-sortie ne s'utilise pas avec --carte"},
+      {"PASSEBAS --brut u8 --carte default", "--brut ne s'utilise pas avec --carte"},
+      {"--table-de-mixage --brut u8", "avec --table-de-mixage"},
   };
   for (const auto& [line, expected] : cases) {
     SCOPED_TRACE(line);
@@ -115,6 +135,20 @@ TEST(Options, RefusedCommandLinesSayWhy) {
     EXPECT_FALSE(r.ok);
     EXPECT_NE(r.error.find(expected), std::string::npos) << r.error;
     EXPECT_EQ(r.error.find('\n'), std::string::npos);
+  }
+}
+
+// Every option of the table appears in the usage text with its value.
+TEST(Options, UsageListsEveryOption) {
+  const std::string usage = UsageText();
+  for (const char* option : {"--fe HZ",          "--coupure HZ|sans", "--centre HZ|sans",
+                             "--largeur HZ",     "--decalage N",      "--inversion",
+                             "--coefficients N", "--frequence HZ",    "--etroite",
+                             "--auto",           "--seuil S",         "--diviseur D",
+                             "--reduction R",    "--mode M",          "--brut T",
+                             "--fe-entree HZ",   "--fe-sortie HZ",    "--carte NOM",
+                             "--duree S",        "--table-de-mixage", "--aide, -h"}) {
+    EXPECT_NE(usage.find("\n  " + std::string(option) + " "), std::string::npos) << option;
   }
 }
 

@@ -34,6 +34,8 @@ inline Bytes Noise(size_t n, uint32_t seed) {
 
 struct RunResult {
   int status = -1;
+  int signal = 0;     // the signal that ended the program, 0 if it exited
+  long maxRssKb = 0;  // its peak resident memory
   std::string out;
   std::string err;
 };
@@ -49,6 +51,7 @@ struct RunSetup {
   std::string fifo;
   int signal = 0;
   bool unprivileged = false;  // run as the user nobody (when root)
+  std::string stdinName;       // the work directory's file on standard input (else /dev/null)
 };
 
 class WorkDir : public ::testing::Test {
@@ -88,10 +91,13 @@ class WorkDir : public ::testing::Test {
 
   // Runs velunda-filtre in the work directory with stdin from /dev/null. `line` is split at
   // spaces; a word "@x" stands for the work directory's file x. `fileSizeLimit` > 0 makes
-  // writes beyond that many bytes fail, as on a full disk.
-  RunResult Run(const std::string& line, long fileSizeLimit = 0) const {
+  // writes beyond that many bytes fail, as on a full disk. `stdinName`: the work directory's
+  // file to read standard input from instead.
+  RunResult Run(const std::string& line, long fileSizeLimit = 0,
+                const std::string& stdinName = "") const {
     RunSetup setup;
     setup.fileSizeLimit = fileSizeLimit;
+    setup.stdinName = stdinName;
     return Run(line, setup);
   }
 
@@ -132,7 +138,8 @@ class WorkDir : public ::testing::Test {
       if (fifo >= 0) {
         ::close(fifo);
       }
-      ::dup2(::open("/dev/null", O_RDONLY), STDIN_FILENO);
+      const std::string in = setup.stdinName.empty() ? "/dev/null" : Path(setup.stdinName);
+      ::dup2(::open(in.c_str(), O_RDONLY), STDIN_FILENO);
       place(setup.out, STDOUT_FILENO, outPath);
       place(setup.err, STDERR_FILENO, errPath);
       ::close(gone[1]);
@@ -178,9 +185,12 @@ class WorkDir : public ::testing::Test {
       ::close(fifo);
     }
     int wstatus = 0;
-    ::waitpid(pid, &wstatus, 0);
+    rusage usage{};
+    ::wait4(pid, &wstatus, 0, &usage);
     RunResult r;
     r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+    r.signal = WIFSIGNALED(wstatus) ? WTERMSIG(wstatus) : 0;
+    r.maxRssKb = usage.ru_maxrss;
     std::ifstream out(outPath);
     r.out.assign(std::istreambuf_iterator<char>(out), {});
     std::ifstream err(errPath);

@@ -24,7 +24,7 @@ TEST(BandPassSetup, EdgesAndDesign) {
     SymmetricFir expected;
     SymmetricFirDesign(expected, 612, 8000, lower, upper);
     EXPECT_EQ(dsp->Fir.pairCount, 306);
-    EXPECT_EQ(dsp->Fir.coefficients, expected.coefficients);
+    EXPECT_EQ(dsp->Fir.coefficients.values(), expected.coefficients.values());
   }
 }
 

@@ -30,29 +30,6 @@ TEST(KernelDesign, Coefficients) {
   }
 }
 
-// The kernel as worded: a linear history shifted in place, the pair sum in 32-bit wrap-around.
-struct NaiveFir {
-  std::array<int32_t, 1000> delay{};
-  std::array<int32_t, 500> coefficients{};
-  int32_t pairs = 0;
-
-  uint8_t Step(uint8_t s, bool bypass) {
-    delay[0] = 2 * int32_t{s} - 255;
-    if (bypass) {
-      return s;
-    }
-    uint32_t acc = 0;
-    for (int32_t k = 0; k < pairs; ++k) {
-      acc +=
-          (static_cast<uint32_t>(delay[pairs - 1 - k]) + static_cast<uint32_t>(delay[pairs + k])) *
-          static_cast<uint32_t>(coefficients[k]);
-    }
-    const int32_t y = static_cast<int32_t>(acc) / 100000;
-    std::copy_backward(delay.begin(), delay.begin() + 2 * pairs - 1, delay.begin() + 2 * pairs);
-    return y > 255 ? 255 : (y < -255 ? 0 : static_cast<uint8_t>((y + 255) / 2));
-  }
-};
-
 class KernelEquivalence : public testing::TestWithParam<int32_t> {};
 
 // The ring-buffer kernel against the shifted history, over redesigns to another length,
@@ -60,7 +37,7 @@ class KernelEquivalence : public testing::TestWithParam<int32_t> {};
 TEST_P(KernelEquivalence, MatchesShiftedHistoryByteForByte) {
   const int32_t taps = GetParam();
   auto dsp = std::make_unique<DspState>();
-  NaiveFir naive;
+  test::NaiveFir naive;
   std::mt19937 gen(static_cast<uint32_t>(taps));
   std::uniform_int_distribution<int32_t> large(-(1 << 30), 1 << 30);
   const auto input = test::RandomBytes(6000, 7u * static_cast<uint32_t>(taps));

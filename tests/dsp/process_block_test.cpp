@@ -78,6 +78,9 @@ TEST(ProcessBlock, BypassIsByteExactAndOtherKindsWriteNothing) {
     const bool known = kind == kPasseBas || kind == kPasseBande;
     EXPECT_EQ(InBlocks(*dsp, input, {2666}), known ? input : std::vector<uint8_t>(5000, 0x55))
         << kind;
+    // The history took the last byte, and aged no further.
+    EXPECT_EQ(FirHistoryAt(dsp->Fir.delay, 0), known ? 2 * input.back() - 255 : 0) << kind;
+    EXPECT_EQ(FirHistoryAt(dsp->Fir.delay, 1), 0) << kind;
   }
 }
 

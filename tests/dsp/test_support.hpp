@@ -37,6 +37,35 @@ class StepClock final : public Clock {
   uint32_t now_ = 0xFFFFFFF0u;
 };
 
+// The kernel as worded: a linear history shifted in place, the pair sum in 32-bit wrap-around.
+// `wrapped` counts the sums whose exact value left the int32 range.
+struct NaiveFir {
+  std::array<int32_t, 1000> delay{};
+  std::array<int32_t, 500> coefficients{};
+  int32_t pairs = 0;
+  int32_t accumulator = 0;
+  int64_t wrapped = 0;
+
+  uint8_t Step(uint8_t s, bool bypass) {
+    delay[0] = 2 * int32_t{s} - 255;
+    if (bypass) {
+      return s;
+    }
+    uint32_t acc = 0;
+    int64_t exact = 0;
+    for (int32_t k = 0; k < pairs; ++k) {
+      const int64_t v = int64_t{delay[pairs - 1 - k]} + delay[pairs + k];
+      acc += static_cast<uint32_t>(v) * static_cast<uint32_t>(coefficients[k]);
+      exact += v * coefficients[k];
+    }
+    wrapped += exact != static_cast<int32_t>(acc) ? 1 : 0;
+    accumulator = static_cast<int32_t>(acc) / 100000;
+    std::copy_backward(delay.begin(), delay.begin() + 2 * pairs - 1, delay.begin() + 2 * pairs);
+    const int32_t y = accumulator;
+    return y > 255 ? 255 : (y < -255 ? 0 : static_cast<uint8_t>((y + 255) / 2));
+  }
+};
+
 inline std::vector<uint8_t> RandomBytes(size_t n, uint32_t seed) {
   std::mt19937 gen(seed);
   std::uniform_int_distribution<int> byte(0, 255);

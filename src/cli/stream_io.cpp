@@ -1,0 +1,491 @@
+#include "cli/stream_io.hpp"
+
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli/std_streams.hpp"
+
+namespace velunda {
+namespace {
+
+volatile std::sig_atomic_t g_stopSignal = 0;
+
+extern "C" void RequestStop(int signal) { g_stopSignal = signal; }
+
+FileError StreamError(std::string text) { return {kExitIo, "velunda-filtre : " + std::move(text)}; }
+
+// Reads up to `count` bytes, fewer only at the end of the stream or once a stop signal came.
+// Returns false on a read error, with errno set.
+bool ReadFull(int fd, uint8_t* bytes, size_t count, size_t& got) {
+  got = 0;
+  while (got < count && g_stopSignal == 0) {
+    const ssize_t n = ::read(fd, bytes + got, count - got);
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n < 0) {
+      return false;
+    }
+    if (n == 0) {
+      break;
+    }
+    got += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+size_t SampleBytes(RawSample type) {
+  switch (type) {
+    case RawSample::S16:
+      return 2;
+    case RawSample::F32:
+      return 4;
+    default:
+      return 1;
+  }
+}
+
+uint32_t Le16(const uint8_t* p) { return p[0] | (p[1] << 8); }
+uint32_t Le32(const uint8_t* p) {
+  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+// How a WAV frame's samples are coded.
+enum class Coding { Unsigned8, Signed, Float };
+
+struct WavFormat {
+  Coding coding = Coding::Signed;
+  uint32_t channels = 0;
+  uint32_t rate = 0;
+  uint32_t bits = 0;
+  uint32_t blockAlign = 0;
+};
+
+// One sample of a frame on the -1..+1 scale.
+double Decode(const uint8_t* p, const WavFormat& f) {
+  switch (f.coding) {
+    case Coding::Unsigned8:
+      return FromU8(p[0]);
+    case Coding::Float:
+      if (f.bits == 32) {
+        float v;
+        const uint32_t word = Le32(p);
+        std::memcpy(&v, &word, 4);
+        return v;
+      } else {
+        double v;
+        const uint64_t word = Le32(p) | (static_cast<uint64_t>(Le32(p + 4)) << 32);
+        std::memcpy(&v, &word, 8);
+        return v;
+      }
+    case Coding::Signed:
+      break;
+  }
+  // Little-endian two's complement of 16, 24 or 32 bits, read into the top of a 32-bit word.
+  uint32_t word = 0;
+  const uint32_t bytes = f.bits / 8;
+  for (uint32_t i = 0; i < bytes; ++i) {
+    word |= static_cast<uint32_t>(p[i]) << (32 - 8 * (bytes - i));
+  }
+  return static_cast<int32_t>(word) / 2147483648.0;
+}
+
+// Raw mono samples of one type, in the machine's byte order.
+class RawStreamReader final : public AudioReader {
+ public:
+  RawStreamReader(int fd, RawSample type) : fd_(fd), type_(type) {}
+
+  bool ReadValues(double* values, size_t count, size_t& got, FileError& error) override {
+    const size_t width = SampleBytes(type_);
+    bytes_.resize(count * width);
+    size_t n = 0;
+    if (!ReadFull(fd_, bytes_.data(), bytes_.size(), n)) {
+      error = StreamError("erreur de lecture de l'entrée standard : " +
+                          FileErrorReason(errno));
+      return false;
+    }
+    if (g_stopSignal != 0) {
+      n -= n % width;  // stopped by a signal: the sample in hand is dropped
+    }
+    if (n % width != 0) {
+      error = StreamError("flux d'entrée coupé au milieu d'un échantillon (" +
+                          std::to_string(n % width) + " octet(s) en trop)");
+      return false;
+    }
+    got = n / width;
+    for (size_t i = 0; i < got; ++i) {
+      const uint8_t* p = bytes_.data() + i * width;
+      if (type_ == RawSample::U8) {
+        values[i] = FromU8(*p);
+      } else if (type_ == RawSample::S16) {
+        int16_t v;
+        std::memcpy(&v, p, 2);
+        values[i] = v / 32768.0;
+      } else {
+        float v;
+        std::memcpy(&v, p, 4);
+        values[i] = v;
+      }
+    }
+    return true;
+  }
+  std::optional<int64_t> Length() const override { return std::nullopt; }
+
+ private:
+  int fd_;
+  RawSample type_;
+  std::vector<uint8_t> bytes_;
+};
+
+// A WAV stream's data, frames mixed down to mono.
+class WavStreamReader final : public AudioReader {
+ public:
+  WavStreamReader(int fd, WavFormat format, std::optional<uint64_t> dataBytes)
+      : fd_(fd), format_(format), announced_(dataBytes), left_(dataBytes) {}
+
+  bool ReadValues(double* values, size_t count, size_t& got, FileError& error) override {
+    const size_t frame = format_.blockAlign;
+    size_t want = count * frame;
+    if (left_) {
+      want = static_cast<size_t>(std::min<uint64_t>(want, *left_ / frame * frame));
+    }
+    bytes_.resize(want);
+    size_t n = 0;
+    if (!ReadFull(fd_, bytes_.data(), want, n)) {
+      error = StreamError("erreur de lecture de l'entrée standard : " +
+                          FileErrorReason(errno));
+      return false;
+    }
+    if (left_) {
+      *left_ -= n;
+      if (n < want && g_stopSignal == 0) {
+        error = StreamError(
+            "le flux WAV de l'entrée standard s'arrête avant la fin annoncée "
+            "par son en-tête (" +
+            std::to_string(*announced_) + " octets annoncés, " +
+            std::to_string(*announced_ - *left_) + " reçus)");
+        return false;
+      }
+    }
+    if (g_stopSignal != 0) {
+      n -= n % frame;
+    }
+    if (n % frame != 0) {
+      error = StreamError("flux d'entrée coupé au milieu d'un échantillon (" +
+                          std::to_string(n % frame) + " octet(s) en trop)");
+      return false;
+    }
+    got = n / frame;
+    const size_t sampleBytes = format_.bits / 8;
+    for (size_t i = 0; i < got; ++i) {
+      double sum = 0.0;
+      for (uint32_t c = 0; c < format_.channels; ++c) {
+        sum += Decode(bytes_.data() + i * frame + c * sampleBytes, format_);
+      }
+      values[i] = sum / format_.channels;
+    }
+    return true;
+  }
+  std::optional<int64_t> Length() const override {
+    if (!announced_) {
+      return std::nullopt;
+    }
+    return static_cast<int64_t>(*announced_ / format_.blockAlign);
+  }
+
+ private:
+  int fd_;
+  WavFormat format_;
+  std::optional<uint64_t> announced_;
+  std::optional<uint64_t> left_;
+  std::vector<uint8_t> bytes_;
+};
+
+// Checks the fmt chunk; returns "" or what is wrong with it.
+std::string ParseFormat(const std::vector<uint8_t>& chunk, WavFormat& f) {
+  if (chunk.size() < 16) {
+    return "description du format trop courte";
+  }
+  uint32_t tag = Le16(&chunk[0]);
+  f.channels = Le16(&chunk[2]);
+  f.rate = Le32(&chunk[4]);
+  const uint32_t byteRate = Le32(&chunk[8]);
+  f.blockAlign = Le16(&chunk[12]);
+  f.bits = Le16(&chunk[14]);
+  if (tag == 0xFFFE && chunk.size() >= 40) {
+    tag = Le16(&chunk[24]);  // the sub-format's first two bytes
+  }
+  if (tag == 1 && (f.bits == 8 || f.bits == 16 || f.bits == 24 || f.bits == 32)) {
+    f.coding = f.bits == 8 ? Coding::Unsigned8 : Coding::Signed;
+  } else if (tag == 3 && (f.bits == 32 || f.bits == 64)) {
+    f.coding = Coding::Float;
+  } else {
+    return "codage non pris en charge : format " + std::to_string(tag) + ", " +
+           std::to_string(f.bits) + " bits";
+  }
+  if (f.channels == 0 || f.rate == 0) {
+    return std::to_string(f.channels) + " voie(s) à " + std::to_string(f.rate) + " Hz";
+  }
+  if (f.blockAlign != f.channels * f.bits / 8) {
+    return "trames de " + std::to_string(f.blockAlign) + " octets pour " +
+           std::to_string(f.channels) + " voie(s) de " + std::to_string(f.bits) + " bits";
+  }
+  if (byteRate != f.rate * f.blockAlign) {
+    return std::to_string(byteRate) + " octets par seconde annoncés au lieu de " +
+           std::to_string(f.rate * f.blockAlign);
+  }
+  if (f.rate > 1000000) {
+    return "fréquence de " + std::to_string(f.rate) + " Hz";
+  }
+  return "";
+}
+
+// A length that streaming writers put when they cannot know it: read to the end instead.
+bool UnknownLength(uint32_t size) { return size == 0 || size >= 0x7FFF0000u; }
+
+std::unique_ptr<AudioReader> OpenWavStream(int fd, int32_t& rate, FileError& error) {
+  const auto fail = [&](const std::string& why) {
+    error = StreamError("en-tête WAV incorrect sur l'entrée standard : " + why);
+    return nullptr;
+  };
+  std::array<uint8_t, 12> riff{};
+  size_t got = 0;
+  if (!ReadFull(fd, riff.data(), riff.size(), got)) {
+    error = StreamError("erreur de lecture de l'entrée standard : " +
+                        FileErrorReason(errno));
+    return nullptr;
+  }
+  if (got < riff.size() || std::memcmp(riff.data(), "RIFF", 4) != 0 ||
+      std::memcmp(riff.data() + 8, "WAVE", 4) != 0) {
+    error =
+        StreamError("l'entrée standard n'est pas un flux WAV (--brut pour des échantillons bruts)");
+    return nullptr;
+  }
+  std::optional<WavFormat> format;
+  for (;;) {
+    std::array<uint8_t, 8> head{};
+    if (!ReadFull(fd, head.data(), head.size(), got) || got < head.size()) {
+      return fail("pas de données (chunk data absent)");
+    }
+    const uint32_t size = Le32(head.data() + 4);
+    if (std::memcmp(head.data(), "data", 4) == 0) {
+      if (!format) {
+        return fail("données avant la description du format (chunk fmt)");
+      }
+      rate = static_cast<int32_t>(format->rate);
+      std::optional<uint64_t> bytes;
+      if (!UnknownLength(size)) {
+        if (size % format->blockAlign != 0) {
+          return fail(std::to_string(size) + " octets de données, pas un nombre entier de trames");
+        }
+        bytes = size;
+      }
+      return std::make_unique<WavStreamReader>(fd, *format, bytes);
+    }
+    // Any other chunk is read and, except the format, left aside; chunks have even lengths.
+    std::vector<uint8_t> chunk(std::min<uint32_t>(size + (size & 1), 1u << 20));
+    uint64_t left = uint64_t{size} + (size & 1);
+    while (left > 0) {
+      const size_t n = static_cast<size_t>(std::min<uint64_t>(left, chunk.size()));
+      if (!ReadFull(fd, chunk.data(), n, got) || got < n) {
+        return fail("flux terminé dans un chunk de " + std::to_string(size) + " octets");
+      }
+      left -= n;
+    }
+    if (std::memcmp(head.data(), "fmt ", 4) == 0) {
+      if (size > chunk.size()) {
+        return fail("description du format de " + std::to_string(size) + " octets");
+      }
+      chunk.resize(size);
+      WavFormat f;
+      if (auto why = ParseFormat(chunk, f); !why.empty()) {
+        return fail(why);
+      }
+      format = f;
+    }
+  }
+}
+
+// Raw samples of one type (with a WAV header first for a WAV stream), written at once.
+class OutputStream final : public AudioWriter {
+ public:
+  OutputStream(int fd, RawSample type, std::vector<uint8_t> header)
+      : fd_(fd), type_(type), header_(std::move(header)) {}
+
+  bool Write(const uint8_t* samples, size_t count, FileError& error) override {
+    values_.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+      values_[i] = FromU8(samples[i]);
+    }
+    return WriteValues(values_.data(), count, error);
+  }
+  bool WriteValues(const double* values, size_t count, FileError& error) override {
+    const size_t width = SampleBytes(type_);
+    bytes_.resize(count * width);
+    for (size_t i = 0; i < count; ++i) {
+      uint8_t* p = bytes_.data() + i * width;
+      if (type_ == RawSample::S16) {
+        const int16_t v = ToPcm16(values[i]);
+        std::memcpy(p, &v, 2);
+      } else if (type_ == RawSample::F32) {
+        const auto v = static_cast<float>(values[i]);
+        std::memcpy(p, &v, 4);
+      } else {
+        *p = ToU8Scale(values[i]);
+      }
+    }
+    return Send(bytes_.data(), bytes_.size(), error);
+  }
+  bool Commit(FileError& error) override {
+    // An empty stream still gets its header.
+    if (!Send(nullptr, 0, error)) {
+      return false;
+    }
+    FixHeader();
+    return true;
+  }
+
+ private:
+  bool Send(const uint8_t* bytes, size_t count, FileError& error) {
+    if (!header_.empty() && !headerSent_) {
+      headerSent_ = true;
+      if (!SendAll(header_.data(), header_.size(), error)) {
+        return false;
+      }
+    }
+    if (!SendAll(bytes, count, error)) {
+      return false;
+    }
+    dataBytes_ += count;
+    return true;
+  }
+  bool SendAll(const uint8_t* bytes, size_t count, FileError& error) {
+    while (count > 0) {
+      const ssize_t n = ::write(fd_, bytes, count);
+      if (n < 0 && errno == EINTR) {
+        continue;
+      }
+      if (n < 0 && errno == EPIPE) {
+        error = {kExitOk, ""};  // the reader went away: stop quietly
+        return false;
+      }
+      if (n <= 0) {
+        error = {kExitIo, StdoutErrorMessage(n < 0 ? errno : ENOSPC)};
+        return false;
+      }
+      bytes += n;
+      count -= static_cast<size_t>(n);
+    }
+    return true;
+  }
+  // When the output is a file after all (a redirection), the header gets its real sizes.
+  void FixHeader() {
+    if (header_.empty() || dataBytes_ > 0xFFFFFFFFu - 36 ||
+        ::lseek(fd_, 0, SEEK_CUR) != static_cast<off_t>(header_.size() + dataBytes_)) {
+      return;
+    }
+    const auto put = [&](off_t at, uint32_t v) {
+      const uint8_t le[4] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
+                             static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)};
+      return ::pwrite(fd_, le, 4, at) == 4;
+    };
+    if (put(4, static_cast<uint32_t>(36 + dataBytes_)) &&
+        put(40, static_cast<uint32_t>(dataBytes_))) {
+      ::lseek(fd_, 0, SEEK_END);
+    }
+  }
+
+  int fd_;
+  RawSample type_;
+  std::vector<uint8_t> header_;
+  bool headerSent_ = false;
+  uint64_t dataBytes_ = 0;
+  std::vector<double> values_;
+  std::vector<uint8_t> bytes_;
+};
+
+// A 44-byte PCM WAV header whose lengths say "unknown" (all ones), as streaming writers do.
+std::vector<uint8_t> WavHeader(int32_t rate, uint32_t bits) {
+  std::vector<uint8_t> h;
+  const auto text = [&](const char* t) { h.insert(h.end(), t, t + 4); };
+  const auto le = [&](uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) {
+      h.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    }
+  };
+  const uint32_t align = bits / 8;
+  text("RIFF");
+  le(0xFFFFFFFFu, 4);
+  text("WAVE");
+  text("fmt ");
+  le(16, 4);
+  le(1, 2);
+  le(1, 2);
+  le(static_cast<uint32_t>(rate), 4);
+  le(static_cast<uint32_t>(rate) * align, 4);
+  le(align, 2);
+  le(bits, 2);
+  text("data");
+  le(0xFFFFFFFFu, 4);
+  return h;
+}
+
+}  // namespace
+
+std::unique_ptr<AudioReader> OpenInputStream(int fd, RawSample type, int32_t& rate,
+                                             FileError& error) {
+  if (type == RawSample::None) {
+    return OpenWavStream(fd, rate, error);
+  }
+  return std::make_unique<RawStreamReader>(fd, type);
+}
+
+std::unique_ptr<AudioWriter> OpenOutputStream(int fd, RawSample type, int32_t rate,
+                                              OutputWidth width, FileError&) {
+  if (type != RawSample::None) {
+    return std::make_unique<OutputStream>(fd, type, std::vector<uint8_t>{});
+  }
+  const bool pcm16 = width == OutputWidth::Pcm16;
+  return std::make_unique<OutputStream>(fd, pcm16 ? RawSample::S16 : RawSample::U8,
+                                        WavHeader(rate, pcm16 ? 16 : 8));
+}
+
+struct StopStreamOnSignals::Saved {
+  std::vector<std::pair<int, struct sigaction>> actions;
+};
+
+StopStreamOnSignals::StopStreamOnSignals() : saved_(std::make_unique<Saved>()) {
+  g_stopSignal = 0;
+  for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+    struct sigaction previous {};
+    if (::sigaction(s, nullptr, &previous) != 0) {
+      continue;
+    }
+    // A signal the launcher chose to ignore stays ignored.
+    if (previous.sa_handler == SIG_IGN && s != SIGPIPE) {
+      continue;
+    }
+    struct sigaction action {};
+    action.sa_handler = s == SIGPIPE ? SIG_IGN : RequestStop;
+    sigemptyset(&action.sa_mask);
+    if (::sigaction(s, &action, nullptr) == 0) {
+      saved_->actions.emplace_back(s, previous);
+    }
+  }
+}
+
+StopStreamOnSignals::~StopStreamOnSignals() {
+  for (auto it = saved_->actions.rbegin(); it != saved_->actions.rend(); ++it) {
+    ::sigaction(it->first, &it->second, nullptr);
+  }
+}
+
+int StopStreamOnSignals::StopSignal() { return g_stopSignal; }
+
+}  // namespace velunda

@@ -1,0 +1,40 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+
+#include "cli/audio_file.hpp"
+#include "cli/options.hpp"
+
+namespace velunda {
+
+// Standard input as a recording: raw mono samples of `type` at `rate` (kept), or, with
+// RawSample::None, a WAV stream whose header sets `rate`. Read as it arrives; a stop signal
+// (see StopStreamOnSignals) ends it like the end of the input. Returns nullptr and fills
+// `error` when the WAV header cannot be read or does not hold together.
+std::unique_ptr<AudioReader> OpenInputStream(int fd, RawSample type, int32_t& rate,
+                                             FileError& error);
+
+// Standard output as the result: raw mono samples of `type`, or, with RawSample::None, a WAV
+// stream of `width` samples at `rate`. Every block is written at once. When the reader has gone
+// away (EPIPE), writing fails with an empty message and status 0: the run stops quietly.
+std::unique_ptr<AudioWriter> OpenOutputStream(int fd, RawSample type, int32_t rate,
+                                              OutputWidth width, FileError& error);
+
+// For the life of the object: SIGINT, SIGTERM and SIGHUP end a stream cleanly instead of killing
+// the program (StopSignal tells which one came), and a closed pipe on the output gives EPIPE
+// instead of SIGPIPE.
+class StopStreamOnSignals {
+ public:
+  StopStreamOnSignals();
+  ~StopStreamOnSignals();
+  StopStreamOnSignals(const StopStreamOnSignals&) = delete;
+  StopStreamOnSignals& operator=(const StopStreamOnSignals&) = delete;
+  // The signal that asked the stream to stop, 0 if none.
+  static int StopSignal();
+
+ private:
+  struct Saved;
+  std::unique_ptr<Saved> saved_;
+};
+
+}  // namespace velunda

@@ -1,0 +1,478 @@
+// End-to-end runs of the built velunda-filtre on recordings at other rates and on streams.
+#include <sndfile.h>
+
+#include <cmath>
+#include <complex>
+#include <numbers>
+#include <thread>
+
+#include "cli/test_support.hpp"
+#include "platform/virtual/wav_u8.hpp"
+
+namespace velunda {
+namespace {
+
+using testing::Bytes;
+using testing::RunResult;
+using testing::WorkDir;
+
+class Recordings : public WorkDir {
+ protected:
+  // Writes `values` (-1..+1) as a 16-bit recording, the same in every channel.
+  void WriteRecording(const std::string& name, int format, int32_t rate, int channels,
+                      const std::vector<double>& values) const {
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = channels;
+    info.format = format;
+    SNDFILE* f = sf_open(Path(name).c_str(), SFM_WRITE, &info);
+    ASSERT_NE(f, nullptr) << sf_strerror(nullptr);
+    std::vector<double> frames;
+    for (double v : values) {
+      frames.insert(frames.end(), static_cast<size_t>(channels), v);
+    }
+    sf_writef_double(f, frames.data(), static_cast<sf_count_t>(values.size()));
+    sf_close(f);
+  }
+  // A recording's values, its rate and its libsndfile format.
+  std::vector<double> ReadRecording(const std::string& name, SF_INFO& info) const {
+    info = SF_INFO{};
+    SNDFILE* f = sf_open(Path(name).c_str(), SFM_READ, &info);
+    EXPECT_NE(f, nullptr) << name;
+    if (f == nullptr) {
+      return {};
+    }
+    std::vector<double> v(static_cast<size_t>(info.frames * info.channels));
+    sf_readf_double(f, v.data(), info.frames);
+    sf_close(f);
+    return v;
+  }
+};
+
+std::vector<double> Tone(double hz, double amplitude, int32_t rate, size_t n) {
+  std::vector<double> v(n);
+  for (size_t i = 0; i < n; ++i) {
+    v[i] = amplitude * std::sin(2 * std::numbers::pi * hz * static_cast<double>(i) / rate);
+  }
+  return v;
+}
+
+// Forty weak tones spread over the band, a noise that resampling leaves as it is.
+std::vector<double> BandNoise(int32_t rate, size_t n) {
+  std::vector<double> v(n, 0.0);
+  uint32_t seed = 7;
+  for (int k = 0; k < 40; ++k) {
+    seed = seed * 1103515245u + 12345u;
+    const double hz = 230.0 + 77.0 * k;
+    const double phase = (seed >> 8) * 1e-6;
+    for (size_t i = 0; i < n; ++i) {
+      v[i] += 0.02 * std::sin(2 * std::numbers::pi * hz * static_cast<double>(i) / rate + phase);
+    }
+  }
+  return v;
+}
+
+// Amplitude of the `hz` component of `v` (Goertzel over the whole of it).
+double Amplitude(const std::vector<double>& v, double hz, int32_t rate) {
+  std::complex<double> sum = 0.0;
+  for (size_t i = 0; i < v.size(); ++i) {
+    sum += v[i] * std::polar(1.0, -2 * std::numbers::pi * hz * static_cast<double>(i) / rate);
+  }
+  return 2.0 * std::abs(sum) / static_cast<double>(v.size());
+}
+
+double Rms(const std::vector<double>& v) {
+  double sum = 0.0;
+  for (double x : v) {
+    sum += x * x;
+  }
+  return std::sqrt(sum / static_cast<double>(v.size()));
+}
+
+// Each filter on recordings of the usual rates: the tone it keeps comes through (where the
+// filter puts it), the tone or the noise it removes does not.
+struct ToneCase {
+  const char* name;
+  const char* filter;
+  double keep;    // a tone that must come through...
+  double keptAt;  // ...found there in the output
+  double remove;  // a tone that must go; 0: band noise must drop
+};
+
+struct InputKind {
+  const char* name;
+  const char* file;
+  int format;
+  int32_t rate;
+  int channels;
+};
+
+void PrintTo(const ToneCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const InputKind& c, std::ostream* os) { *os << c.name; }
+
+class ToneThroughFilters : public Recordings,
+                           public ::testing::WithParamInterface<std::tuple<ToneCase, InputKind>> {};
+
+TEST_P(ToneThroughFilters, KeptToneStaysRemovedOneGoes) {
+  const auto& [c, in] = GetParam();
+  const size_t n = static_cast<size_t>(in.rate) * 3;
+  // Past the filters' start (the rejector's notch, the reducers' noise estimate).
+  const auto settled = [](const std::vector<double>& v, int32_t rate) {
+    return std::vector<double>(v.begin() + rate, v.end());
+  };
+  WriteRecording(in.file, in.format, in.rate, in.channels, Tone(c.keep, 0.4, in.rate, n));
+  auto r = Run(std::string(c.filter) + " @" + in.file + " @kept.wav");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("est à " + std::to_string(in.rate) + " Hz, rééchantillonné à"),
+            std::string::npos)
+      << r.err;
+  SF_INFO info;
+  const auto kept = ReadRecording("kept.wav", info);
+  const int32_t rate = info.samplerate;
+  EXPECT_EQ(info.frames, (static_cast<int64_t>(n) * rate + in.rate / 2) / in.rate);
+  EXPECT_GT(Amplitude(settled(kept, rate), c.keptAt, rate), 0.4 * 0.6) << c.keptAt;
+
+  const auto removed = c.remove > 0 ? Tone(c.remove, 0.4, in.rate, n) : BandNoise(in.rate, n);
+  WriteRecording(in.file, in.format, in.rate, in.channels, removed);
+  r = Run(std::string(c.filter) + " @" + in.file + " @removed.wav");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto out = settled(ReadRecording("removed.wav", info), rate);
+  if (c.remove > 0) {
+    EXPECT_LT(Amplitude(out, c.remove, rate), 0.4 * 0.1);
+  } else {
+    EXPECT_LT(Rms(out), 0.4 * Rms(removed));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Filters, ToneThroughFilters,
+    ::testing::Combine(
+        ::testing::Values(
+            ToneCase{"LowPass", "PASSEBAS --coupure 1000 --coefficients 200", 500, 500, 2500},
+            ToneCase{"BandPass", "PASSEBANDE --centre 800 --largeur 250 --coefficients 400", 800,
+                     800, 2000},
+            ToneCase{"Rejector", "REJECTEUR_PAR_TFD --frequence 1000 --coefficients 400", 2000,
+                     2000, 1000},
+            ToneCase{"Bfo", "BFO_NUMERIQUE --decalage 20", 1000, 1000 + 20 * 6250.0 / 1024, 1000},
+            ToneCase{"GeneralReducer", "REDUCTEUR_GENERAL --reduction forte", 800, 800, 0},
+            ToneCase{"CwReducer", "REDUCTEUR_CW --mode cw", 800, 800, 0}),
+        ::testing::Values(
+            InputKind{"Wav44100Stereo", "in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2},
+            InputKind{"Flac48000", "in.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 48000, 1})),
+    [](const auto& info) {
+      return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
+    });
+
+// --fe-sortie: 16-bit PCM at the rate asked, the input's length when that is the input's rate.
+TEST_F(Recordings, OutputRateGivesTheInputsLengthIn16Bits) {
+  const struct {
+    const char* in;
+    int format;
+    int32_t rate;
+    int channels;
+    size_t length;
+    const char* args;
+    const char* out;
+    int outFormat;
+  } cases[] = {
+      {"a.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, 44100 * 2 + 17,
+       "PASSEBAS --coefficients 100 --fe-sortie 44100", "a-out.wav",
+       SF_FORMAT_WAV | SF_FORMAT_PCM_16},
+      {"b.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 48000, 1, 48000 + 1,
+       "BFO_NUMERIQUE --decalage -3 --fe-sortie 48000", "b-out.flac",
+       SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
+      {"c.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 11025, 1, 11025 + 5,
+       "REDUCTEUR_CW --fe 11025 --fe-sortie 11025", "c-out.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.in);
+    WriteRecording(c.in, c.format, c.rate, c.channels, Tone(700, 0.3, c.rate, c.length));
+    const auto r = Run(std::string(c.args) + " @" + c.in + " @" + c.out);
+    ASSERT_EQ(r.status, 0) << r.err;
+    SF_INFO info;
+    ReadRecording(c.out, info);
+    EXPECT_EQ(info.frames, static_cast<sf_count_t>(c.length));
+    EXPECT_EQ(info.samplerate, c.rate);
+    EXPECT_EQ(info.channels, 1);
+    EXPECT_EQ(info.format, c.outFormat);
+  }
+}
+
+// The same audio through pipes and through files gives the same samples.
+TEST_F(Recordings, PipesGiveTheBytesOfFiles) {
+  const Bytes u8 = testing::Noise(2666 * 2 + 99, 5);
+  WriteBytes("in.u8", u8);
+  auto file = Run("PASSEBAS --coupure 700 --coefficients 64 @in.u8 @out.u8");
+  auto pipe = Run("PASSEBAS --coupure 700 --coefficients 64 --brut u8 - -", 0, "in.u8");
+  ASSERT_EQ(file.status, 0) << file.err;
+  ASSERT_EQ(pipe.status, 0) << pipe.err;
+  const Bytes viaFile = ReadBytes("out.u8");
+  EXPECT_EQ(Bytes(pipe.out.begin(), pipe.out.end()), viaFile);
+  EXPECT_NE(viaFile, u8);
+
+  // 16-bit at 48000 Hz, resampled both ways: a raw pipe, a WAV file, a WAV stream.
+  const auto tone = Tone(600, 0.5, 48000, 48000 + 333);
+  std::vector<int16_t> shorts;
+  for (double v : tone) {
+    shorts.push_back(static_cast<int16_t>(std::nearbyint(v * 32767)));
+  }
+  SF_INFO info{48000, 48000, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0, 0};
+  SNDFILE* f = sf_open(Path("in48.wav").c_str(), SFM_WRITE, &info);
+  ASSERT_NE(f, nullptr);
+  sf_write_short(f, shorts.data(), static_cast<sf_count_t>(shorts.size()));
+  sf_close(f);
+  WriteBytes("in48.s16", Bytes(reinterpret_cast<const uint8_t*>(shorts.data()),
+                               reinterpret_cast<const uint8_t*>(shorts.data() + shorts.size())));
+  const std::string filter = "PASSEBANDE --centre 600 --coefficients 100 --fe-sortie 48000 ";
+  file = Run(filter + "@in48.wav @out48.wav");
+  pipe = Run(filter + "--brut s16 --fe-entree 48000 - -", 0, "in48.s16");
+  const auto stream = Run(filter + "- -", 0, "in48.wav");
+  ASSERT_EQ(file.status, 0) << file.err;
+  ASSERT_EQ(pipe.status, 0) << pipe.err;
+  ASSERT_EQ(stream.status, 0) << stream.err;
+  const Bytes wav = ReadBytes("out48.wav");
+  ASSERT_GT(wav.size(), 44u);
+  const Bytes samples(wav.end() - static_cast<std::ptrdiff_t>(tone.size() * 2), wav.end());
+  EXPECT_EQ(Bytes(pipe.out.begin(), pipe.out.end()), samples);
+  ASSERT_EQ(stream.out.size(), 44 + samples.size());
+  EXPECT_EQ(stream.out.substr(0, 4), "RIFF");
+  EXPECT_EQ(Bytes(stream.out.begin() + 44, stream.out.end()), samples);
+}
+
+// With audio on standard output, the rejector's decisions go to stderr.
+TEST_F(Recordings, DecisionLinesLeaveStandardOutputToTheAudio) {
+  Bytes tone;
+  for (double v : Tone(1230, 0.6, 8000, 12000)) {
+    tone.push_back(static_cast<uint8_t>(std::nearbyint(128 + 127 * v)));
+  }
+  WriteBytes("in.u8", tone);
+  const auto r =
+      Run("REJECTEUR_PAR_TFD --auto --coefficients 1000 --diviseur 1 --brut u8 - -", 0, "in.u8");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.size(), tone.size());
+  EXPECT_NE(r.err.find("0.512 Trouvé 1250\n1.024 Trouvé 1250\n"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("résultat sur la sortie standard"), std::string::npos) << r.err;
+}
+
+// Bad input: the documented status, one French line, no output file left behind.
+struct BadInput {
+  const char* name;
+  const char* args;
+  const char* stdinName;  // "": none
+  int status;
+  const char* message;
+};
+
+void PrintTo(const BadInput& c, std::ostream* os) { *os << c.name; }
+
+class BadInputs : public Recordings, public ::testing::WithParamInterface<BadInput> {};
+
+TEST_P(BadInputs, StatusLineAndNoOutput) {
+  const auto& c = GetParam();
+  ASSERT_TRUE(WriteWavU8(Path("in.wav"), testing::Noise(9000, 3), 8000));
+  ASSERT_TRUE(WriteWavU8(Path("in20.wav"), testing::Noise(100, 3), 20));
+  WriteBytes("cut.s16", Bytes(2 * 3000 + 1, 1));
+  Bytes lying = ReadBytes("in.wav");
+  lying[40] = 0x40;  // data length: 0x4040 announced, 9000 there
+  lying[41] = 0x40;
+  WriteBytes("lying.wav", lying);
+  Bytes misaligned = ReadBytes("in.wav");
+  misaligned[32] = 2;  // two-byte frames for 8-bit mono
+  WriteBytes("misaligned.wav", misaligned);
+  const auto before = Listing();
+
+  const auto r = Run(c.args, 0, c.stdinName);
+  EXPECT_EQ(r.status, c.status);
+  // One line, followed for a command-line mistake by the pointer to --aide.
+  const std::string first = r.err.substr(0, r.err.find('\n') + 1);
+  EXPECT_NE(first.find(c.message), std::string::npos) << r.err;
+  EXPECT_TRUE(first.starts_with("velunda-filtre : ")) << r.err;
+  const std::string rest = r.err.substr(first.size());
+  EXPECT_TRUE(rest.empty() || rest == "velunda-filtre --aide donne la liste des options.\n")
+      << r.err;
+  EXPECT_EQ(Listing(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Errors, BadInputs,
+    ::testing::Values(
+        BadInput{"UnknownRawType", "PASSEBAS --brut s24 - @out.wav", "in.wav", 2,
+                 "--brut : \"s24\""},
+        BadInput{"InputRateZero", "PASSEBAS --brut s16 --fe-entree 0 - @out.wav", "cut.s16", 2,
+                 "--fe-entree : \"0\""},
+        BadInput{"InputRateWithoutRaw", "PASSEBAS --fe-entree 8000 - @out.wav", "in.wav", 2,
+                 "--fe-entree demande --brut"},
+        BadInput{"StreamCutInASample", "PASSEBAS --brut s16 - @out.wav", "cut.s16", 1,
+                 "coupé au milieu d'un échantillon"},
+        BadInput{"WavStreamLongerThanItIs", "PASSEBAS --coefficients 10 - @out.wav", "lying.wav", 1,
+                 "s'arrête avant la fin annoncée par son en-tête"},
+        BadInput{"WavStreamMisaligned", "PASSEBAS - @out.wav", "misaligned.wav", 1,
+                 "en-tête WAV incorrect"},
+        BadInput{"RatioOutOfRangeIn", "PASSEBAS @in20.wav @out.wav", "", 2,
+                 "impossible de passer de 20 à 8000 Hz (rapport de fréquences au-delà de 256)"},
+        BadInput{"RatioOutOfRangeRaw", "PASSEBAS --brut u8 --fe-entree 31 - @out.wav", "in.wav", 2,
+                 "rapport de fréquences"},
+        BadInput{"RatioOutOfRangeOut", "PASSEBAS --fe-sortie 31 @in.wav @out.wav", "", 2,
+                 "impossible de passer de 8000 à 31 Hz"},
+        BadInput{"OutputRateZero", "PASSEBAS --fe-sortie 0 @in.wav @out.wav", "", 2,
+                 "--fe-sortie : \"0\""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A child velunda-filtre with its standard input and output on pipes of the test.
+struct Piped {
+  pid_t pid = -1;
+  int in = -1;   // write end of the program's stdin
+  int out = -1;  // read end of its stdout
+  std::string errPath;
+
+  Piped(const std::vector<std::string>& args, const std::string& errFile) : errPath(errFile) {
+    int toChild[2], fromChild[2];
+    EXPECT_EQ(::pipe(toChild), 0);
+    EXPECT_EQ(::pipe(fromChild), 0);
+    pid = ::fork();
+    if (pid == 0) {
+      ::dup2(toChild[0], STDIN_FILENO);
+      ::dup2(fromChild[1], STDOUT_FILENO);
+      ::dup2(::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
+      for (int fd : {toChild[0], toChild[1], fromChild[0], fromChild[1]}) {
+        ::close(fd);
+      }
+      std::signal(SIGPIPE, SIG_DFL);
+      std::vector<std::string> all{VELUNDA_FILTRE};
+      all.insert(all.end(), args.begin(), args.end());
+      std::vector<char*> argv;
+      for (auto& a : all) {
+        argv.push_back(a.data());
+      }
+      argv.push_back(nullptr);
+      ::execv(argv[0], argv.data());
+      ::_exit(127);
+    }
+    ::close(toChild[0]);
+    ::close(fromChild[1]);
+    in = toChild[1];
+    out = fromChild[0];
+  }
+  // Reads at least `count` bytes of the program's output (fewer at its end).
+  size_t ReadOut(size_t count) const {
+    std::vector<char> buffer(count);
+    size_t got = 0;
+    while (got < count) {
+      const ssize_t n = ::read(out, buffer.data() + got, count - got);
+      if (n <= 0) {
+        break;
+      }
+      got += static_cast<size_t>(n);
+    }
+    return got;
+  }
+  // Waits for the end; returns the wait status and the peak memory in kB.
+  int Wait(long* maxRssKb = nullptr) {
+    int status = 0;
+    rusage usage{};
+    ::wait4(pid, &status, 0, &usage);
+    if (maxRssKb != nullptr) {
+      *maxRssKb = usage.ru_maxrss;
+    }
+    return status;
+  }
+};
+
+// Writes `count` bytes of a repeating pattern into `fd` from a thread, then closes it.
+std::thread Feed(int fd, size_t count) {
+  return std::thread([fd, count] {
+    const Bytes block = testing::Noise(1 << 16, 9);
+    for (size_t sent = 0; sent < count;) {
+      const size_t n = std::min(block.size(), count - sent);
+      const ssize_t w = ::write(fd, block.data(), n);
+      if (w <= 0) {
+        break;
+      }
+      sent += static_cast<size_t>(w);
+    }
+    ::close(fd);
+  });
+}
+
+class StreamEnds : public WorkDir {
+ protected:
+  void SetUp() override {
+    WorkDir::SetUp();
+    previous_ = std::signal(SIGPIPE, SIG_IGN);  // the feeding thread sees EPIPE instead
+  }
+  void TearDown() override {
+    std::signal(SIGPIPE, previous_);
+    WorkDir::TearDown();
+  }
+  std::string Err() const {
+    std::ifstream in(Path("err"));
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  void (*previous_)(int) = nullptr;
+};
+
+// The reader of the output goes away: the program ends at once, status 0, nothing said.
+TEST_F(StreamEnds, ClosedOutputEndsQuietly) {
+  Piped p({"PASSEBAS", "--coefficients", "64", "--brut", "s16", "--fe-entree", "48000", "-", "-"},
+          Path("err"));
+  auto feeder = Feed(p.in, size_t{48000} * 2 * 600);  // ten minutes, far more than is read
+  EXPECT_EQ(p.ReadOut(10000), 10000u);
+  ::close(p.out);
+  const int status = p.Wait();
+  feeder.join();
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  const std::string err = Err();
+  EXPECT_EQ(err.find("velunda-filtre : l'entrée standard est à 48000 Hz"), 0u);
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+}
+
+// SIGINT and SIGTERM: the output ends on a whole sample, the summary is written, and the
+// program then dies of the signal so that its caller knows.
+TEST_F(StreamEnds, SignalEndsTheStreamCleanly) {
+  for (int signal : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(signal);
+    Piped p({"PASSEBAS", "--coefficients", "64", "--brut", "s16", "-", "-"}, Path("err"));
+    const Bytes start = testing::Noise(2666 * 2 * 3, 4);
+    ASSERT_EQ(::write(p.in, start.data(), start.size()), static_cast<ssize_t>(start.size()));
+    // Three blocks in, three blocks out: the program now waits for more input.
+    EXPECT_EQ(p.ReadOut(start.size()), start.size());
+    ::kill(p.pid, signal);
+    size_t rest = 0;
+    for (size_t n; (n = p.ReadOut(4096)) > 0;) {
+      rest += n;
+    }
+    const int status = p.Wait();
+    ::close(p.in);
+    ::close(p.out);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+    EXPECT_EQ(rest, 0u);
+    EXPECT_NE(Err().find("7998 échantillons"), std::string::npos) << Err();
+  }
+}
+
+// Memory does not grow with the stream's length: an hour takes what a minute takes.
+TEST_F(StreamEnds, MemoryOfAnHourStaysFlat) {
+  long rss[2] = {0, 0};
+  const size_t seconds[2] = {60, 3600};
+  for (int k = 0; k < 2; ++k) {
+    Piped p({"PASSEBAS", "--coefficients", "64", "--brut", "s16", "--fe-entree", "16000",
+             "--fe-sortie", "11025", "-", "-"},
+            Path("err"));
+    const size_t bytes = seconds[k] * 16000 * 2;
+    auto feeder = Feed(p.in, bytes);
+    size_t out = 0;
+    for (size_t n; (n = p.ReadOut(1 << 16)) > 0;) {
+      out += n;
+    }
+    const int status = p.Wait(&rss[k]);
+    feeder.join();
+    ::close(p.out);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << Err();
+    EXPECT_EQ(out, seconds[k] * 11025 * 2);
+  }
+  EXPECT_LT(rss[1] - rss[0], 2048) << rss[0] << " kB for a minute, " << rss[1] << " for an hour";
+}
+
+}  // namespace
+}  // namespace velunda

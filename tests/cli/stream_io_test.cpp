@@ -1,0 +1,276 @@
+#include "cli/stream_io.hpp"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <optional>
+
+namespace velunda {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+void Le(Bytes& b, uint32_t v, int n) {
+  for (int i = 0; i < n; ++i) {
+    b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  }
+}
+void Tag(Bytes& b, const char* t) { b.insert(b.end(), t, t + 4); }
+
+// The header fields of a WAV stream, each of which a test may make lie.
+struct WavHead {
+  uint32_t tag = 1, channels = 1, rate = 8000, bits = 16;
+  int64_t blockAlign = -1, byteRate = -1;  // -1: consistent with the rest
+  int64_t dataSize = -1;                   // -1: the payload's true size
+  bool extraChunk = false;                 // a LIST chunk before fmt
+  bool withFmt = true;
+};
+
+Bytes Wav(const WavHead& h, const Bytes& payload) {
+  Bytes b;
+  Tag(b, "RIFF");
+  Le(b, 0xFFFFFFFFu, 4);
+  Tag(b, "WAVE");
+  if (h.extraChunk) {
+    Tag(b, "LIST");
+    Le(b, 5, 4);
+    b.insert(b.end(), {'a', 'b', 'c', 'd', 'e', 0});  // odd length, padded
+  }
+  const uint32_t align =
+      h.blockAlign >= 0 ? static_cast<uint32_t>(h.blockAlign) : h.channels * h.bits / 8;
+  if (h.withFmt) {
+    Tag(b, "fmt ");
+    Le(b, h.tag == 0xFFFE ? 40 : 16, 4);
+    Le(b, h.tag, 2);
+    Le(b, h.channels, 2);
+    Le(b, h.rate, 4);
+    Le(b, h.byteRate >= 0 ? static_cast<uint32_t>(h.byteRate) : h.rate * align, 4);
+    Le(b, align, 2);
+    Le(b, h.bits, 2);
+    if (h.tag == 0xFFFE) {
+      Le(b, 22, 2);
+      Le(b, h.bits, 2);
+      Le(b, 4, 4);
+      Le(b, 3, 2);  // float sub-format
+      b.insert(b.end(), 14, 0);
+    }
+  }
+  Tag(b, "data");
+  Le(b, h.dataSize >= 0 ? static_cast<uint32_t>(h.dataSize) : static_cast<uint32_t>(payload.size()),
+     4);
+  b.insert(b.end(), payload.begin(), payload.end());
+  return b;
+}
+
+Bytes Shorts(std::initializer_list<int16_t> v) {
+  Bytes b;
+  for (int16_t s : v) {
+    Le(b, static_cast<uint16_t>(s), 2);
+  }
+  return b;
+}
+
+Bytes Floats(std::initializer_list<float> v) {
+  Bytes b(v.size() * 4);
+  std::memcpy(b.data(), std::data(v), b.size());
+  return b;
+}
+
+// Standard input stand-in: a temporary file holding `bytes`, rewound.
+class Feed {
+ public:
+  explicit Feed(const Bytes& bytes) : file_(std::tmpfile()) {
+    if (!bytes.empty()) {
+      std::fwrite(bytes.data(), 1, bytes.size(), file_);
+    }
+    std::fflush(file_);
+    ::lseek(fd(), 0, SEEK_SET);
+  }
+  ~Feed() { std::fclose(file_); }
+  int fd() const { return ::fileno(file_); }
+
+ private:
+  std::FILE* file_;
+};
+
+struct ReadCase {
+  const char* name;
+  RawSample type;
+  Bytes input;
+  int32_t rate;                 // expected rate (raw: the one given)
+  std::vector<double> values;   // expected values, read in pieces of 2
+  const char* error = nullptr;  // or a piece of the expected error
+};
+
+void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.name; }
+
+class InputStream : public ::testing::TestWithParam<ReadCase> {};
+
+TEST_P(InputStream, ValuesOrOneFrenchLine) {
+  const auto& c = GetParam();
+  Feed feed(c.input);
+  FileError error;
+  int32_t rate = 1234;
+  auto reader = OpenInputStream(feed.fd(), c.type, rate, error);
+  std::vector<double> values;
+  for (bool more = reader != nullptr; more;) {
+    double piece[2];
+    size_t got = 0;
+    if (!reader->ReadValues(piece, 2, got, error)) {
+      break;
+    }
+    values.insert(values.end(), piece, piece + got);
+    more = got == 2;
+  }
+  if (c.error != nullptr) {
+    EXPECT_EQ(error.exitStatus, kExitIo);
+    EXPECT_NE(error.message.find(c.error), std::string::npos) << error.message;
+    EXPECT_EQ(error.message.find('\n'), std::string::npos);
+    EXPECT_TRUE(error.message.starts_with("velunda-filtre : "));
+  } else {
+    EXPECT_EQ(error.message, "");
+    EXPECT_EQ(values, c.values);
+    EXPECT_EQ(rate, c.rate);
+  }
+}
+
+WavHead Head(std::function<void(WavHead&)> change) {
+  WavHead h;
+  change(h);
+  return h;
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(
+    Streams, InputStream,
+    ::testing::Values(
+        ReadCase{"RawU8", RawSample::U8, {0, 128, 192, 255}, 1234, {-1, 0, 0.5, 127 / 128.0}},
+        ReadCase{"RawS16", RawSample::S16, Shorts({-32768, 16384, 0}), 1234, {-1, 0.5, 0}},
+        ReadCase{"RawF32", RawSample::F32, Floats({0.25f, -1.5f}), 1234, {0.25, -1.5}},
+        ReadCase{"RawS16CutInASample", RawSample::S16, {1, 2, 3}, 0, {}, "au milieu d'un"},
+        ReadCase{"RawF32CutInASample", RawSample::F32, {1, 2, 3, 4, 5, 6}, 0, {}, "au milieu"},
+        ReadCase{"WavPcm16", RawSample::None, Wav({}, Shorts({-32768, 16384, 8192})), 8000,
+                 {-1, 0.5, 0.25}},
+        ReadCase{"WavPcm8StereoMixed", RawSample::None,
+                 Wav(Head([](WavHead& h) { h.bits = 8, h.channels = 2, h.rate = 44100; }),
+                     {0, 128, 255, 255, 64, 192}),
+                 44100, {-0.5, 127 / 128.0, 0}},
+        ReadCase{"WavPcm24", RawSample::None,
+                 Wav(Head([](WavHead& h) { h.bits = 24, h.rate = 48000; }),
+                     {0, 0, 0x80, 0, 0, 0x40, 0xFF, 0xFF, 0xFF}),
+                 48000, {-1, 0.5, -1 / 8388608.0}},
+        ReadCase{"WavFloatExtensibleAfterAListChunk", RawSample::None,
+                 Wav(Head([](WavHead& h) { h.tag = 0xFFFE, h.bits = 32, h.extraChunk = true; }),
+                     Floats({0.125f, -0.75f})),
+                 8000, {0.125, -0.75}},
+        ReadCase{"WavUnknownLengthReadToTheEnd", RawSample::None,
+                 Wav(Head([](WavHead& h) { h.dataSize = 0x7FFFF000; }), Shorts({1024, 2048, 0})),
+                 8000, {1 / 32.0, 1 / 16.0, 0}},
+        ReadCase{"WavStopsAtItsAnnouncedEnd", RawSample::None,
+                 Wav(Head([](WavHead& h) { h.dataSize = 4; }), Shorts({1024, 2048, 4096})), 8000,
+                 {1 / 32.0, 1 / 16.0}},
+        ReadCase{"NotWav", RawSample::None, Bytes(40, 'x'), 0, {}, "n'est pas un flux WAV"},
+        ReadCase{"EmptyInput", RawSample::None, {}, 0, {}, "n'est pas un flux WAV"},
+        ReadCase{"BlockAlignLies", RawSample::None,
+                 Wav(Head([](WavHead& h) { h.blockAlign = 4; }), Shorts({1})), 0, {},
+                 "trames de 4 octets pour 1 voie(s) de 16 bits"},
+        ReadCase{"ByteRateLies", RawSample::None,
+                 Wav(Head([](WavHead& h) { h.byteRate = 16000 * 3; }), Shorts({1})), 0, {},
+                 "octets par seconde"},
+        ReadCase{"ShorterThanAnnounced", RawSample::None,
+                 Wav(Head([](WavHead& h) { h.dataSize = 1000; }), Shorts({1, 2, 3})), 0, {},
+                 "s'arrête avant la fin annoncée"},
+        ReadCase{"DataNotWholeFrames", RawSample::None,
+                 Wav(Head([](WavHead& h) { h.dataSize = 5; }), Shorts({1, 2, 3})), 0, {},
+                 "pas un nombre entier de trames"},
+        ReadCase{"CutInAFrame", RawSample::None,
+                 Wav(Head([](WavHead& h) { h.dataSize = 0; }), {1, 2, 3}), 0, {},
+                 "au milieu d'un échantillon"},
+        ReadCase{"DataBeforeFormat", RawSample::None,
+                 Wav(Head([](WavHead& h) { h.withFmt = false; }), Shorts({1})), 0, {},
+                 "avant la description du format"},
+        ReadCase{"CompressedCoding", RawSample::None,
+                 Wav(Head([](WavHead& h) { h.tag = 2, h.bits = 4; }), {1, 2}), 0, {},
+                 "codage non pris en charge"},
+        ReadCase{"NoChannel", RawSample::None,
+                 Wav(Head([](WavHead& h) { h.channels = 0; }), {}), 0, {}, "0 voie(s)"},
+        ReadCase{"RateZero", RawSample::None, Wav(Head([](WavHead& h) { h.rate = 0; }), {}), 0,
+                 {}, "à 0 Hz"}),
+    [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
+
+// Bytes a writer sends, read back from its file.
+Bytes Written(std::FILE* file) {
+  std::fflush(file);
+  Bytes b(static_cast<size_t>(::lseek(::fileno(file), 0, SEEK_END)));
+  ::pread(::fileno(file), b.data(), b.size(), 0);
+  return b;
+}
+
+TEST(OutputStream, RawTypesAndWavStreams) {
+  const uint8_t u8[] = {0, 128, 255};
+  const double values[] = {-0.5, 0.25, 2.0};
+  const struct {
+    const char* name;
+    RawSample type;
+    OutputWidth width;
+    std::optional<WavHead> wav;  // the header expected first, when the output is a WAV stream
+    Bytes data;
+  } cases[] = {
+      {"u8", RawSample::U8, OutputWidth::U8, {}, {0, 128, 255, 64, 160, 255}},
+      {"s16",
+       RawSample::S16,
+       OutputWidth::U8,
+       {},
+       Shorts({-32768, 0, 127 * 256, -16384, 8192, 32767})},
+      {"f32", RawSample::F32, OutputWidth::Pcm16, {}, Floats({-1, 0, 127 / 128.0f, -0.5, 0.25, 2})},
+      {"WavU8",
+       RawSample::None,
+       OutputWidth::U8,
+       WavHead{.rate = 6250, .bits = 8},
+       {0, 128, 255, 64, 160, 255}},
+      {"WavPcm16", RawSample::None, OutputWidth::Pcm16, WavHead{.rate = 44100},
+       Shorts({-32768, 0, 127 * 256, -16384, 8192, 32767})},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::FILE* file = std::tmpfile();
+    FileError error;
+    const int32_t rate = c.wav ? static_cast<int32_t>(c.wav->rate) : 44100;
+    auto writer = OpenOutputStream(::fileno(file), c.type, rate, c.width, error);
+    ASSERT_TRUE(writer);
+    ASSERT_TRUE(writer->Write(u8, 3, error));
+    ASSERT_TRUE(writer->WriteValues(values, 3, error));
+    ASSERT_TRUE(writer->Commit(error));
+    Bytes expected = c.data;
+    if (c.wav) {
+      // Written to a file after all: the lengths are put right at the end.
+      expected = Wav(*c.wav, c.data);
+      expected[4] = static_cast<uint8_t>(36 + c.data.size());
+      std::fill(expected.begin() + 5, expected.begin() + 8, 0);
+    }
+    EXPECT_EQ(Written(file), expected);
+    std::fclose(file);
+  }
+}
+
+// A reader that goes away ends the stream quietly: status 0, no message.
+TEST(OutputStream, ClosedPipeStopsQuietly) {
+  StopStreamOnSignals signals;  // SIGPIPE becomes EPIPE
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  ::close(fds[0]);
+  FileError error;
+  auto writer = OpenOutputStream(fds[1], RawSample::S16, 8000, OutputWidth::U8, error);
+  const uint8_t block[4] = {1, 2, 3, 4};
+  EXPECT_FALSE(writer->Write(block, 4, error));
+  EXPECT_EQ(error.exitStatus, kExitOk);
+  EXPECT_EQ(error.message, "");
+  ::close(fds[1]);
+}
+
+}  // namespace
+}  // namespace velunda

@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Installs a release build into a temporary directory and checks what a user gets: the
+# installed velunda-filtre filters the demo recording, the desktop entry and the AppStream
+# data validate, the manual pages and the guide are in place. Then builds the Debian package
+# with cpack, checks that its dependencies were computed and lists its files.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+
+fail() {
+  echo "FAILED: tests/e2e/install_package.sh: $*" >&2
+  exit 1
+}
+
+cmake --preset package >/dev/null
+cmake --build --preset package -j "$(nproc)" >/dev/null
+
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+cmake --install build/package --prefix "$root/usr" >/dev/null
+
+# The installed program on the demo recording.
+"$root/usr/bin/velunda-filtre" PASSEBAS --coupure 1000 --coefficients 200 \
+  data/demo/recepteur.wav "$root/passebas.wav" 2>"$root/err" || fail "velunda-filtre: $(cat "$root/err")"
+[ "$(head -c 4 "$root/passebas.wav")" = RIFF ] || fail "no WAV written by the installed program"
+size=$(stat -c %s "$root/passebas.wav")
+[ "$size" -gt 100000 ] || fail "the filtered demo is only $size bytes"
+
+desktop-file-validate "$root/usr/share/applications/velunda.desktop" || fail "desktop entry"
+appstreamcli validate --no-net "$root/usr/share/metainfo/io.github.velunda.velunda.metainfo.xml" \
+  || fail "AppStream data"
+for f in share/icons/hicolor/scalable/apps/velunda.svg share/man/man1/velunda.1 \
+  share/man/man1/velunda-filtre.1 share/doc/velunda/README.md; do
+  [ -s "$root/usr/$f" ] || fail "$f not installed"
+done
+# The window program, once the tree builds it.
+if [ -e src/ui/main.cpp ]; then
+  [ -x "$root/usr/bin/velunda" ] || fail "velunda not installed"
+fi
+if [ -e data/aide/guide_utilisation.txt ]; then
+  [ -s "$root/usr/share/doc/velunda/guide_utilisation.txt" ] || fail "the user guide not installed"
+fi
+if command -v man >/dev/null; then
+  for m in velunda velunda-filtre; do
+    warnings=$(LC_ALL=C.UTF-8 man --warnings -l "$root/usr/share/man/man1/$m.1" 2>&1 >/dev/null)
+    [ -z "$warnings" ] || fail "$m.1: $warnings"
+  done
+fi
+
+# The Debian package, its computed dependencies and its files.
+rm -f build/package/velunda_*.deb
+(cd build/package && cpack -G DEB >/dev/null) || fail "cpack -G DEB"
+deb=$(ls build/package/velunda_*.deb)
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "$deb: Depends: $depends"
+libs="libsndfile1 libsoxr0 libasound2"
+if [ -e src/ui/main.cpp ]; then
+  libs="$libs libqt6widgets6"
+fi
+for lib in $libs; do
+  case "$depends" in
+    *"$lib"*) ;;
+    *) fail "the package does not depend on $lib" ;;
+  esac
+done
+dpkg-deb -c "$deb" | awk '{print $6}'
+echo "install_package.sh: OK"
