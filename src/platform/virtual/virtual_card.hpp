@@ -77,6 +77,8 @@ class VirtualSoundCard final : public SoundCard {
   // The errno of the last failed write of the loudspeaker recording, 0 if none failed.
   int SpeakerWriteError() const { return speakerWriteError_; }
   bool InputOpen() const { return in_.open; }
+  // Where the looped input goes on: the index of the next sample the line input delivers.
+  size_t InputPosition() const { return inputPos_; }
   bool OutputOpen() const { return out_.open; }
   int32_t LastOutputRate() const { return out_.rate; }
   VirtualCardFaults& Faults() { return config_.faults; }
