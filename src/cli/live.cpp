@@ -137,6 +137,7 @@ void ApplyLiveSettings(ProgramState& state, const Options& options, int32_t rate
   dsp.ReducteurGeneral.VoiceReductionLevel = options.VoiceReductionLevel;
   dsp.ReducteurCw.CwReductionOff = options.CwReductionOff;
   dsp.ReducteurCw.CwRttyMode = options.CwRttyMode;
+  state.Sessions.ShortLatency = options.shortLatency;
 }
 
 int32_t LiveSampleRate(const std::string& filterKind, const TestsCarteSonState& tests) {

@@ -297,6 +297,19 @@ std::string ParseDuration(Options& o, std::string_view name, std::string_view va
   return "";
 }
 
+std::string ParseLatency(Options& o, std::string_view name, std::string_view value) {
+  static constexpr std::array<std::pair<std::string_view, int32_t>, 2> kLatencies{{
+      {"normale", 0},
+      {"courte", 1},
+  }};
+  int32_t latency = 0;
+  auto error = PickOne(kLatencies, latency, name, value, "normale ou courte");
+  if (error.empty()) {
+    o.shortLatency = latency == 1;
+  }
+  return error;
+}
+
 std::string SetMixerTable(Options& o, std::string_view, std::string_view) {
   o.mode = CommandMode::MixerTable;
   return "";
@@ -318,7 +331,7 @@ struct OptionDef {
 };
 
 // clang-format off
-constexpr std::array<OptionDef, 21> kOptionDefs{{
+constexpr std::array<OptionDef, 22> kOptionDefs{{
     {"fe", "HZ", ParseFe, {""},
      "fréquence d'échantillonnage : 8000 ou 11025 (défaut 8000),\n"
      "6250 ou 8000 pour le BFO (défaut 6250)"},
@@ -356,6 +369,10 @@ constexpr std::array<OptionDef, 21> kOptionDefs{{
      "écrire la sortie à cette fréquence, en 16 bits PCM (rééchantillonnée)"},
     {"carte", "NOM", ParseCard, {""}, "filtrer en direct l'entrée de cette carte son"},
     {"duree", "S", ParseDuration, {""}, "en direct : s'arrêter après S secondes"},
+    {"latence", "L", ParseLatency, {""},
+     "en direct : normale (défaut, blocs d'un tiers de seconde) ou\n"
+     "courte (blocs de 96 ms pour le passe-bas, le passe-bande et\n"
+     "les réducteurs de bruit ; le BFO et le réjecteur gardent 2048)"},
     {"table-de-mixage", "", SetMixerTable, {""}, "afficher la table de mixage"},
     {"aide", "", SetHelp, {""}, "afficher cette aide"},
 }};
@@ -444,6 +461,9 @@ std::string CheckCombination(const Options& o) {
   }
   if (o.durationSeconds && o.mode != CommandMode::Live) {
     return Fail("l'option --duree ne s'utilise qu'avec --carte");
+  }
+  if (o.Given("latence") && o.mode != CommandMode::Live) {
+    return Fail("l'option --latence ne s'utilise qu'avec --carte");
   }
   return CheckStreams(o);
 }
@@ -558,7 +578,7 @@ bool IsStdStream(const std::string& name) { return name == kStdStream; }
 std::string UsageText() {
   std::string text =
       "Usage : velunda-filtre FILTRE [options] ENTREE SORTIE\n"
-      "        velunda-filtre FILTRE [options] --carte NOM [--duree S]\n"
+      "        velunda-filtre FILTRE [options] --carte NOM [--duree S] [--latence L]\n"
       "        velunda-filtre --table-de-mixage [--carte NOM]\n"
       "\n"
       "FILTRE : " +

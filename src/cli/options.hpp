@@ -73,6 +73,8 @@ struct Options {
   // Live mode: --carte NOM, --duree S (absent: until interrupted)
   std::string card;
   std::optional<double> durationSeconds;
+  // Live mode: --latence courte|normale (short blocks for the per-sample filters)
+  bool shortLatency = false;
 
   // Which options were given on the command line, by name without dashes ("coupure", ...).
   std::vector<std::string> given;

@@ -161,7 +161,7 @@ bool CentreOnCarrier(Session& session, const SessionHooks& hooks) {
   s.Sessions.CentringRequested = false;
   dsp.FilterKind = kPasseBande;
   dsp.SampleRate = s.Sessions.BandPassSampleRate;
-  dsp.BlockLength = dsp.SampleRate / 3;
+  dsp.BlockLength = PerSampleBlockLength(dsp.SampleRate, s.Sessions.ShortLatency);
   return !s.Sessions.EndRequested;
 }
 
@@ -233,7 +233,7 @@ void LaunchAction(ProgramState& s, const LaunchPlatform& p, ActionItem item) {
   dsp.SampleRate = rate;
   const bool blocksOf2048 =
       item == ActionItem::BFO_numerique || item == ActionItem::RejecteurporteuseparTFD;
-  dsp.BlockLength = blocksOf2048 ? 2048 : rate / 3;
+  dsp.BlockLength = blocksOf2048 ? 2048 : PerSampleBlockLength(rate, s.Sessions.ShortLatency);
   if (item == ActionItem::BFO_numerique) {
     dsp.Transform.WindowEnabled = false;
     dsp.Transform.TransformSize = 1024;

@@ -4,9 +4,10 @@
 
 namespace velunda {
 
-// velunda [--carte NOM] [--aide]
+// velunda [--carte NOM] [--latence normale|courte] [--aide]
 struct WindowOptions {
   std::string card = "default";
+  bool shortLatency = false;
   bool help = false;
 };
 

@@ -65,6 +65,7 @@ int main(int argc, char** argv) {
   if (!program.Create()) {
     return 1;
   }
+  program.State().Sessions.ShortLatency = options.shortLatency;
   program.Show();
   if (program.HasLeft()) {
     return 0;

@@ -30,7 +30,8 @@ std::string Describe(const Options& o) {
     << " niveau=" << o.VoiceReductionLevel << " mode-sans=" << o.CwReductionOff
     << " rtty=" << int{o.CwRttyMode} << " carte=" << o.card
     << " duree=" << o.durationSeconds.value_or(0) << " brut=" << static_cast<int>(o.rawSample)
-    << " fe-entree=" << o.inputRate << " fe-sortie=" << o.outputRate << " ";
+    << " fe-entree=" << o.inputRate << " fe-sortie=" << o.outputRate
+    << " latence-courte=" << o.shortLatency << " ";
   return d.str();
 }
 
@@ -55,6 +56,9 @@ TEST(Options, AcceptedCommandLinesSetTheFilterSettings) {
       {"REDUCTEUR_GENERAL --reduction sans a b", "reduction-sans=1 niveau=3"},
       {"REDUCTEUR_CW --mode RTTY a b", "mode-sans=0 rtty=1"},
       {"PASSEBAS --carte default --duree 2.5", "mode=1 carte=default duree=2.5"},
+      {"PASSEBAS --carte default", "latence-courte=0"},
+      {"REDUCTEUR_CW --carte default --latence courte", "mode=1 latence-courte=1"},
+      {"BFO_NUMERIQUE --carte default --latence=Normale", "latence-courte=0"},
       {"--table-de-mixage --carte hw:1", "mode=2 filtre= carte=hw:1"},
       {"PASSEBAS --aide --nimporte", "mode=3"},
       {"PASSEBAS -- -entree.wav -sortie.wav", "entree=-entree.wav sortie=-sortie.wav"},
@@ -112,6 +116,9 @@ TEST(Options, RefusedCommandLinesSayWhy) {
       {"PASSEBAS --carte default --duree 0", "--duree"},
       {"PASSEBAS --carte default --duree nan", "--duree"},
       {"PASSEBAS --carte default a b", "avec --carte"},
+      {"PASSEBAS --latence courte a b", "--latence ne s'utilise qu'avec --carte"},
+      {"PASSEBAS --carte default --latence rapide", "--latence : \"rapide\" (normale ou courte)"},
+      {"PASSEBAS --carte default --latence", "--latence demande une valeur"},
       {"--table-de-mixage --coupure 1000", "avec --table-de-mixage"},
       {"--table-de-mixage PASSEBAS", "argument en trop"},
       {"PASSEBAS --brut s24 - -", "--brut : \"s24\" (u8, s16 ou f32)"},
@@ -147,7 +154,8 @@ TEST(Options, UsageListsEveryOption) {
                              "--auto",           "--seuil S",         "--diviseur D",
                              "--reduction R",    "--mode M",          "--brut T",
                              "--fe-entree HZ",   "--fe-sortie HZ",    "--carte NOM",
-                             "--duree S",        "--table-de-mixage", "--aide, -h"}) {
+                             "--duree S",        "--latence L",       "--table-de-mixage",
+                             "--aide, -h"}) {
     EXPECT_NE(usage.find("\n  " + std::string(option) + " "), std::string::npos) << option;
   }
 }

@@ -3,17 +3,23 @@
 # sinks: the receiver (its monitor is the default source) and the loudspeaker (the default
 # sink). Both are remapped onto the two channels of one stereo null sink, so a single
 # recording holds what went in and what came out on one time base.
-#  1. transport: the low-pass at "sans" must give back the played bytes exactly, aligned by
-#     their first non-silent sample, with no gap and no repeated block; the delay is reported;
+#  1. transport, in each delay mode (--latence normale, then courte): the low-pass at "sans"
+#     must give back the played bytes exactly, aligned by their first non-silent sample, with
+#     no gap and no repeated or missing sample; the capture-to-loudspeaker delay is reported;
 #  2. a real filter by its effect: the low-pass at 1000 Hz keeps 400 Hz and removes 2500 Hz.
 # When the server cannot start here, the test says so loudly and is skipped.
 # VELUNDA_FILTRE_BIN and VELUNDA_E2E_DIR point it at another build (default: build/debug).
+# For a long measurement: VELUNDA_E2E_SECONDS (length of the transport signal, default 3),
+# VELUNDA_E2E_MODES (default "normale courte"), VELUNDA_E2E_BUSY=1 (one busy loop per core
+# during the transport sessions), VELUNDA_E2E_ONLY_TRANSPORT=1 (skip step 2).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
 filtre=${VELUNDA_FILTRE_BIN:-build/debug/src/velunda-filtre}
 work=${VELUNDA_E2E_DIR:-build/debug/e2e-pulse}
 rate=8000
+seconds=${VELUNDA_E2E_SECONDS:-3}
+modes=${VELUNDA_E2E_MODES:-normale courte}
 block=$((rate / 3))
 
 skip() {
@@ -35,9 +41,10 @@ done
 
 pids=()     # the server and the keep-alive clients
 running=()  # the session and recorder of the moment, until waited for
+busy=()     # the busy loops of VELUNDA_E2E_BUSY
 cleanup() {
   # Clients first, the server (pids[0]) last, so no client reports a lost connection.
-  local p clients=("${running[@]}" "${pids[@]:1}")
+  local p clients=("${busy[@]}" "${running[@]}" "${pids[@]:1}")
   for p in "${clients[@]}"; do
     kill "$p" 2>/dev/null || true
   done
@@ -143,45 +150,54 @@ live_session() {
 
 export LC_ALL=C
 
-# 1. Transport, byte for byte, and the delay.
-make_signal noise 0 3 "$work/noise.u8"
-tail -c +$((rate / 2 + 1)) "$work/noise.u8" >"$work/noise_signal.u8"
-live_session 8 "$work/noise.u8" "$work/transport.u8" "$work/transport.log" PASSEBAS --coupure sans
-paste <(bytes "$work/transport.u8" | awk 'NR % 2 == 1') <(bytes "$work/transport.u8" | awk 'NR % 2 == 0') |
-  awk -v sig="$work/noise_signal.u8" -v block="$block" -v rate="$rate" '
-  BEGIN {
-    cmd = "od -An -v -tu1 -w1 " sig
-    while ((cmd | getline v) > 0) s[n++] = v + 0
-    close(cmd)
-    fl = -1; fr = -1
-  }
-  {
-    l[NR - 1] = $1 + 0; r[NR - 1] = $2 + 0
-    if (fl < 0 && $1 != 128) fl = NR - 1
-    if (fr < 0 && $2 != 128) fr = NR - 1
-  }
-  END {
-    total = NR
-    if (fl < 0) { print "the receiver got nothing"; exit 1 }
-    if (fr < 0) { print "the loudspeaker stayed silent"; exit 1 }
-    for (i = 0; i < n; i++) {
-      if (fl + i >= total || l[fl + i] != s[i]) { printf "receiver differs from the played signal at %d\n", i; exit 1 }
-    }
-    if (fr + n > total) { printf "the loudspeaker holds only %d of the %d bytes\n", total - fr, n; exit 1 }
-    bad = 0
-    for (i = 0; i < n; i++) {
-      if (r[fr + i] != s[i]) {
-        if (bad == 0) first = i
-        bad++
-      }
-    }
-    if (bad > 0) {
-      printf "loudspeaker differs from the played signal in %d of %d bytes, first at byte %d (block %d)\n", bad, n, first, int(first / block)
-      exit 1
-    }
-    d = fr - fl
-    printf "transport: %d bytes identical; delay %d samples = %.1f ms, two blocks + %.1f ms\n", n, d, d * 1000 / rate, (d - 2 * block) * 1000 / rate
-  }' || fail "transport"
+# 1. Transport, byte for byte, and the delay, in each mode. Streamed through files of one
+# number a line, so a long run does not need the whole recording in memory.
+make_signal noise 0 "$seconds" "$work/noise.u8"
+tail -c +$((rate / 2 + 1)) "$work/noise.u8" | od -An -v -tu1 -w1 | awk '{ print $1 + 0 }' \
+  >"$work/noise_signal.txt"
+n=$(wc -l <"$work/noise_signal.txt")
+for mode in $modes; do
+  if [ "${VELUNDA_E2E_BUSY:-0}" = 1 ]; then
+    for _ in 1 2; do
+      (while :; do :; done) &
+      busy+=($!)
+    done
+  fi
+  live_session $((seconds + 5)) "$work/noise.u8" "$work/transport_$mode.u8" \
+    "$work/transport_$mode.log" PASSEBAS --coupure sans --latence "$mode"
+  for p in "${busy[@]}"; do
+    kill "$p" 2>/dev/null || true
+    wait "$p" 2>/dev/null || true
+  done
+  busy=()
+  # The block length the session reports ("..., blocs de N ; ...").
+  mode_block=$(sed -n 's/.*blocs de \([0-9]*\) ;.*/\1/p' "$work/transport_$mode.log")
+  [ -n "$mode_block" ] || fail "transport $mode: no block length in the session's log"
+  bytes "$work/transport_$mode.u8" | awk -v l="$work/left.txt" -v r="$work/right.txt" '
+    NR % 2 == 1 { print $1 + 0 >l; next }
+    { print $1 + 0 >r }'
+  # The first non-silent sample of each channel, counted from 0.
+  first() { awk '$1 != 128 { print NR - 1; found = 1; exit } END { if (!found) print -1 }' "$1"; }
+  fl=$(first "$work/left.txt")
+  fr=$(first "$work/right.txt")
+  [ "$fl" -ge 0 ] || fail "transport $mode: the receiver got nothing"
+  [ "$fr" -ge 0 ] || fail "transport $mode: the loudspeaker stayed silent"
+  # Lines from+1 .. from+n of a file (read to its end: no broken pipe).
+  window() { awk -v a="$2" -v n="$n" 'NR > a && NR <= a + n' "$1"; }
+  window "$work/left.txt" "$fl" | cmp -s - "$work/noise_signal.txt" ||
+    fail "transport $mode: the receiver differs from the played signal"
+  got=$(window "$work/right.txt" "$fr" | wc -l)
+  [ "$got" -eq "$n" ] || fail "transport $mode: the loudspeaker holds only $got of the $n bytes"
+  # Differing bytes: a missing or repeated sample shifts everything after it.
+  bad=$(window "$work/right.txt" "$fr" | paste - "$work/noise_signal.txt" |
+    awk -v block="$mode_block" '$1 != $2 { if (!bad) first = NR - 1; bad++ }
+      END { if (bad) printf "%d of the bytes differ, first at byte %d (block %d)", bad, first, int(first / block) }')
+  [ -z "$bad" ] || fail "transport $mode: loudspeaker: $bad"
+  d=$((fr - fl))
+  awk -v d="$d" -v n="$n" -v rate="$rate" -v block="$mode_block" -v mode="$mode" 'BEGIN {
+    printf "transport --latence %s: %d bytes identical (%.0f s), no gap; delay %d samples = %.1f ms, two blocks of %d + %.1f ms\n", mode, n, n / rate, d, d * 1000 / rate, block, (d - 2 * block) * 1000 / rate }'
+done
+[ "${VELUNDA_E2E_ONLY_TRANSPORT:-0}" = 1 ] && { echo "alsa_pulse: transport passed"; exit 0; }
 
 # 2. The low-pass at 1000 Hz by its effect: 400 Hz kept, 2500 Hz removed.
 for tone in 400 2500; do

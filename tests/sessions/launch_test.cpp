@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "dsp/filter_kind.hpp"
+#include "dsp/process_block.hpp"
 #include "session_rig.hpp"
 #include "sessions/filter_screen.hpp"
 
@@ -376,6 +377,98 @@ TEST(Launch, LowPassRedesignsAfterAnotherFilter) {
   EXPECT_EQ(pairs(), lowPass);
 }
 
+// ---- the short-delay mode ----
+
+// Two tones and some noise, well inside the byte range.
+std::vector<uint8_t> TonesAndNoise(size_t n, int32_t rate) {
+  std::vector<uint8_t> s(n);
+  uint32_t seed = 4321;
+  for (size_t i = 0; i < n; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    const double t = static_cast<double>(i) / rate;
+    const double v = 128.0 + 55.0 * std::sin(2 * M_PI * 700 * t) +
+                     35.0 * std::sin(2 * M_PI * 1900 * t) +
+                     static_cast<double>((seed >> 16) % 31) - 15.0;
+    s[i] = static_cast<uint8_t>(std::nearbyint(v));
+  }
+  return s;
+}
+
+struct LatencyRow {
+  std::string name;
+  ActionItem item;
+  bool shortLatency;
+  bool has8000;    // false: the card captures at 11025 only
+  int32_t rate;    // the session's rate
+  int32_t block;   // the session's block length
+  int32_t offlineBlock;  // the block length the offline output is made with
+  friend void PrintTo(const LatencyRow& row, std::ostream* os) { *os << row.name; }
+};
+
+class Latency : public testing::TestWithParam<LatencyRow> {};
+
+// The loudspeaker plays two silent blocks of the session's length, then exactly what the same
+// filter, prepared by the same launch, makes of the input offline in its usual blocks.
+TEST_P(Latency, SpeakerPlaysTheOfflineOutputTwoBlocksLate) {
+  const LatencyRow& row = GetParam();
+  VirtualCardConfig config;
+  const std::vector<uint8_t> input = TonesAndNoise(24 * 2048, row.rate);
+  config.input = input;
+  SessionRig rig(config, {KeyAt(kStart + 1600, kScanEnd)});
+  rig.state->Sessions.ShortLatency = row.shortLatency;
+  rig.state->Engine.CardTests.Rate8000OK = row.has8000 ? 1 : 0;
+  std::unique_ptr<DspState> offline;
+  rig.platform.sessionStarted = [&] {
+    if (!offline) {
+      offline = std::make_unique<DspState>(rig.state->Dsp);
+    }
+  };
+  rig.Launch(row.item);
+
+  ASSERT_NE(offline, nullptr);
+  EXPECT_EQ(offline->SampleRate, row.rate);
+  EXPECT_EQ(offline->BlockLength, row.block);
+  EXPECT_EQ(rig.card.LastOutputRate(), row.rate);
+  const size_t bl = static_cast<size_t>(row.block);
+  const std::vector<uint8_t>& speaker = rig.card.Speaker();
+  ASSERT_GE(speaker.size(), 4 * bl);
+  EXPECT_EQ(std::vector<uint8_t>(speaker.begin(), speaker.begin() + 2 * bl),
+            std::vector<uint8_t>(2 * bl, 128));
+
+  offline->BlockLength = row.offlineBlock;
+  const size_t ob = static_cast<size_t>(row.offlineBlock);
+  std::vector<uint8_t> expected(input.size() / ob * ob);
+  for (size_t i = 0; i < expected.size(); i += ob) {
+    ProcessBlock(*offline, input.data() + i, expected.data() + i);
+  }
+  const size_t n = speaker.size() - 2 * bl;
+  ASSERT_LE(n, expected.size());
+  expected.resize(n);
+  EXPECT_EQ(std::vector<uint8_t>(speaker.begin() + static_cast<ptrdiff_t>(2 * bl), speaker.end()),
+            expected);
+  // The filter does something: its output is not its input.
+  EXPECT_NE(expected, std::vector<uint8_t>(input.begin(), input.begin() + static_cast<ptrdiff_t>(n)));
+  ExpectIdle(rig);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, Latency,
+    testing::Values(
+        LatencyRow{"LowPassShort8000", ActionItem::Passe_bas, true, true, 8000, 768, 2666},
+        LatencyRow{"LowPassShort11025", ActionItem::Passe_bas, true, false, 11025, 1058, 3675},
+        LatencyRow{"BandPassShort8000", ActionItem::Passe_bande, true, true, 8000, 768, 2666},
+        LatencyRow{"GeneralReducerShort8000", ActionItem::Reducteur_bruit_general, true, true,
+                   8000, 768, 2666},
+        LatencyRow{"GeneralReducerShort11025", ActionItem::Reducteur_bruit_general, true, false,
+                   11025, 1058, 3675},
+        LatencyRow{"CwReducerShort8000", ActionItem::Reducteur_bruit_CW_RTTY, true, true, 8000,
+                   768, 2666},
+        LatencyRow{"BfoShortKeeps2048", ActionItem::BFO_numerique, true, true, 6250, 2048, 2048},
+        LatencyRow{"RejectorShortKeeps2048", ActionItem::RejecteurporteuseparTFD, true, true,
+                   8000, 2048, 2048},
+        LatencyRow{"LowPassNormal8000", ActionItem::Passe_bas, false, true, 8000, 2666, 768}),
+    [](const auto& info) { return info.param.name; });
+
 // ---- the rejector's automatic mode and the band-pass centring ----
 
 constexpr size_t kSecond = 8000;
@@ -411,6 +504,7 @@ struct CentringRow {
   bool bypass;
   std::string result;
   uint16_t found;  // the centre found, 0: near the tone's 1230 Hz
+  bool shortLatency = false;
   friend void PrintTo(const CentringRow& row, std::ostream* os) { *os << row.name; }
 };
 
@@ -430,6 +524,7 @@ TEST_P(Centring, SearchesThenFiltersAgain) {
   s.Dsp.PasseBande.BandPassCentre = row.centre;
   s.Dsp.PasseBande.BandPassBypass = row.bypass;
   s.Dsp.Rejecteur.NotchThreshold = 20001;
+  s.Sessions.ShortLatency = row.shortLatency;
   rig.Launch(ActionItem::Passe_bande);
 
   EXPECT_EQ(rig.Writes(18), (std::vector<std::string>{"A l'arrêt", "en cours", row.result}));
@@ -444,7 +539,7 @@ TEST_P(Centring, SearchesThenFiltersAgain) {
   EXPECT_FALSE(s.Dsp.PasseBande.BandPassBypass);
   EXPECT_EQ(s.Dsp.FilterKind, kPasseBande);
   EXPECT_EQ(rig.card.LastOutputRate(), 8000);
-  EXPECT_EQ(s.Dsp.BlockLength, 2666);
+  EXPECT_EQ(s.Dsp.BlockLength, row.shortLatency ? 768 : 2666);
   EXPECT_EQ(rig.clock.NowMs(), kEndAt);  // the band-pass ran again until End
   EXPECT_EQ(s.Dsp.Rejecteur.NotchThreshold, 20001);
   EXPECT_FALSE(s.Sessions.CarrierSearchActive);
@@ -455,6 +550,8 @@ INSTANTIATE_TEST_SUITE_P(Signals, Centring,
                          // A constant input is no silence to the detection: its offset leaks into
                          // the first bins, the strongest line is found at the lowest notch.
                          testing::Values(CentringRow{"Carrier", true, 800, false, "trouvé    ", 0},
+                                         CentringRow{"CarrierWithShortBlocks", true, 800, false,
+                                                     "trouvé    ", 0, true},
                                          CentringRow{"ConstantInputFromBypass", false, 3350, true,
                                                      "trouvé    ", 100}),
                          [](const auto& info) { return info.param.name; });

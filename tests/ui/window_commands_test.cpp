@@ -269,6 +269,42 @@ class WindowCommandsTest : public QObject {
       QVERIFY(error.find('\n') == std::string::npos);
     }
   }
+
+  // --latence: short blocks or the default; a bad or repeated value is refused.
+  void latency_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<bool>("shortLatency");
+    QTest::newRow("default") << QStringList{"--carte", "hw:1"} << true << false;
+    QTest::newRow("courte") << QStringList{"--latence", "courte"} << true << true;
+    QTest::newRow("=normale") << QStringList{"--latence=normale"} << true << false;
+    QTest::newRow("with a card after") << QStringList{"--latence=courte", "--carte", "x"} << true
+                                       << true;
+    QTest::newRow("bad value") << QStringList{"--latence", "rapide"} << false << false;
+    QTest::newRow("empty value") << QStringList{"--latence="} << false << false;
+    QTest::newRow("no value") << QStringList{"--latence"} << false << false;
+    QTest::newRow("twice") << QStringList{"--latence", "courte", "--latence", "courte"} << false
+                           << false;
+  }
+  void latency() {
+    QFETCH(QStringList, args);
+    QFETCH(bool, ok);
+    QFETCH(bool, shortLatency);
+    std::vector<std::string> list;
+    for (const QString& a : args) {
+      list.push_back(a.toStdString());
+    }
+    WindowOptions options;
+    std::string error;
+    QCOMPARE(ParseWindowOptions(list, options, error), ok);
+    if (ok) {
+      QCOMPARE(options.shortLatency, shortLatency);
+    } else {
+      QVERIFY(error.rfind("velunda : ", 0) == 0);
+      QVERIFY(error.find("--latence") != std::string::npos);
+      QVERIFY(error.find('\n') == std::string::npos);
+    }
+  }
 };
 
 QTEST_MAIN(WindowCommandsTest)
