@@ -1,5 +1,7 @@
 #include "cli/audio_file.hpp"
 
+#include "platform/safe_file.hpp"
+
 #include <fcntl.h>
 #include <sndfile.h>
 #include <sys/stat.h>
@@ -29,7 +31,7 @@ std::string Extension(const std::string& path) {
   return ext;
 }
 
-// A French reason for the common errno values.
+// A French reason for the errno values a user meets; the number for the others.
 std::string Reason(int err) {
   switch (err) {
     case ENOENT:
@@ -41,12 +43,31 @@ std::string Reason(int err) {
       return "c'est un dossier";
     case ENOSPC:
       return "disque plein";
+    case EDQUOT:
+      return "quota de disque dépassé";
+    case EFBIG:
+      return "fichier trop grand (limite de taille des fichiers atteinte)";
     case EROFS:
       return "système de fichiers en lecture seule";
+    case EIO:
+      return "erreur d'entrée-sortie sur le support";
+    case ENAMETOOLONG:
+      return "nom trop long";
     case ENOTDIR:
       return "un élément du chemin n'est pas un dossier";
+    case ELOOP:
+      return "trop de liens symboliques";
+    case ENXIO:
+      return "personne ne lit à l'autre bout";
+    case ETXTBSY:
+    case EBUSY:
+      return "fichier occupé";
+    case EBADF:
+      return "descripteur fermé";
+    case EPIPE:
+      return "le lecteur est parti";
     default:
-      return std::strerror(err);
+      return "erreur système n°" + std::to_string(err);
   }
 }
 
@@ -86,12 +107,67 @@ class RawReader final : public AudioReader {
   std::optional<int64_t> length_;
 };
 
+uint32_t Le32(const unsigned char* p) {
+  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+// The frames a RIFF WAV's header announces (its data chunk's length over the frame size), read
+// from the file itself: libsndfile gives only what the file really holds. None when unknown.
+std::optional<int64_t> AnnouncedWavFrames(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    return std::nullopt;
+  }
+  std::optional<int64_t> frames;
+  unsigned char head[12];
+  uint32_t frameSize = 0;
+  if (std::fread(head, 1, 12, file) == 12 && std::memcmp(head, "RIFF", 4) == 0 &&
+      std::memcmp(head + 8, "WAVE", 4) == 0) {
+    unsigned char chunk[16];
+    while (std::fread(chunk, 1, 8, file) == 8) {
+      const uint32_t size = Le32(chunk + 4);
+      if (std::memcmp(chunk, "data", 4) == 0) {
+        if (frameSize != 0 && size != 0xFFFFFFFFu) {
+          frames = size / frameSize;
+        }
+        break;
+      }
+      long skip = static_cast<long>(size) + (size & 1);
+      if (std::memcmp(chunk, "fmt ", 4) == 0 && size >= 16) {
+        if (std::fread(chunk, 1, 16, file) != 16) {
+          break;
+        }
+        frameSize = chunk[12] | (chunk[13] << 8);  // the block align
+        skip -= 16;
+      }
+      if (std::fseek(file, skip, SEEK_CUR) != 0) {
+        break;
+      }
+    }
+  }
+  std::fclose(file);
+  return frames;
+}
+
 // Anything libsndfile reads, mixed down to mono and brought to the 8-bit scale.
 class SndfileReader final : public AudioReader {
  public:
   SndfileReader(SNDFILE* file, const SF_INFO& info, std::string path)
-      : file_(file), channels_(info.channels), frames_(info.frames), path_(std::move(path)) {}
+      : file_(file), channels_(info.channels), frames_(info.frames), path_(std::move(path)) {
+    if ((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAV) {
+      announced_ = AnnouncedWavFrames(path_);
+    }
+  }
   ~SndfileReader() override { sf_close(file_); }
+
+  std::string ShortFileNotice() const override {
+    if (!ended_ || !announced_ || *announced_ <= read_) {
+      return "";
+    }
+    return "velunda-filtre : " + path_ + " annonce " + std::to_string(*announced_) +
+           " échantillons mais n'en contient que " + std::to_string(read_) +
+           " ; lu jusqu'à sa fin réelle";
+  }
 
   bool ReadValues(double* values, size_t count, size_t& got, FileError& error) override {
     buffer_.resize(count * static_cast<size_t>(channels_));
@@ -102,6 +178,8 @@ class SndfileReader final : public AudioReader {
       return false;
     }
     got = static_cast<size_t>(frames);
+    read_ += frames;
+    ended_ = got < count;
     for (size_t i = 0; i < got; ++i) {
       double sum = 0.0;
       for (int c = 0; c < channels_; ++c) {
@@ -119,7 +197,27 @@ class SndfileReader final : public AudioReader {
   int64_t frames_;
   std::string path_;
   std::vector<double> buffer_;
+  std::optional<int64_t> announced_;
+  int64_t read_ = 0;
+  bool ended_ = false;
 };
+
+// Why libsndfile could not open `path`: in French for what a user meets, libsndfile's own text
+// only for the rare rest.
+std::string UnreadableSoundFile(const std::string& path, int code, int err) {
+  switch (code) {
+    case SF_ERR_UNRECOGNISED_FORMAT:
+      return "format de fichier son non reconnu : " + path;
+    case SF_ERR_MALFORMED_FILE:
+      return "fichier son abîmé : " + path;
+    case SF_ERR_UNSUPPORTED_ENCODING:
+      return "codage de fichier son non pris en charge : " + path;
+    case SF_ERR_SYSTEM:
+      return "impossible de lire " + path + " : " + Reason(err != 0 ? err : EIO);
+    default:
+      return "format de fichier son non reconnu : " + path + " (" + sf_error_number(code) + ")";
+  }
+}
 
 // Explains why `path` cannot be opened for reading, or returns false when nothing is wrong.
 bool InputProblem(const std::string& path, FileError& error) {
@@ -164,58 +262,22 @@ std::optional<int> OutputFormat(const std::string& ext, int32_t rate, int subtyp
   return std::nullopt;
 }
 
-// The temporary file beside the output; removed unless committed.
-class AudioWriterBase : public AudioWriter {
+// Explains a failure of the output's safe file.
+FileError OutputError(const std::string& path, const SafeFile& file, int err) {
+  if (file.Step() == SafeFileStep::Open || file.Step() == SafeFileStep::Rename) {
+    return IoError("impossible d'écrire " + path + " : " + Reason(err));
+  }
+  return IoError("erreur d'écriture de " + path + " : " + Reason(err));
+}
+
+class RawWriter final : public AudioWriter {
  public:
-  AudioWriterBase(std::string path, std::string temporary)
-      : path_(std::move(path)), temporary_(std::move(temporary)) {}
-  ~AudioWriterBase() override {
-    if (!committed_) {
-      ::unlink(temporary_.c_str());
-    }
-  }
-  const std::string& TemporaryPath() const override { return temporary_; }
-
- protected:
-  bool Rename(FileError& error) {
-    if (::rename(temporary_.c_str(), path_.c_str()) != 0) {
-      error = IoError("impossible d'écrire " + path_ + " : " + Reason(errno));
-      return false;
-    }
-    committed_ = true;
-    return true;
-  }
-  FileError WriteError(int err) const {
-    return IoError("erreur d'écriture de " + path_ + " : " + Reason(err));
-  }
-
- private:
-  std::string path_;
-  std::string temporary_;
-  bool committed_ = false;
-};
-
-class RawWriter final : public AudioWriterBase {
- public:
-  RawWriter(std::string path, std::string temporary, int fd)
-      : AudioWriterBase(std::move(path), std::move(temporary)), fd_(fd) {}
-  ~RawWriter() override {
-    if (fd_ >= 0) {
-      ::close(fd_);
-    }
-  }
+  RawWriter(std::string path, std::unique_ptr<SafeFile> file)
+      : path_(std::move(path)), file_(std::move(file)) {}
   bool Write(const uint8_t* samples, size_t count, FileError& error) override {
-    while (count > 0) {
-      const ssize_t n = ::write(fd_, samples, count);
-      if (n < 0 && errno == EINTR) {
-        continue;
-      }
-      if (n <= 0) {
-        error = WriteError(n < 0 ? errno : ENOSPC);
-        return false;
-      }
-      samples += n;
-      count -= static_cast<size_t>(n);
+    if (const int err = file_->Write(samples, count)) {
+      error = OutputError(path_, *file_, err);
+      return false;
     }
     return true;
   }
@@ -227,28 +289,86 @@ class RawWriter final : public AudioWriterBase {
     return Write(bytes_.data(), count, error);
   }
   bool Commit(FileError& error) override {
-    const int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0) {
-      error = WriteError(errno);
+    if (const int err = file_->Commit()) {
+      error = OutputError(path_, *file_, err);
       return false;
     }
-    return Rename(error);
+    return true;
   }
 
  private:
-  int fd_;
+  std::string path_;
+  std::unique_ptr<SafeFile> file_;
   std::vector<uint8_t> bytes_;
 };
 
-class SndfileWriter final : public AudioWriterBase {
- public:
-  SndfileWriter(std::string path, std::string temporary, SNDFILE* file)
-      : AudioWriterBase(std::move(path), std::move(temporary)), file_(file) {}
-  ~SndfileWriter() override {
-    if (file_ != nullptr) {
-      sf_close(file_);
+// libsndfile writes through these calls, so the errno of the failing call is kept.
+struct SinkIo {
+  int fd = -1;
+  int err = 0;
+};
+
+sf_count_t SinkLength(void* user) {
+  struct stat st {};
+  return ::fstat(static_cast<SinkIo*>(user)->fd, &st) == 0 ? st.st_size : -1;
+}
+sf_count_t SinkSeek(sf_count_t offset, int whence, void* user) {
+  auto* io = static_cast<SinkIo*>(user);
+  const off_t at = ::lseek(io->fd, offset, whence);
+  if (at < 0 && io->err == 0) {
+    io->err = errno;
+  }
+  return at;
+}
+sf_count_t SinkRead(void* data, sf_count_t count, void* user) {
+  const ssize_t n = ::read(static_cast<SinkIo*>(user)->fd, data, static_cast<size_t>(count));
+  return n < 0 ? 0 : n;
+}
+sf_count_t SinkWrite(const void* data, sf_count_t count, void* user) {
+  auto* io = static_cast<SinkIo*>(user);
+  const auto* bytes = static_cast<const char*>(data);
+  sf_count_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::write(io->fd, bytes + done, static_cast<size_t>(count - done));
+    if (n < 0 && errno == EINTR) {
+      continue;
     }
+    if (n <= 0) {
+      if (io->err == 0) {
+        io->err = n < 0 ? errno : ENOSPC;
+      }
+      break;
+    }
+    done += n;
+  }
+  return done;
+}
+sf_count_t SinkTell(void* user) { return ::lseek(static_cast<SinkIo*>(user)->fd, 0, SEEK_CUR); }
+
+class SndfileWriter final : public AudioWriter {
+ public:
+  SndfileWriter(std::string path, std::unique_ptr<SafeFile> file)
+      : path_(std::move(path)), file_(std::move(file)) {
+    io_.fd = file_->Fd();
+  }
+  ~SndfileWriter() override {
+    if (sndfile_ != nullptr) {
+      sf_close(sndfile_);
+    }
+  }
+  // False with the reason in `error` when libsndfile refuses to start the file.
+  bool Start(int format, int32_t rate, FileError& error) {
+    static SF_VIRTUAL_IO calls{SinkLength, SinkSeek, SinkRead, SinkWrite, SinkTell};
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = 1;
+    info.format = format;
+    sndfile_ = sf_open_virtual(&calls, SFM_WRITE, &info, &io_);
+    if (sndfile_ == nullptr) {
+      error = Failure("impossible d'écrire ", sf_strerror(nullptr));
+      return false;
+    }
+    return true;
   }
   bool Write(const uint8_t* samples, size_t count, FileError& error) override {
     // Through 16 bits: libsndfile maps (u - 128) << 8 back to the byte u exactly.
@@ -266,48 +386,44 @@ class SndfileWriter final : public AudioWriterBase {
     return WriteShorts(count, error);
   }
   bool WriteShorts(size_t count, FileError& error) {
-    const sf_count_t n = sf_write_short(file_, buffer_.data(), static_cast<sf_count_t>(count));
-    if (n != static_cast<sf_count_t>(count)) {
-      error = IoError("erreur d'écriture : " + std::string(sf_strerror(file_)));
+    const sf_count_t n = sf_write_short(sndfile_, buffer_.data(), static_cast<sf_count_t>(count));
+    if (n != static_cast<sf_count_t>(count) || io_.err != 0) {
+      error = Failure("erreur d'écriture de ", sf_strerror(sndfile_));
       return false;
     }
     return true;
   }
   bool Commit(FileError& error) override {
-    sf_write_sync(file_);
-    const int err = sf_error(file_);
-    SNDFILE* file = file_;
-    file_ = nullptr;
-    if (sf_close(file) != 0 || err != SF_ERR_NO_ERROR) {
-      error = IoError("erreur d'écriture : " + std::string(sf_error_number(err)));
+    SNDFILE* file = sndfile_;
+    sndfile_ = nullptr;
+    const int closed = sf_close(file);  // writes the header's final lengths
+    if (closed != 0 || io_.err != 0) {
+      error = Failure("erreur d'écriture de ", sf_error_number(closed));
       return false;
     }
-    return Rename(error);
+    if (const int err = file_->Commit()) {
+      error = OutputError(path_, *file_, err);
+      return false;
+    }
+    return true;
   }
 
  private:
-  SNDFILE* file_;
+  // The errno of the failing call when there is one; libsndfile's own text otherwise.
+  FileError Failure(const std::string& what, const char* library) const {
+    return IoError(what + path_ + " : " + (io_.err != 0 ? Reason(io_.err) : std::string(library)));
+  }
+
+  std::string path_;
+  std::unique_ptr<SafeFile> file_;
+  SinkIo io_;
+  SNDFILE* sndfile_ = nullptr;
   std::vector<short> buffer_;
 };
 
-// Creates a new file beside `path`, named after it; returns its descriptor or -1.
-int CreateTemporary(const std::string& path, std::string& temporary) {
-  const auto slash = path.find_last_of('/');
-  const std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-  const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    temporary = dir + "." + base + ".velunda-" + std::to_string(::getpid()) + "-" +
-                std::to_string(attempt) + ".tmp";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) {
-      return fd;
-    }
-  }
-  errno = EEXIST;
-  return -1;
-}
-
 }  // namespace
+
+std::string FileErrorReason(int err) { return Reason(err); }
 
 bool IsRawU8Name(const std::string& path) { return Extension(path) == "u8"; }
 
@@ -383,10 +499,10 @@ std::unique_ptr<AudioReader> AudioReader::OpenAtFileRate(const std::string& path
     return std::make_unique<RawReader>(file, path, length);
   }
   SF_INFO info{};
+  errno = 0;
   SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
   if (file == nullptr) {
-    error =
-        IoError("format de fichier son non reconnu : " + path + " (" + sf_strerror(nullptr) + ")");
+    error = IoError(UnreadableSoundFile(path, sf_error(nullptr), errno));
     return nullptr;
   }
   rate = info.samplerate;
@@ -414,27 +530,19 @@ std::unique_ptr<AudioWriter> AudioWriter::Open(const std::string& path, int32_t 
       return nullptr;
     }
   }
-  std::string temporary;
-  const int fd = CreateTemporary(path, temporary);
-  if (fd < 0) {
-    error = IoError("impossible d'écrire " + path + " : " + Reason(errno));
+  auto file = std::make_unique<SafeFile>();
+  if (const int err = file->Open(path)) {
+    error = OutputError(path, *file, err);
     return nullptr;
   }
   if (raw) {
-    return std::make_unique<RawWriter>(path, temporary, fd);
+    return std::make_unique<RawWriter>(path, std::move(file));
   }
-  SF_INFO info{};
-  info.samplerate = rate;
-  info.channels = 1;
-  info.format = *format;
-  SNDFILE* file = sf_open_fd(fd, SFM_WRITE, &info, 1);
-  if (file == nullptr) {
-    // libsndfile has closed the descriptor itself.
-    ::unlink(temporary.c_str());
-    error = IoError("impossible d'écrire " + path + " : " + sf_strerror(nullptr));
+  auto writer = std::make_unique<SndfileWriter>(path, std::move(file));
+  if (!writer->Start(*format, rate, error)) {
     return nullptr;
   }
-  return std::make_unique<SndfileWriter>(path, temporary, file);
+  return writer;
 }
 
 }  // namespace velunda

@@ -18,6 +18,9 @@ struct FileError {
   std::string message;
 };
 
+// A French reason for an errno, as the messages naming a file end.
+std::string FileErrorReason(int err);
+
 // Whether a file name designates raw unsigned 8-bit mono (".u8", any case).
 bool IsRawU8Name(const std::string& path);
 
@@ -50,6 +53,9 @@ class AudioReader {
   virtual bool ReadValues(double* values, size_t count, size_t& got, FileError& error) = 0;
   // Samples in the file, when known.
   virtual std::optional<int64_t> Length() const = 0;
+  // Once read to its end: a notice when the file held fewer samples than its header
+  // announced (a recording cut short), else empty.
+  virtual std::string ShortFileNotice() const { return ""; }
 
  private:
   std::vector<double> values_;
@@ -58,8 +64,8 @@ class AudioReader {
 // What an output holds: unsigned 8-bit (the filter's own samples) or 16-bit PCM.
 enum class OutputWidth { U8, Pcm16 };
 
-// Writes unsigned 8-bit mono samples under a temporary name in the output's directory and gives
-// the file its name only at Commit(), so that a failed run never leaves a file that looks whole.
+// Writes mono samples through a SafeFile: the output gets its name only at Commit(), and a
+// failed or interrupted run leaves neither a partial output nor a stray file.
 class AudioWriter {
  public:
   virtual ~AudioWriter() = default;
@@ -71,10 +77,8 @@ class AudioWriter {
   virtual bool Write(const uint8_t* samples, size_t count, FileError& error) = 0;
   // Mono values on the -1..+1 scale, brought to the output's width (ToU8Scale, ToPcm16).
   virtual bool WriteValues(const double* values, size_t count, FileError& error) = 0;
-  // Closes the file and renames it to its final name.
+  // Completes the file and gives it its name.
   virtual bool Commit(FileError& error) = 0;
-  // The temporary name, while the file is being written (for cleanup on an interruption).
-  virtual const std::string& TemporaryPath() const = 0;
 };
 
 }  // namespace velunda

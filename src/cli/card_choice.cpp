@@ -5,6 +5,7 @@
 
 #include "cli/audio_file.hpp"
 #include "platform/alsa/alsa_sound_card.hpp"
+#include "platform/safe_file.hpp"
 #include "platform/virtual/virtual_card.hpp"
 
 namespace velunda {
@@ -32,6 +33,17 @@ bool ReadVirtualInput(const std::string& path, int32_t rawRate, std::vector<uint
     }
     samples.insert(samples.end(), block, block + got);
   } while (got == sizeof(block));
+  return true;
+}
+
+// Whether the loudspeaker's recording could be written: checked before the session, so a bad
+// name is refused at once rather than after the whole session. Leaves nothing behind.
+bool CheckSpeakerOutput(const std::string& path, std::string& error) {
+  SafeFile probe;
+  if (const int err = probe.Open(path)) {
+    error = "velunda-filtre : impossible d'écrire " + path + " : " + FileErrorReason(err);
+    return false;
+  }
   return true;
 }
 
@@ -69,12 +81,24 @@ std::unique_ptr<SoundCard> OpenChosenCard(const CardChoice& choice, int32_t rawR
     return std::make_unique<AlsaSoundCard>(choice.alsaDevice);
   }
   VirtualCardConfig config;
+  if (!choice.virtualOutput.empty() && !CheckSpeakerOutput(choice.virtualOutput, error)) {
+    return nullptr;
+  }
   if (!ReadVirtualInput(choice.virtualInput, rawRate, config.input, fileRate, error)) {
     return nullptr;
   }
   config.speakerWav = choice.virtualOutput;
   config.realTime = true;
   return std::make_unique<VirtualSoundCard>(clock, std::move(config));
+}
+
+std::string SpeakerWriteProblem(const CardChoice& choice, SoundCard& card) {
+  auto* virtualCard = dynamic_cast<VirtualSoundCard*>(&card);
+  if (virtualCard == nullptr || virtualCard->SpeakerWriteError() == 0) {
+    return "";
+  }
+  return "velunda-filtre : erreur d'écriture de " + choice.virtualOutput + " : " +
+         FileErrorReason(virtualCard->SpeakerWriteError());
 }
 
 }  // namespace velunda

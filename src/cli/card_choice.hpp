@@ -23,8 +23,12 @@ bool ParseCardName(const std::string& name, CardChoice& choice, std::string& err
 
 // The card `choice` names. The virtual card's recording is read as offline mode reads it, at
 // its file's rate (a raw .u8 at rawRate), given back in fileRate. Null with a French message
-// when the recording cannot be read.
+// when the recording cannot be read or the loudspeaker's recording could not be written.
 std::unique_ptr<SoundCard> OpenChosenCard(const CardChoice& choice, int32_t rawRate, Clock& clock,
                                           int32_t& fileRate, std::string& error);
+
+// After a session: a French line naming the virtual loudspeaker's file when writing it failed
+// (the close's error box carries only the number), else empty.
+std::string SpeakerWriteProblem(const CardChoice& choice, SoundCard& card);
 
 }  // namespace velunda

@@ -3,6 +3,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <iostream>
 #include <memory>
 #include <vector>
@@ -10,8 +11,10 @@
 #include "cli/audio_file.hpp"
 #include "cli/card_choice.hpp"
 #include "cli/options.hpp"
+#include "cli/std_streams.hpp"
 #include "cli/terminal_screen.hpp"
 #include "dsp/filter_kind.hpp"
+#include "platform/scoped_signals.hpp"
 #include "platform/simulated_mixer.hpp"
 #include "platform/terminal_event_source.hpp"
 #include "sessions/filter_screen.hpp"
@@ -52,6 +55,25 @@ std::string RateText(int32_t measured) {
     return "pas de mesure";
   }
   return std::to_string(measured) + " éch/s";
+}
+
+// The session's last line, and what went wrong with its files: a loudspeaker recording that could
+// not be written, a stdout that could not be written (closed, full). A reader of stdout that went
+// away is no error. False when something is to be reported.
+bool ReportSessionEnd(const CardChoice& choice, SoundCard& card) {
+  bool ok = true;
+  std::cout.flush();
+  // Written directly, so that the error is this write's own errno.
+  const int err = WriteStdout("Session terminée.\n");
+  if (err != 0 && err != EPIPE) {
+    std::cerr << StdoutErrorMessage(err) << '\n';
+    ok = false;
+  }
+  if (const std::string problem = SpeakerWriteProblem(choice, card); !problem.empty()) {
+    std::cerr << problem << '\n';
+    ok = false;
+  }
+  return ok;
 }
 
 int TerminalWidth(int fd) {
@@ -129,6 +151,9 @@ int32_t LiveSampleRate(const std::string& filterKind, const TestsCarteSonState& 
 }
 
 int RunLive(const Options& options) {
+  // A reader of stdout that goes away costs only the lines it no longer takes: the session
+  // still ends through its own End and its recording is written. A size limit shows as EFBIG.
+  ScopedSignalHandlers ignored({SIGPIPE, SIGXFSZ}, SIG_IGN);
   CardChoice choice;
   std::string error;
   if (!ParseCardName(options.card, choice, error)) {
@@ -211,10 +236,8 @@ int RunLive(const Options& options) {
                           }
                         }};
   LaunchAction(*state, launch, ActionOf(options.filterKind));
-  if (started) {
-    std::cout << "Session terminée." << std::endl;
-  }
-  return started && box.failures == 0 ? kExitOk : kExitIo;
+  const bool streamsOk = !started || ReportSessionEnd(choice, *card);
+  return started && box.failures == 0 && streamsOk ? kExitOk : kExitIo;
 }
 
 }  // namespace velunda

@@ -7,10 +7,12 @@
 #include "cli/mixer_table.hpp"
 #include "cli/offline.hpp"
 #include "cli/options.hpp"
+#include "cli/std_streams.hpp"
 #include "platform/clock.hpp"
 
 int main(int argc, char** argv) {
   using namespace velunda;
+  KeepStandardDescriptors();
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) {
     std::cerr << UsageText();

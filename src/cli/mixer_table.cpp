@@ -162,17 +162,12 @@ int RunMixerTable(const Options& options) {
       mixer = std::make_unique<SimulatedMixer>(NoMixerDescription());
     }
   }
-  // The input selection of the configuration file, without writing anything.
-  std::string configuration = DefaultConfiguration();
-  if (TextFileExists(kConfigurationFileName)) {
-    RecordingMessageBox quiet;
-    std::string text;
-    int32_t count = 0;
-    ReadTextFile(kConfigurationFileName, text, count, quiet);
-    if (IsValidConfiguration(text)) {
-      configuration = text;
-    }
-  }
+  // The input selection of the configuration file, with the notices start-up would show (on
+  // stderr), without writing anything.
+  ConfigurationState stored;
+  StderrMessageBox notices;
+  ReadConfigurationFile(stored, notices);
+  const std::string& configuration = stored.Configuration;
   PrintMixerTable(*mixer, card, configuration, std::cout);
   return 0;
 }

@@ -6,10 +6,12 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <vector>
 
 #include "cli/audio_file.hpp"
@@ -17,6 +19,7 @@
 #include "cli/filter_setup.hpp"
 #include "cli/options.hpp"
 #include "cli/resample.hpp"
+#include "cli/std_streams.hpp"
 #include "cli/stream_io.hpp"
 #include "dsp/dsp_state.hpp"
 #include "dsp/process_block.hpp"
@@ -24,31 +27,6 @@
 
 namespace velunda {
 namespace {
-
-// The temporary output, removed by the signal handler if the run is interrupted.
-char g_temporaryPath[4096];
-
-// Removes the temporary output, then dies of the same signal so the caller sees why.
-extern "C" void RemoveTemporaryAndExit(int signal) {
-  if (g_temporaryPath[0] != '\0') {
-    ::unlink(g_temporaryPath);
-  }
-  std::signal(signal, SIG_DFL);
-  std::raise(signal);
-}
-
-class InterruptCleanup {
- public:
-  explicit InterruptCleanup(const std::string& path) {
-    if (path.size() < sizeof(g_temporaryPath)) {
-      std::memcpy(g_temporaryPath, path.c_str(), path.size() + 1);
-    }
-  }
-  ~InterruptCleanup() { g_temporaryPath[0] = '\0'; }
-
- private:
-  ScopedSignalHandlers signals_{{SIGINT, SIGTERM, SIGHUP}, RemoveTemporaryAndExit};
-};
 
 // Progress on stderr, for long files on a terminal only.
 class Progress {
@@ -102,6 +80,15 @@ int Report(const FileError& error) {
     std::cerr << error.message << '\n';
   }
   return error.exitStatus;
+}
+
+// The reader of stdout went away: the run ends as an interruption does, the output abandoned,
+// with no message (the shell sees SIGPIPE's status).
+[[noreturn]] void EndOnBrokenPipe(std::unique_ptr<AudioWriter> writer) {
+  writer.reset();
+  std::signal(SIGPIPE, SIG_DFL);
+  std::raise(SIGPIPE);
+  std::_Exit(128 + SIGPIPE);
 }
 
 std::string InputName(const Options& options) {
@@ -175,12 +162,11 @@ int RunOffline(const Options& options, Clock& calibrationClock) {
   if (!writer) {
     return Report(error);
   }
-  std::optional<InterruptCleanup> cleanup;
-  if (!streamOut) {
-    cleanup.emplace(writer->TemporaryPath());
-  }
+  // A stdout or stderr that goes away shows as EPIPE at the write rather than killing the
+  // run; a size limit (ulimit -f) as EFBIG, reported with the file's name.
+  ScopedSignalHandlers ignored({SIGPIPE, SIGXFSZ}, SIG_IGN);
   // The detection lines go where the audio does not.
-  std::ostream& decisions = streamOut ? std::cerr : std::cout;
+  const int decisionsFd = streamOut ? STDERR_FILENO : STDOUT_FILENO;
 
   auto dsp = std::make_unique<DspState>();
   std::string setupError;
@@ -214,7 +200,18 @@ int RunOffline(const Options& options, Clock& calibrationClock) {
     }
     std::fill(output.begin(), output.end(), uint8_t{128});
     ProcessBlock(*dsp, input.data(), output.data());
+    std::ostringstream decisions;
     ReportDecisions(*dsp, firstStep, rate, decisions);
+    if (decisionsFd == STDERR_FILENO) {
+      // A stderr that went away does not fail the run.
+      std::cerr << decisions.str() << std::flush;
+    } else if (const int err = decisions.tellp() > 0 ? WriteStdout(decisions.str()) : 0) {
+      progress.Finish();
+      if (err == EPIPE) {
+        EndOnBrokenPipe(std::move(writer));
+      }
+      return Report({kExitIo, StdoutErrorMessage(err)});
+    }
     if (!writer->Write(output.data(), got, error)) {
       progress.Finish();
       return Report(error);
@@ -231,6 +228,9 @@ int RunOffline(const Options& options, Clock& calibrationClock) {
     return Report(error);
   }
   progress.Finish();
+  if (const std::string notice = reader->ShortFileNotice(); !notice.empty()) {
+    std::cerr << notice << '\n';
+  }
 
   const double elapsed =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

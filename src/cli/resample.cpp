@@ -52,6 +52,8 @@ class ConvertingReader final : public AudioReader {
     return true;
   }
   std::optional<int64_t> Length() const override { return length_; }
+  // A recording cut short is the inner reader's to tell.
+  std::string ShortFileNotice() const override { return inner_->ShortFileNotice(); }
 
  private:
   static constexpr size_t kChunk = 4096;
@@ -108,7 +110,6 @@ class ConvertingWriter final : public AudioWriter {
     }
     return inner_->WriteValues(out_.data(), out_.size(), error) && inner_->Commit(error);
   }
-  const std::string& TemporaryPath() const override { return inner_->TemporaryPath(); }
 
  private:
   std::unique_ptr<AudioWriter> inner_;

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/std_streams.hpp"
+
 namespace velunda {
 namespace {
 
@@ -105,7 +107,7 @@ class RawStreamReader final : public AudioReader {
     size_t n = 0;
     if (!ReadFull(fd_, bytes_.data(), bytes_.size(), n)) {
       error = StreamError("erreur de lecture de l'entrée standard : " +
-                          std::string(std::strerror(errno)));
+                          FileErrorReason(errno));
       return false;
     }
     if (g_stopSignal != 0) {
@@ -157,7 +159,7 @@ class WavStreamReader final : public AudioReader {
     size_t n = 0;
     if (!ReadFull(fd_, bytes_.data(), want, n)) {
       error = StreamError("erreur de lecture de l'entrée standard : " +
-                          std::string(std::strerror(errno)));
+                          FileErrorReason(errno));
       return false;
     }
     if (left_) {
@@ -256,7 +258,7 @@ std::unique_ptr<AudioReader> OpenWavStream(int fd, int32_t& rate, FileError& err
   size_t got = 0;
   if (!ReadFull(fd, riff.data(), riff.size(), got)) {
     error = StreamError("erreur de lecture de l'entrée standard : " +
-                        std::string(std::strerror(errno)));
+                        FileErrorReason(errno));
     return nullptr;
   }
   if (got < riff.size() || std::memcmp(riff.data(), "RIFF", 4) != 0 ||
@@ -348,7 +350,6 @@ class OutputStream final : public AudioWriter {
     FixHeader();
     return true;
   }
-  const std::string& TemporaryPath() const override { return none_; }
 
  private:
   bool Send(const uint8_t* bytes, size_t count, FileError& error) {
@@ -375,8 +376,7 @@ class OutputStream final : public AudioWriter {
         return false;
       }
       if (n <= 0) {
-        error = StreamError("erreur d'écriture sur la sortie standard : " +
-                            std::string(std::strerror(n < 0 ? errno : ENOSPC)));
+        error = {kExitIo, StdoutErrorMessage(n < 0 ? errno : ENOSPC)};
         return false;
       }
       bytes += n;
@@ -408,7 +408,6 @@ class OutputStream final : public AudioWriter {
   uint64_t dataBytes_ = 0;
   std::vector<double> values_;
   std::vector<uint8_t> bytes_;
-  std::string none_;
 };
 
 // A 44-byte PCM WAV header whose lengths say "unknown" (all ones), as streaming writers do.

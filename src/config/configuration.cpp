@@ -28,22 +28,28 @@ void SaveConfiguration(const ConfigurationState& config, MessageBox& messages) {
   WriteTextFile(kConfigurationFileName, config.Configuration, messages);
 }
 
-void LoadConfiguration(ConfigurationState& config, MessageBox& messages,
-                       SettingsApplier& settings) {
+bool ReadConfigurationFile(ConfigurationState& config, MessageBox& messages) {
   if (!TextFileExists(kConfigurationFileName)) {
     messages.ShowError(
         "Pas de présence du fichier de configuration CONFVEL.SER, donc paramètres par défaut.");
     config.Configuration = DefaultConfiguration();
+    return true;
+  }
+  int32_t count = 0;
+  ReadTextFile(kConfigurationFileName, config.Configuration, count, messages);
+  if (IsValidConfiguration(config.Configuration)) {
+    return false;
+  }
+  config.Configuration = DefaultConfiguration();
+  messages.ShowError(
+      "Le fichier de configuration CONFVEL.SER est altéré, donc paramètres par défaut.");
+  return true;
+}
+
+void LoadConfiguration(ConfigurationState& config, MessageBox& messages,
+                       SettingsApplier& settings) {
+  if (ReadConfigurationFile(config, messages)) {
     SaveConfiguration(config, messages);
-  } else {
-    int32_t count = 0;
-    ReadTextFile(kConfigurationFileName, config.Configuration, count, messages);
-    if (!IsValidConfiguration(config.Configuration)) {
-      config.Configuration = DefaultConfiguration();
-      messages.ShowError(
-          "Le fichier de configuration CONFVEL.SER est altéré, donc paramètres par défaut.");
-      SaveConfiguration(config, messages);
-    }
   }
   settings.ApplyMixerMode();
   settings.ApplyInputSelection();

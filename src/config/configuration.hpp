@@ -33,6 +33,10 @@ std::string DefaultConfiguration();
 // 7 to 10 bytes with a gain code, an input and a mixer mode in range.
 bool IsValidConfiguration(std::string_view content);
 
+// Reads CONFVEL.SER from the working directory into the record, with the start-up messages;
+// true when it fell back to the defaults (missing, unreadable or altered file). Writes nothing.
+bool ReadConfigurationFile(ConfigurationState& config, MessageBox& messages);
+
 // Reads CONFVEL.SER from the working directory, falls back to the defaults (with a message, and
 // writing them back) when it is missing or altered, then applies the three settings.
 void LoadConfiguration(ConfigurationState& config, MessageBox& messages, SettingsApplier& settings);

@@ -1,10 +1,13 @@
 #include "config/fonctions_fichiers.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+
+#include "platform/safe_file.hpp"
 
 namespace velunda {
 
@@ -14,26 +17,15 @@ constexpr size_t kMaxRead = 1000;
 
 std::string ErrorNumber(int error) { return std::to_string(error & 0xFFFF); }
 
-// Writes all of `data`, going on after partial writes; false when the system took less.
-bool WriteAll(int fd, std::string_view data) {
-  size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n <= 0) {
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return true;
+// Opens for reading without waiting on a FIFO that has no writer.
+int OpenForReading(const std::string& name) {
+  return ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
 }
 
 }  // namespace
 
 bool TextFileExists(const std::string& name) {
-  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = OpenForReading(name);
   if (fd < 0) {
     return false;
   }
@@ -45,8 +37,13 @@ bool ReadTextFile(const std::string& name, std::string& text, int32_t& count,
                   MessageBox& messages) {
   text.clear();
   count = 0;
-  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
+  const int fd = OpenForReading(name);
+  struct stat st {};
+  // Only a regular file is read: a FIFO or a device counts as unreadable.
+  if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (fd >= 0) {
+      ::close(fd);
+    }
     messages.ShowError("Impossible d'ouvrir le fichier " + name + " en lecture.");
     return true;
   }
@@ -82,32 +79,33 @@ bool ReadTextFile(const std::string& name, std::string& text, int32_t& count,
 
 bool WriteTextFile(const std::string& name, std::string_view text, MessageBox& messages) {
   const std::string cantOpen = "Impossible d'ouvrir le fichier " + name + " en écriture.";
-  const std::string temporary = name + ".tmp" + std::to_string(::getpid());
-  ::unlink(temporary.c_str());  // a leftover of a crashed run
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    messages.ShowError(cantOpen);
-    return true;
-  }
   const std::string_view content = text.substr(0, text.find('\0'));
-  if (!WriteAll(fd, content) || ::fsync(fd) != 0) {
-    messages.ShowError("Ecriture du texte impossible. Disque dur plein? ");
-    ::close(fd);
-    ::unlink(temporary.c_str());
-    return true;
+  SafeFileOptions options;
+  options.inPlaceFallback = true;
+  SafeFile file;
+  int err = file.Open(name, options);
+  if (err == 0) {
+    err = file.Write(content.data(), content.size());
   }
-  if (::close(fd) != 0) {
-    const int error = errno;
-    messages.ShowError("Erreur lors de fermeture de fichier écr. n°" + ErrorNumber(error));
-    ::unlink(temporary.c_str());
-    return true;
+  if (err == 0) {
+    err = file.Commit();
   }
-  if (std::rename(temporary.c_str(), name.c_str()) != 0) {
-    messages.ShowError(cantOpen);
-    ::unlink(temporary.c_str());
-    return true;
+  switch (err == 0 ? SafeFileStep::None : file.Step()) {
+    case SafeFileStep::None:
+      return false;
+    case SafeFileStep::Write:
+    case SafeFileStep::Sync:
+      messages.ShowError("Ecriture du texte impossible. Disque dur plein? ");
+      return true;
+    case SafeFileStep::Close:
+      messages.ShowError("Erreur lors de fermeture de fichier écr. n°" + ErrorNumber(err));
+      return true;
+    case SafeFileStep::Open:
+    case SafeFileStep::Rename:
+      break;
   }
-  return false;
+  messages.ShowError(cantOpen);
+  return true;
 }
 
 }  // namespace velunda

@@ -12,12 +12,15 @@ namespace velunda {
 
 bool TextFileExists(const std::string& name);
 
-// Reads at most 1000 bytes; `text` is what was read up to the first NUL, `count` the bytes read
+// Reads at most 1000 bytes of a regular file (anything else counts as unreadable); `text` is what was read up to the first NUL, `count` the bytes read
 // (-1 when the read failed).
 bool ReadTextFile(const std::string& name, std::string& text, int32_t& count, MessageBox& messages);
 
-// Writes `text` up to its first NUL. The new content goes to a temporary file beside `name`,
-// which then replaces it: on any failure the old file stays as it was.
+// Writes `text` up to its first NUL through a SafeFile: the new content replaces the file at
+// once, through a symbolic link, keeping its mode; on any failure the old file stays as it was.
+// A file that cannot be opened for writing (read-only) is refused as a plain create-or-truncate
+// would refuse it. Where no new file can be made beside it (a directory the user cannot write
+// to), the file is written in place and synced.
 bool WriteTextFile(const std::string& name, std::string_view text, MessageBox& messages);
 
 }  // namespace velunda

@@ -1,16 +1,24 @@
 #include "ui/hooks.hpp"
 
+#include <memory>
+
 #include "dialogs/aide.hpp"
 #include "dialogs/apropos.hpp"
 #include "dialogs/fonctionnalites.hpp"
+#include "ui/dbus_screen_saver.hpp"
 #include "ui/program.hpp"
 
 namespace velunda {
 
 void ConnectWindowHooks(VelundaProgram& program) {
-  // The desktop's screen saver is not reached yet: no switch during sessions.
-  program.Hooks.LaunchAction = [&program, saver = NullScreenSaver{}](ActionItem item) mutable {
-    const LaunchPlatform launch{program.Platform(), program.MixerDevice(), saver};
+  // The desktop's screen saver is held off through the session bus while a session runs; the
+  // bus is reached at the first session only.
+  program.Hooks.LaunchAction = [&program, saver = std::shared_ptr<DbusScreenSaver>()](
+                                   ActionItem item) mutable {
+    if (!saver) {
+      saver = std::make_shared<DbusScreenSaver>();
+    }
+    const LaunchPlatform launch{program.Platform(), program.MixerDevice(), *saver};
     LaunchAction(program.State(), launch, item);
   };
   // The information windows, created once after the main window (About, Help, Features), owned

@@ -1,5 +1,8 @@
 #include "cli/mixer_table.hpp"
 
+#include <sys/stat.h>
+
+#include <iostream>
 #include <sstream>
 
 #include "cli/test_support.hpp"
@@ -67,19 +70,70 @@ TEST(Table, ListsLinesControlsAndValues) {
   }
 }
 
-// The command reads the input choice from the configuration file and writes nothing.
+// The command reads the input choice from the configuration file, shows on stderr the notices
+// the program would show at start-up (a FIFO does not hang it), and writes nothing; as root and
+// as an unprivileged user.
 class MixerCommand : public testing::WorkDir {};
 
-TEST_F(MixerCommand, VirtualCardFindsEveryLine) {
-  std::ofstream(Path(kConfigurationFileName), std::ios::binary) << Record(3);
-  const auto r = Run("--table-de-mixage --carte virtuelle:entree.wav");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("Entrée choisie : microphone\n"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("PlaybackInputFound = 1\n"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("Message au démarrage : aucun\n"), std::string::npos) << r.out;
-  EXPECT_EQ(Listing(), std::set<std::string>{kConfigurationFileName});
-  std::ifstream file(Path(kConfigurationFileName), std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), Record(3));
+TEST_F(MixerCommand, ReadsTheConfigurationWithStartupNotices) {
+  const std::string missing =
+      "Pas de présence du fichier de configuration CONFVEL.SER, donc paramètres par défaut.\n";
+  const std::string altered =
+      "Le fichier de configuration CONFVEL.SER est altéré, donc paramètres par défaut.\n";
+  const std::string unopened = "Impossible d'ouvrir le fichier CONFVEL.SER en lecture.\n";
+  enum Kind { Absent, Content, Fifo };
+  const struct {
+    const char* name;
+    Kind kind;
+    std::string content;
+    mode_t mode;
+    bool unprivileged;
+    const char* input;
+    std::string notices;
+  } cases[] = {
+      {"Valid", Content, Record(3), 0644, false, "microphone", ""},
+      {"ValidUnprivileged", Content, Record(2), 0644, true, "ligne droite", ""},
+      {"Damaged", Content, "abc", 0644, false, "ligne gauche", altered},
+      {"DamagedUnprivileged", Content, Record(7), 0644, true, "ligne gauche", altered},
+      {"Absent", Absent, "", 0, false, "ligne gauche", missing},
+      {"UnreadableUnprivileged", Content, Record(3), 0000, true, "ligne gauche", missing},
+      {"Fifo", Fifo, "", 0644, false, "ligne gauche", unopened + altered},
+      {"FifoUnprivileged", Fifo, "", 0666, true, "ligne gauche", unopened + altered},
+  };
+  ::chmod(dir_.c_str(), 0777);
+  const std::string file = Path(kConfigurationFileName);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.unprivileged && ::getuid() != 0) {
+      std::cout << "SKIPPED " << c.name << ": needs root to become nobody\n";
+      continue;
+    }
+    std::filesystem::remove(file);
+    if (c.kind == Content) {
+      std::ofstream(file, std::ios::binary) << c.content;
+      ::chmod(file.c_str(), c.mode);
+    } else if (c.kind == Fifo) {
+      ASSERT_EQ(::mkfifo(file.c_str(), c.mode), 0);
+    }
+    RunSetup setup;
+    setup.unprivileged = c.unprivileged;
+    const auto r = Run("--table-de-mixage --carte virtuelle:entree.wav", setup);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find(std::string("Entrée choisie : ") + c.input + "\n"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("PlaybackInputFound = 1\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.err, c.notices);
+    if (c.kind == Absent) {
+      EXPECT_TRUE(Listing().empty());
+    } else {
+      EXPECT_EQ(Listing(), std::set<std::string>{kConfigurationFileName});
+    }
+    if (c.kind == Content) {
+      ::chmod(file.c_str(), 0644);
+      std::ifstream in(file, std::ios::binary);
+      EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), c.content);
+    }
+  }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // the built program.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -39,8 +40,25 @@ struct RunResult {
   std::string err;
 };
 
+// Where a standard stream of the program goes.
+enum class Stream { File, Closed, Full, ReaderGone };
+struct RunSetup {
+  long fileSizeLimit = 0;
+  Stream out = Stream::File;
+  Stream err = Stream::File;
+  // A FIFO of the work directory that gets 8000 bytes; once the program has taken them all
+  // and waits for more, it is sent `signal` (0: the FIFO is closed, so the input ends).
+  std::string fifo;
+  int signal = 0;
+  bool unprivileged = false;  // run as the user nobody (when root)
+  std::string stdinName;       // the work directory's file on standard input (else /dev/null)
+};
+
 class WorkDir : public ::testing::Test {
  protected:
+  using Stream = testing::Stream;
+  using RunSetup = testing::RunSetup;
+
   void SetUp() override {
     std::string pattern = (std::filesystem::temp_directory_path() / "velunda-cli-XXXXXX").string();
     ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
@@ -77,24 +95,70 @@ class WorkDir : public ::testing::Test {
   // file to read standard input from instead.
   RunResult Run(const std::string& line, long fileSizeLimit = 0,
                 const std::string& stdinName = "") const {
+    RunSetup setup;
+    setup.fileSizeLimit = fileSizeLimit;
+    setup.stdinName = stdinName;
+    return Run(line, setup);
+  }
+
+  // The same with streams, a FIFO input and a signal; a run killed by signal s gives 128 + s.
+  RunResult Run(const std::string& line, const RunSetup& setup) const {
     std::vector<std::string> args{VELUNDA_FILTRE};
     std::istringstream words(line);
     for (std::string w; words >> w;) {
       args.push_back(w.starts_with("@") ? Path(w.substr(1)) : w);
     }
     const std::string outPath = Path(".out"), errPath = Path(".err");
+    int fifo = -1;
+    if (!setup.fifo.empty()) {
+      fifo = ::open(Path(setup.fifo).c_str(), O_RDWR);  // never waits for a reader
+      const std::vector<char> bytes(8000, static_cast<char>(128));
+      EXPECT_EQ(::write(fifo, bytes.data(), bytes.size()), 8000);
+    }
+    int gone[2] = {-1, -1};
+    EXPECT_EQ(::pipe(gone), 0);
     const pid_t pid = ::fork();
     if (pid == 0) {
-      const std::string in = stdinName.empty() ? "/dev/null" : Path(stdinName);
+      const auto place = [&](Stream s, int fd, const std::string& path) {
+        switch (s) {
+          case Stream::File:
+            ::dup2(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), fd);
+            break;
+          case Stream::Closed:
+            break;  // closed once every stream is placed
+          case Stream::Full:
+            ::dup2(::open("/dev/full", O_WRONLY), fd);
+            break;
+          case Stream::ReaderGone:
+            ::dup2(gone[1], fd);
+            break;
+        }
+      };
+      ::close(gone[0]);
+      if (fifo >= 0) {
+        ::close(fifo);
+      }
+      const std::string in = setup.stdinName.empty() ? "/dev/null" : Path(setup.stdinName);
       ::dup2(::open(in.c_str(), O_RDONLY), STDIN_FILENO);
-      ::dup2(::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDOUT_FILENO);
-      ::dup2(::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
+      place(setup.out, STDOUT_FILENO, outPath);
+      place(setup.err, STDERR_FILENO, errPath);
+      ::close(gone[1]);
+      for (auto [s, fd] : {std::pair{setup.out, STDOUT_FILENO}, {setup.err, STDERR_FILENO}}) {
+        if (s == Stream::Closed) {
+          ::close(fd);
+        }
+      }
+      if (setup.unprivileged && ::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+        ::_exit(126);
+      }
       if (::chdir(dir_.c_str()) != 0) {
         ::_exit(127);
       }
-      if (fileSizeLimit > 0) {
+      std::signal(SIGPIPE, SIG_DFL);
+      if (setup.fileSizeLimit > 0) {
         std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
+        const rlimit limit{static_cast<rlim_t>(setup.fileSizeLimit),
+                           static_cast<rlim_t>(setup.fileSizeLimit)};
         ::setrlimit(RLIMIT_FSIZE, &limit);
       }
       std::vector<char*> argv;
@@ -105,11 +169,26 @@ class WorkDir : public ::testing::Test {
       ::execv(argv[0], argv.data());
       ::_exit(127);
     }
+    ::close(gone[0]);  // the reader is gone from the start
+    ::close(gone[1]);
+    if (fifo >= 0) {
+      // Taken all of it (bounded to 20 s), then a moment to process it and wait for more.
+      int left = 1;
+      for (int i = 0; i < 2000 && left > 0 && ::ioctl(fifo, FIONREAD, &left) == 0; ++i) {
+        ::usleep(10000);
+      }
+      EXPECT_EQ(left, 0) << "the program did not read its input";
+      ::usleep(200000);
+      if (setup.signal != 0) {
+        ::kill(pid, setup.signal);
+      }
+      ::close(fifo);
+    }
     int wstatus = 0;
     rusage usage{};
     ::wait4(pid, &wstatus, 0, &usage);
     RunResult r;
-    r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+    r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
     r.signal = WIFSIGNALED(wstatus) ? WTERMSIG(wstatus) : 0;
     r.maxRssKb = usage.ru_maxrss;
     std::ifstream out(outPath);

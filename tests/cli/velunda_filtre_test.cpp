@@ -345,21 +345,151 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"OutputIsADirectory", "PASSEBAS --coefficients 10 @in.wav @dossier", 1,
                     "c'est un dossier"},
         FailureCase{"WavWriteFailsMidway", "PASSEBAS --coefficients 10 @in.wav @old.wav", 1,
-                    "erreur d'écriture", 8000},
+                    "erreur d'écriture de ", 8000},
         FailureCase{"RawWriteFailsMidway", "PASSEBAS --coefficients 10 @in.u8 @out.u8", 1,
-                    "erreur d'écriture", 8000},
+                    "erreur d'écriture de ", 8000},
         FailureCase{"NoSuchAlsaDevice", "PASSEBAS --carte velunda_no_such_pcm", 1,
                     "Fonctionnement impossible car il n'y a pas de carte son."},
         FailureCase{"VirtualCardWithoutInput", "PASSEBAS --carte virtuelle:", 2,
                     "virtuelle:ENTREE.wav[:SORTIE.wav]"},
         FailureCase{"VirtualCardWithEmptyOutput", "PASSEBAS --carte virtuelle:in.wav:", 2,
                     "virtuelle:ENTREE.wav[:SORTIE.wav]"},
-        FailureCase{"VirtualSpeakerUnwritable",
+        FailureCase{"VirtualSpeakerInMissingDirectory",
                     "PASSEBAS --carte virtuelle:in.wav:absent/out.wav --duree 0.5", 1,
-                    "Erreur lors de fermeture du device de sortie n°1"},
+                    "impossible d'écrire absent/out.wav : fichier ou dossier introuvable"},
+        FailureCase{"VirtualSpeakerIsADirectory",
+                    "PASSEBAS --carte virtuelle:in.wav:dossier --duree 0.5", 1,
+                    "impossible d'écrire dossier : c'est un dossier"},
+        FailureCase{"OutputNameTooLong",
+                    "PASSEBAS --coefficients 10 @in.wav @"
+                    "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+                    "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+                    "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+                    "xxxxxxxxxxxx.wav",
+                    1, "nom trop long"},
         FailureCase{"MissingVirtualInput", "PASSEBAS --carte virtuelle:absent.wav --duree 1", 1,
                     "introuvable"},
         FailureCase{"NoArguments", "", 2, "Usage : velunda-filtre"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Signals and standard streams that go away, against the real program: the exit status, the
+// message, the output (the previous one kept, or complete) and nothing else in the directory.
+using testing::Stream;
+
+struct FaultCase {
+  const char* name;
+  const char* args;  // the output is always @old.wav, there before the run
+  Stream out = Stream::File;
+  Stream err = Stream::File;
+  int signal = 0;       // sent while the program waits on its FIFO input @fifo.u8
+  long sizeLimit = 0;   // ulimit -f, in bytes
+  int status = 0;
+  const char* message = "";  // on stderr; "" when nothing is to be said
+  bool complete = false;     // else the previous old.wav is kept
+};
+
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
+
+class Faults : public VelundaFiltre, public ::testing::WithParamInterface<FaultCase> {};
+
+TEST_P(Faults, StatusMessageOutputAndNothingLeft) {
+  const FaultCase& c = GetParam();
+  WriteBytes("tone.u8", Tone(1230.0, 80.0, 8000, 12000));
+  WriteBytes("in.u8", Signal(20000));
+  ASSERT_TRUE(WriteWavU8(Path("in.wav"), Signal(20000), 8000));
+  // A header announcing 2 000 000 000 samples over 1000.
+  Bytes cut = WavU8Image(Signal(1000), 8000);
+  cut[40] = 0x00, cut[41] = 0x94, cut[42] = 0x35, cut[43] = 0x77;
+  WriteBytes("cut.wav", cut);
+  Bytes cut44 = WavU8Image(Signal(20000), 44100);  // read through the resampler
+  cut44[40] = 0x00, cut44[41] = 0x94, cut44[42] = 0x35, cut44[43] = 0x77;
+  WriteBytes("cut44.wav", cut44);
+  WriteBytes("old.wav", Bytes{'O', 'L', 'D'});
+  ASSERT_EQ(::mkfifo(Path("fifo.u8").c_str(), 0600), 0);
+  const auto before = Listing();
+
+  RunSetup setup;
+  setup.out = c.out;
+  setup.err = c.err;
+  setup.fileSizeLimit = c.sizeLimit;
+  if (std::string(c.args).find("@fifo.u8") != std::string::npos) {
+    setup.fifo = "fifo.u8";
+    setup.signal = c.signal;
+  }
+  const auto r = Run(c.args, setup);
+  EXPECT_EQ(r.status, c.status) << r.err;
+  if (c.err == Stream::File) {
+    if (*c.message == '\0') {
+      EXPECT_TRUE(r.err.empty() || r.err.find("filtrés en") != std::string::npos) << r.err;
+    } else {
+      EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    }
+  }
+  if (c.complete) {
+    EXPECT_GT(ReadBytes("old.wav").size(), 1000u);
+  } else {
+    EXPECT_EQ(ReadBytes("old.wav"), (Bytes{'O', 'L', 'D'}));
+  }
+  EXPECT_EQ(Listing(), before);
+}
+
+constexpr const char* kAuto = "REJECTEUR_PAR_TFD --auto --coefficients 100 --diviseur 1 @tone.u8 @old.wav";
+constexpr const char* kWaiting = "PASSEBAS --coefficients 100 @fifo.u8 @old.wav";
+
+INSTANTIATE_TEST_SUITE_P(
+    Signals, Faults,
+    ::testing::Values(
+        FaultCase{"StdoutReaderGone", kAuto, Stream::ReaderGone, Stream::File, 0, 0, 128 + SIGPIPE},
+        FaultCase{"StdoutClosed", kAuto, Stream::Closed, Stream::File, 0, 0, 1,
+                  "sortie standard : elle est fermée"},
+        FaultCase{"StdoutFull", kAuto, Stream::Full, Stream::File, 0, 0, 1,
+                  "sortie standard : disque plein"},
+        FaultCase{"StderrReaderGoneAfterCompletion", "PASSEBAS --coefficients 10 @in.u8 @old.wav",
+                  Stream::File, Stream::ReaderGone, 0, 0, 0, "", true},
+        FaultCase{"StderrClosed", "PASSEBAS --coefficients 10 @in.wav @old.wav", Stream::File,
+                  Stream::Closed, 0, 0, 0, "", true},
+        FaultCase{"SizeLimit", "PASSEBAS --coefficients 10 @in.wav @old.wav", Stream::File,
+                  Stream::File, 0, 8000, 1, "old.wav : fichier trop grand", false},
+        FaultCase{"HeaderLongerThanData", "PASSEBAS --coefficients 10 @cut.wav @old.wav",
+                  Stream::File, Stream::File, 0, 0, 0,
+                  "cut.wav annonce 2000000000 échantillons mais n'en contient que 1000", true},
+        // Audio on stdout: the same guarantees for the stream and for a 16-bit output.
+        FaultCase{"AudioStdoutReaderGone", "PASSEBAS --coefficients 10 @in.wav -",
+                  Stream::ReaderGone, Stream::File, 0, 0, 0},
+        FaultCase{"AudioStdoutClosed", "PASSEBAS --coefficients 10 @in.wav -", Stream::Closed,
+                  Stream::File, 0, 0, 1, "sortie standard : elle est fermée"},
+        FaultCase{"AudioStdoutFull", "PASSEBAS --coefficients 10 @in.wav -", Stream::Full,
+                  Stream::File, 0, 0, 1, "sortie standard : disque plein"},
+        FaultCase{"Pcm16OutputOverSizeLimit",
+                  "PASSEBAS --coefficients 10 --fe-sortie 44100 @in.wav @old.wav", Stream::File,
+                  Stream::File, 0, 8000, 1, "old.wav : fichier trop grand"},
+        FaultCase{"ResampledHeaderLongerThanData", "PASSEBAS --coefficients 10 @cut44.wav @old.wav",
+                  Stream::File, Stream::File, 0, 0, 0,
+                  "cut44.wav annonce 2000000000 échantillons mais n'en contient que 20000", true},
+        FaultCase{"InputEnds", kWaiting, Stream::File, Stream::File, 0, 0, 0, "", true},
+        FaultCase{"Sigint", kWaiting, Stream::File, Stream::File, SIGINT, 0, 128 + SIGINT},
+        FaultCase{"Sigterm", kWaiting, Stream::File, Stream::File, SIGTERM, 0, 128 + SIGTERM},
+        FaultCase{"Sighup", kWaiting, Stream::File, Stream::File, SIGHUP, 0, 128 + SIGHUP},
+        FaultCase{"Sigquit", kWaiting, Stream::File, Stream::File, SIGQUIT, 0, 128 + SIGQUIT},
+        FaultCase{"Sigusr1", kWaiting, Stream::File, Stream::File, SIGUSR1, 0, 128 + SIGUSR1},
+        FaultCase{"Sigalrm", kWaiting, Stream::File, Stream::File, SIGALRM, 0, 128 + SIGALRM},
+        FaultCase{"Sigkill", kWaiting, Stream::File, Stream::File, SIGKILL, 0, 128 + SIGKILL},
+        // Ignored during a run: a broken pipe and a size limit show at the write that meets
+        // them, with their message.
+        FaultCase{"SigpipeSentIgnored", kWaiting, Stream::File, Stream::File, SIGPIPE, 0, 0, "",
+                  true},
+        FaultCase{"SigxfszSentIgnored", kWaiting, Stream::File, Stream::File, SIGXFSZ, 0, 0, "",
+                  true},
+        FaultCase{"LiveStdoutReaderGone",
+                  "PASSEBAS --coupure sans --carte virtuelle:in.wav:old.wav --duree 0.5",
+                  Stream::ReaderGone, Stream::File, 0, 0, 0, "", true},
+        FaultCase{"LiveStdoutFull",
+                  "PASSEBAS --coupure sans --carte virtuelle:in.wav:old.wav --duree 0.5",
+                  Stream::Full, Stream::File, 0, 0, 1, "sortie standard : disque plein", true},
+        FaultCase{"LiveSpeakerOverSizeLimit",
+                  "PASSEBAS --coupure sans --carte virtuelle:in.wav:old.wav --duree 0.5",
+                  Stream::File, Stream::File, 0, 2000, 1,
+                  "erreur d'écriture de old.wav : fichier trop grand"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

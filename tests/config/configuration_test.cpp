@@ -101,10 +101,14 @@ TEST_F(Load, MissingOrUnusableFileShowsItsMessages) {
     std::vector<std::string> messages;
   } cases[] = {
       {"missing", [] {}, {kMissing}},
-      // A directory in the file's place: it opens, cannot be read, and cannot be replaced.
+      // Not a regular file: unreadable, and not replaced (a FIFO without a reader does not
+      // make the program wait).
       {"directory",
        [] { fs::create_directories("CONFVEL.SER/x"); },
-       {"Erreur lors de la lecture du fichier CONFVEL.SER.", kAltered, kCannotWrite}},
+       {"Impossible d'ouvrir le fichier CONFVEL.SER en lecture.", kAltered, kCannotWrite}},
+      {"fifo",
+       [] { ::mkfifo("CONFVEL.SER", 0644); },
+       {"Impossible d'ouvrir le fichier CONFVEL.SER en lecture.", kAltered, kCannotWrite}},
       // As root, permission bits do not stop a write; a working directory that no longer
       // exists does.
       {"directory gone",

@@ -3,10 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <memory>
+#include <string>
 #include <vector>
 
+#include "dsp/dsp_state.hpp"
+#include "engine/engine_platform.hpp"
+#include "engine/engine_state.hpp"
+#include "engine/tests_carte_son.hpp"
 #include "platform/alsa/alsa_sound_card.hpp"
+#include "platform/card_event_source.hpp"
+#include "platform/clock.hpp"
 #include "platform/event_source.hpp"
+#include "platform/memory.hpp"
+#include "platform/speaker.hpp"
 
 namespace velunda {
 namespace {
@@ -79,6 +89,47 @@ TEST(AlsaDevice, UnknownDeviceHasNoCardAndRefusesWithItsErrno) {
   const uint32_t code = card.Input().Open(U8Mono(8000), sink);
   EXPECT_EQ(code, static_cast<uint32_t>(ENOENT));
   EXPECT_TRUE(sink.notices.empty());
+}
+
+// A device another program holds (EBUSY) is present and its open fails with the in-use
+// code, so the card tests name it as used by another application; any other refusal of the
+// open counts as no device. The gate stands in for the other program on the "null" PCM.
+TEST(AlsaDevice, BusyDeviceIsPresentAndNamedInUse) {
+  const struct {
+    const char* name;
+    int input, output;  // the errno each open of that side gets
+    uint8_t present;
+    const char* message;
+  } cases[] = {
+      {"InputBusy", EBUSY, 0, 1,
+       "Fonctionnement impossible car entrée carte son utilisée par une autre application."},
+      {"OutputBusy", 0, EBUSY, 1,
+       "Fonctionnement impossible car sortie carte son utilisée par une autre application."},
+      {"BothBusy", EBUSY, EBUSY, 1,
+       "Fonctionnement impossible car entrée carte son utilisée par une autre application."},
+      {"InputMissing", ENOENT, 0, 0, "Fonctionnement impossible car il n'y a pas de carte son."},
+      {"OutputRefused", 0, EACCES, 0, "Fonctionnement impossible car il n'y a pas de carte son."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    AlsaSoundCard card("null", [&c](PcmDirection d) {
+      return d == PcmDirection::Capture ? c.input : c.output;
+    });
+    CardEventSource events(card);
+    RecordingMessageBox box;
+    SteadyClock clock;
+    RecordingSpeakerPorts speaker;
+    HeapMemory memory;
+    const EnginePlatform platform{card, events, box, clock, speaker, memory};
+    EngineState engine;
+    auto dsp = std::make_unique<DspState>();
+    const uint8_t present = CheckSoundCardPresence(engine, platform);
+    EXPECT_EQ(present, c.present);
+    if (present != 0) {
+      EXPECT_EQ(TestSoundCard(engine, *dsp, platform), 0);
+    }
+    EXPECT_EQ(box.messages, std::vector<std::string>{c.message});
+  }
 }
 
 // Misuse of one device, each with the errno the messages will carry.

@@ -1,6 +1,7 @@
 #pragma once
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -11,6 +12,10 @@
 namespace velunda {
 
 class AlsaSoundCard;
+
+// Consulted before each open of the device: 0 lets the open go ahead, an errno refuses it as
+// ALSA would (tests stand in for a device held by another program with EBUSY).
+using PcmOpenGate = std::function<int(PcmDirection)>;
 
 // What the input and output devices share: header checks, queued headers, notices.
 class AlsaWaveSide {
@@ -78,21 +83,25 @@ class AlsaWaveOut final : public WaveOut {
 };
 
 // A sound card reached through one ALSA PCM name ("default", "pulse", "hw:0", ...), capture
-// and playback in U8 mono. Result codes are positive errno values (16: device in use).
+// and playback in U8 mono. Result codes are positive errno values (16: device in use). A
+// device held by another program (EBUSY) is present: its opens fail with that code.
 class AlsaSoundCard final : public SoundCard {
  public:
-  explicit AlsaSoundCard(std::string device = "default");
+  explicit AlsaSoundCard(std::string device = "default", PcmOpenGate gate = {});
   ~AlsaSoundCard() override;
   WaveIn& Input() override { return in_; }
   WaveOut& Output() override { return out_; }
   void WaitForActivity(uint32_t maxMs) override;
 
   const std::string& Device() const { return device_; }
+  // 0, or the errno the gate refuses an open of `direction` with.
+  int GateRefusal(PcmDirection direction) const { return gate_ ? gate_(direction) : 0; }
   std::mutex& Mutex() { return mutex_; }
   std::condition_variable& Activity() { return activity_; }
 
  private:
   std::string device_;
+  PcmOpenGate gate_;
   std::mutex mutex_;
   std::condition_variable activity_;
   AlsaWaveIn in_;

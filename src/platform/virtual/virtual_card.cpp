@@ -352,8 +352,9 @@ uint32_t VirtualSoundCard::Out::Close() {
   s.rate = rate;
   // An open that played nothing (the card tests') leaves the last recording as it is.
   const std::string& path = card_.config_.speakerWav;
-  if (played && !path.empty() && !WriteWavU8(path, card_.speaker_, rate)) {
-    return kMmErrorUnspecified;
+  if (played && !path.empty()) {
+    card_.speakerWriteError_ = WriteWavU8File(path, card_.speaker_, rate);
+    return static_cast<uint32_t>(card_.speakerWriteError_);
   }
   return kWaveOk;
 }

@@ -48,12 +48,10 @@ struct VirtualCardFaults {
   std::vector<InjectedFailure> failures = {};
 };
 
-// What the card gives when the loudspeaker file cannot be written (the generic error).
-inline constexpr uint32_t kMmErrorUnspecified = 1;
-
 struct VirtualCardConfig {
   std::vector<uint8_t> input = {};  // played in a loop by the line input; empty: silence (128)
-  // Loudspeaker recording, written when an output that played something closes; empty: none.
+  // Loudspeaker recording, written when an output that played something closes (the close
+  // then gives the write's errno if it fails, the old file kept); empty: none.
   std::string speakerWav = {};
   bool keepSpeaker = false;  // keep what the loudspeaker plays (Speaker()) even without a file
   bool realTime = false;     // WaitForActivity sleeps until audio is due (else returns at once)
@@ -76,7 +74,11 @@ class VirtualSoundCard final : public SoundCard {
 
   // Everything the loudspeaker played, in order (kept only with speakerWav or keepSpeaker).
   const std::vector<uint8_t>& Speaker() const { return speaker_; }
+  // The errno of the last failed write of the loudspeaker recording, 0 if none failed.
+  int SpeakerWriteError() const { return speakerWriteError_; }
   bool InputOpen() const { return in_.open; }
+  // Where the looped input goes on: the index of the next sample the line input delivers.
+  size_t InputPosition() const { return inputPos_; }
   bool OutputOpen() const { return out_.open; }
   int32_t LastOutputRate() const { return out_.rate; }
   VirtualCardFaults& Faults() { return config_.faults; }
@@ -158,6 +160,7 @@ class VirtualSoundCard final : public SoundCard {
   Side out_;
   size_t inputPos_ = 0;
   std::vector<uint8_t> speaker_;
+  int speakerWriteError_ = 0;
   std::map<WaveOp, int> calls_;
 };
 

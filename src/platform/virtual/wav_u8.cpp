@@ -2,6 +2,10 @@
 
 #include <sndfile.h>
 
+#include <algorithm>
+
+#include "platform/safe_file.hpp"
+
 namespace velunda {
 
 bool ReadRecordingU8(const std::string& path, std::vector<uint8_t>& samples, int32_t& rate) {
@@ -21,23 +25,51 @@ bool ReadRecordingU8(const std::string& path, std::vector<uint8_t>& samples, int
   return true;
 }
 
+std::vector<uint8_t> WavU8Image(const std::vector<uint8_t>& samples, int32_t rate) {
+  const auto size = static_cast<uint32_t>(samples.size());
+  std::vector<uint8_t> out(44 + samples.size() + (size & 1), 0);  // chunks have even lengths
+  const auto put = [&out](size_t at, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) {
+      out[at + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * i));
+    }
+  };
+  const auto tag = [&out](size_t at, const char* t) {
+    for (size_t i = 0; i < 4; ++i) {
+      out[at + i] = static_cast<uint8_t>(t[i]);
+    }
+  };
+  tag(0, "RIFF");
+  put(4, 36 + size + (size & 1), 4);
+  tag(8, "WAVE");
+  tag(12, "fmt ");
+  put(16, 16, 4);
+  put(20, 1, 2);  // PCM
+  put(22, 1, 2);  // mono
+  put(24, static_cast<uint32_t>(rate), 4);
+  put(28, static_cast<uint32_t>(rate), 4);  // bytes per second
+  put(32, 1, 2);                            // block align
+  put(34, 8, 2);                            // bits
+  tag(36, "data");
+  put(40, size, 4);
+  std::copy(samples.begin(), samples.end(), out.begin() + 44);
+  return out;
+}
+
+int WriteWavU8File(const std::string& path, const std::vector<uint8_t>& samples, int32_t rate) {
+  const std::vector<uint8_t> image = WavU8Image(samples, rate);
+  SafeFile file;
+  int err = file.Open(path);
+  if (err == 0) {
+    err = file.Write(image.data(), image.size());
+  }
+  if (err == 0) {
+    err = file.Commit();
+  }
+  return err;
+}
+
 bool WriteWavU8(const std::string& path, const std::vector<uint8_t>& samples, int32_t rate) {
-  SF_INFO info{};
-  info.samplerate = rate;
-  info.channels = 1;
-  info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_U8;
-  SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-  if (file == nullptr) {
-    return false;
-  }
-  std::vector<short> wide(samples.size());
-  for (size_t i = 0; i < samples.size(); ++i) {
-    wide[i] = static_cast<short>((samples[i] - 128) * 256);
-  }
-  const sf_count_t written =
-      sf_writef_short(file, wide.data(), static_cast<sf_count_t>(wide.size()));
-  sf_close(file);
-  return written == static_cast<sf_count_t>(wide.size());
+  return WriteWavU8File(path, samples, rate) == 0;
 }
 
 }  // namespace velunda
