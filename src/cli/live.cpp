@@ -181,14 +181,13 @@ int RunLive(const Options& options) {
   const EnginePlatform platform{*card, events, box, clock, *speaker, memory};
   EngineState& engine = state->Engine;
 
-  // What the main window's creation and its first timer tick do.
-  CalibrateDelay(engine.Timing, clock);
-  if (CheckSoundCardPresence(engine, platform) == 0) {
+  // The window's start-up without its configuration file and mixer (velunda-filtre reads and
+  // writes neither), then its first timer tick.
+  if (!StartSoundEngine(*state, platform)) {
     return kExitIo;
   }
   engine.StartupDone = 1;
   std::cout << "Test de la carte son " << options.card << "..." << std::endl;
-  state->OutputLevel = 20;  // the start-up level
   Timer1Timer(*state, platform);
   const TestsCarteSonState& tests = engine.CardTests;
   if (tests.SoundCardOK == 0) {

@@ -32,13 +32,20 @@ SettingsBinding::SettingsBinding(ProgramState& state, const StartupPlatform& pla
       context{state.Config,   state.Settings,         state.MixerControl,
               platform.mixer, platform.engine.box, problems} {}
 
-bool A_la_creation_de_la_fiche(ProgramState& state, const StartupPlatform& platform) {
-  CalibrateDelay(state.Engine.Timing, platform.engine.clock);
-  state.Engine.CardTests.SoundCardOK = CheckSoundCardPresence(state.Engine, platform.engine);
+bool StartSoundEngine(ProgramState& state, const EnginePlatform& platform) {
+  CalibrateDelay(state.Engine.Timing, platform.clock);
+  state.Engine.CardTests.SoundCardOK = CheckSoundCardPresence(state.Engine, platform);
   if (state.Engine.CardTests.SoundCardOK == 0) {
     return false;
   }
   SetStartupDefaults(state);
+  return true;
+}
+
+bool A_la_creation_de_la_fiche(ProgramState& state, const StartupPlatform& platform) {
+  if (!StartSoundEngine(state, platform.engine)) {
+    return false;
+  }
   SettingsBinding settings(state, platform);
   LoadStartupSettings(settings.context);
   state.Engine.StartupDone = 1;

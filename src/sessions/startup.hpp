@@ -37,6 +37,10 @@ struct SettingsBinding {
   SettingsContext context;
 };
 
+// The creation step's first part, shared by both programs: delay calibration, sound-card
+// presence (false: nothing else was done), the filters' start-up defaults.
+bool StartSoundEngine(ProgramState& state, const EnginePlatform& platform);
+
 // The main window's creation step, after the hint handler is installed: delay calibration,
 // sound-card presence (false: the program ends, nothing else was done), the filters' start-up
 // defaults, the configuration, the mixer check, input and gain again, StartupDone.
