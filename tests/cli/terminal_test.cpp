@@ -186,6 +186,7 @@ TEST_P(TerminalScreenKeys, ChangeTheirCell) {
   std::vector<std::string> args = row.args;
   args.insert(args.end(), {"--carte", "virtuelle:in.u8"});
   PtyRun run(dir_.string(), args);
+  ASSERT_TRUE(run.WaitFor("en marche"));  // keys typed from here on reach the session's loop
   ASSERT_TRUE(run.WaitFor(row.shown));
   run.Type(row.key);
   ASSERT_TRUE(run.WaitFor(row.after));
@@ -216,6 +217,7 @@ TEST_F(TerminalSession, BandPassCentringFindsTheCarrier) {
   WriteBytes("in.u8", ToneU8(1230, 8000));
   PtyRun run(dir_.string(),
              {"PASSEBANDE", "--coefficients", "100", "--carte", "virtuelle:in.u8:out.wav"});
+  ASSERT_TRUE(run.WaitFor("en marche"));
   ASSERT_TRUE(run.WaitFor("porteuse (CW): A l'arrêt\n"));
   run.Type(kInsert);
   ASSERT_TRUE(run.WaitFor("porteuse (CW): en cours\n"));
