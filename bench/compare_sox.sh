@@ -13,8 +13,8 @@
 #
 # Environment:
 #   VELUNDA_FILTRE   the program to measure (default build/release/src/velunda-filtre)
-#   VELUNDA_BEFORE   another velunda-filtre to measure beside it (an older build); its output
-#                    must be byte for byte the same
+#   VELUNDA_BEFORE   another velunda-filtre to measure beside it (an older build), filtering
+#                    and passing through; its outputs must be byte for byte the same
 #   SECONDS_OF_AUDIO length of the file (default 3600)
 #   WORK             directory for the files (default: a temporary one, removed at the end)
 set -euo pipefail
@@ -54,9 +54,14 @@ commands=(
   "velunda-filtre, filter off|$filtre PASSEBAS --coupure sans --coefficients 1000 @in @out"
   "sox copy|sox @in @out"
 )
+# Pairs of commands whose outputs must be identical: "index index".
+same=()
 if [[ -n $before ]]; then
   commands=("velunda-filtre before, 1000 coefficients|$before PASSEBAS --coefficients 1000 @in @out"
-    "${commands[@]}")
+    "${commands[@]:0:2}"
+    "velunda-filtre before, filter off|$before PASSEBAS --coupure sans --coefficients 1000 @in @out"
+    "${commands[@]:2}")
+  same=("0 1" "3 4")
 fi
 
 # Prints the CPU seconds (user + system) one command took.
@@ -92,14 +97,16 @@ for i in "${!commands[@]}"; do
   printf '%-44s %10.3f   %s\n' "$name" "$m" "${times[$i]}"
 done
 
-if [[ -n $before ]]; then
-  if cmp -s "$work/out.0.wav" "$work/out.1.wav"; then
-    echo "Outputs of both velunda-filtre builds: identical"
+for pair in "${same[@]}"; do
+  read -r a b <<<"$pair"
+  IFS='|' read -r name _ <<<"${commands[$b]}"
+  if cmp -s "$work/out.$a.wav" "$work/out.$b.wav"; then
+    echo "Outputs of both velunda-filtre builds ($name): identical"
   else
-    echo "Outputs of both velunda-filtre builds: DIFFERENT" >&2
+    echo "Outputs of both velunda-filtre builds ($name): DIFFERENT" >&2
     exit 1
   fi
-fi
+done
 
 if [[ $callgrind_seconds -gt 0 ]] && command -v valgrind >/dev/null; then
   short=$work/short.wav

@@ -153,7 +153,11 @@ std::optional<int64_t> AnnouncedWavFrames(const std::string& path) {
 class SndfileReader final : public AudioReader {
  public:
   SndfileReader(SNDFILE* file, const SF_INFO& info, std::string path)
-      : file_(file), channels_(info.channels), frames_(info.frames), path_(std::move(path)) {
+      : file_(file),
+        channels_(info.channels),
+        u8Mono_(info.channels == 1 && (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_U8),
+        frames_(info.frames),
+        path_(std::move(path)) {
     if ((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAV) {
       announced_ = AnnouncedWavFrames(path_);
     }
@@ -169,17 +173,21 @@ class SndfileReader final : public AudioReader {
            " ; lu jusqu'à sa fin réelle";
   }
 
+  // Unsigned 8-bit mono: the file's bytes are the samples, taken as they are.
+  bool Read(uint8_t* samples, size_t count, size_t& got, FileError& error) override {
+    if (!u8Mono_) {
+      return AudioReader::Read(samples, count, got, error);
+    }
+    return Took(sf_read_raw(file_, samples, static_cast<sf_count_t>(count)), count, got, error);
+  }
+
   bool ReadValues(double* values, size_t count, size_t& got, FileError& error) override {
     buffer_.resize(count * static_cast<size_t>(channels_));
     const sf_count_t frames =
         sf_readf_double(file_, buffer_.data(), static_cast<sf_count_t>(count));
-    if (frames < 0 || (static_cast<size_t>(frames) < count && sf_error(file_) != SF_ERR_NO_ERROR)) {
-      error = IoError("erreur de lecture de " + path_ + " : " + sf_strerror(file_));
+    if (!Took(frames, count, got, error)) {
       return false;
     }
-    got = static_cast<size_t>(frames);
-    read_ += frames;
-    ended_ = got < count;
     for (size_t i = 0; i < got; ++i) {
       double sum = 0.0;
       for (int c = 0; c < channels_; ++c) {
@@ -192,8 +200,21 @@ class SndfileReader final : public AudioReader {
   std::optional<int64_t> Length() const override { return frames_; }
 
  private:
+  // Counts the `frames` one read of `count` gave; false, with `error`, when it failed.
+  bool Took(sf_count_t frames, size_t count, size_t& got, FileError& error) {
+    if (frames < 0 || (static_cast<size_t>(frames) < count && sf_error(file_) != SF_ERR_NO_ERROR)) {
+      error = IoError("erreur de lecture de " + path_ + " : " + sf_strerror(file_));
+      return false;
+    }
+    got = static_cast<size_t>(frames);
+    read_ += frames;
+    ended_ = got < count;
+    return true;
+  }
+
   SNDFILE* file_;
   int channels_;
+  bool u8Mono_;
   int64_t frames_;
   std::string path_;
   std::vector<double> buffer_;
@@ -368,10 +389,15 @@ class SndfileWriter final : public AudioWriter {
       error = Failure("impossible d'écrire ", sf_strerror(nullptr));
       return false;
     }
+    u8_ = (format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_U8;
     return true;
   }
   bool Write(const uint8_t* samples, size_t count, FileError& error) override {
-    // Through 16 bits: libsndfile maps (u - 128) << 8 back to the byte u exactly.
+    if (u8_) {
+      // The samples are the file's bytes.
+      return Wrote(sf_write_raw(sndfile_, samples, static_cast<sf_count_t>(count)), count, error);
+    }
+    // 16 bits: (u - 128) << 8, which libsndfile would map back to the byte u exactly.
     buffer_.resize(count);
     for (size_t i = 0; i < count; ++i) {
       buffer_[i] = static_cast<short>((samples[i] - 128) * 256);
@@ -386,8 +412,12 @@ class SndfileWriter final : public AudioWriter {
     return WriteShorts(count, error);
   }
   bool WriteShorts(size_t count, FileError& error) {
-    const sf_count_t n = sf_write_short(sndfile_, buffer_.data(), static_cast<sf_count_t>(count));
-    if (n != static_cast<sf_count_t>(count) || io_.err != 0) {
+    return Wrote(sf_write_short(sndfile_, buffer_.data(), static_cast<sf_count_t>(count)), count,
+                 error);
+  }
+  // Whether a write of `count` samples, which gave `written`, went through; else `error`.
+  bool Wrote(sf_count_t written, size_t count, FileError& error) {
+    if (written != static_cast<sf_count_t>(count) || io_.err != 0) {
       error = Failure("erreur d'écriture de ", sf_strerror(sndfile_));
       return false;
     }
@@ -418,6 +448,7 @@ class SndfileWriter final : public AudioWriter {
   std::unique_ptr<SafeFile> file_;
   SinkIo io_;
   SNDFILE* sndfile_ = nullptr;
+  bool u8_ = false;  // unsigned 8-bit samples
   std::vector<short> buffer_;
 };
 

@@ -101,24 +101,20 @@ class RawStreamReader final : public AudioReader {
  public:
   RawStreamReader(int fd, RawSample type) : fd_(fd), type_(type) {}
 
+  // Unsigned 8-bit: the bytes are the samples.
+  bool Read(uint8_t* samples, size_t count, size_t& got, FileError& error) override {
+    if (type_ != RawSample::U8) {
+      return AudioReader::Read(samples, count, got, error);
+    }
+    return ReadSamples(samples, count, got, error);
+  }
+
   bool ReadValues(double* values, size_t count, size_t& got, FileError& error) override {
     const size_t width = SampleBytes(type_);
     bytes_.resize(count * width);
-    size_t n = 0;
-    if (!ReadFull(fd_, bytes_.data(), bytes_.size(), n)) {
-      error = StreamError("erreur de lecture de l'entrée standard : " +
-                          FileErrorReason(errno));
+    if (!ReadSamples(bytes_.data(), count, got, error)) {
       return false;
     }
-    if (g_stopSignal != 0) {
-      n -= n % width;  // stopped by a signal: the sample in hand is dropped
-    }
-    if (n % width != 0) {
-      error = StreamError("flux d'entrée coupé au milieu d'un échantillon (" +
-                          std::to_string(n % width) + " octet(s) en trop)");
-      return false;
-    }
-    got = n / width;
     for (size_t i = 0; i < got; ++i) {
       const uint8_t* p = bytes_.data() + i * width;
       if (type_ == RawSample::U8) {
@@ -138,6 +134,27 @@ class RawStreamReader final : public AudioReader {
   std::optional<int64_t> Length() const override { return std::nullopt; }
 
  private:
+  // Reads up to `count` whole samples' bytes into `bytes`; `got` counts the samples.
+  bool ReadSamples(uint8_t* bytes, size_t count, size_t& got, FileError& error) {
+    const size_t width = SampleBytes(type_);
+    size_t n = 0;
+    if (!ReadFull(fd_, bytes, count * width, n)) {
+      error = StreamError("erreur de lecture de l'entrée standard : " +
+                          FileErrorReason(errno));
+      return false;
+    }
+    if (g_stopSignal != 0) {
+      n -= n % width;  // stopped by a signal: the sample in hand is dropped
+    }
+    if (n % width != 0) {
+      error = StreamError("flux d'entrée coupé au milieu d'un échantillon (" +
+                          std::to_string(n % width) + " octet(s) en trop)");
+      return false;
+    }
+    got = n / width;
+    return true;
+  }
+
   int fd_;
   RawSample type_;
   std::vector<uint8_t> bytes_;
@@ -149,15 +166,47 @@ class WavStreamReader final : public AudioReader {
   WavStreamReader(int fd, WavFormat format, std::optional<uint64_t> dataBytes)
       : fd_(fd), format_(format), announced_(dataBytes), left_(dataBytes) {}
 
+  // Unsigned 8-bit mono: the frames are the samples.
+  bool Read(uint8_t* samples, size_t count, size_t& got, FileError& error) override {
+    if (format_.coding != Coding::Unsigned8 || format_.channels != 1) {
+      return AudioReader::Read(samples, count, got, error);
+    }
+    return ReadFrames(samples, count, got, error);
+  }
+
   bool ReadValues(double* values, size_t count, size_t& got, FileError& error) override {
+    bytes_.resize(count * format_.blockAlign);
+    if (!ReadFrames(bytes_.data(), count, got, error)) {
+      return false;
+    }
+    const size_t sampleBytes = format_.bits / 8;
+    for (size_t i = 0; i < got; ++i) {
+      double sum = 0.0;
+      for (uint32_t c = 0; c < format_.channels; ++c) {
+        sum += Decode(bytes_.data() + i * format_.blockAlign + c * sampleBytes, format_);
+      }
+      values[i] = sum / format_.channels;
+    }
+    return true;
+  }
+  std::optional<int64_t> Length() const override {
+    if (!announced_) {
+      return std::nullopt;
+    }
+    return static_cast<int64_t>(*announced_ / format_.blockAlign);
+  }
+
+ private:
+  // Reads up to `count` whole frames into `bytes`, never beyond the announced data; `got`
+  // counts the frames.
+  bool ReadFrames(uint8_t* bytes, size_t count, size_t& got, FileError& error) {
     const size_t frame = format_.blockAlign;
     size_t want = count * frame;
     if (left_) {
       want = static_cast<size_t>(std::min<uint64_t>(want, *left_ / frame * frame));
     }
-    bytes_.resize(want);
     size_t n = 0;
-    if (!ReadFull(fd_, bytes_.data(), want, n)) {
+    if (!ReadFull(fd_, bytes, want, n)) {
       error = StreamError("erreur de lecture de l'entrée standard : " +
                           FileErrorReason(errno));
       return false;
@@ -182,24 +231,9 @@ class WavStreamReader final : public AudioReader {
       return false;
     }
     got = n / frame;
-    const size_t sampleBytes = format_.bits / 8;
-    for (size_t i = 0; i < got; ++i) {
-      double sum = 0.0;
-      for (uint32_t c = 0; c < format_.channels; ++c) {
-        sum += Decode(bytes_.data() + i * frame + c * sampleBytes, format_);
-      }
-      values[i] = sum / format_.channels;
-    }
     return true;
   }
-  std::optional<int64_t> Length() const override {
-    if (!announced_) {
-      return std::nullopt;
-    }
-    return static_cast<int64_t>(*announced_ / format_.blockAlign);
-  }
 
- private:
   int fd_;
   WavFormat format_;
   std::optional<uint64_t> announced_;
@@ -319,6 +353,9 @@ class OutputStream final : public AudioWriter {
       : fd_(fd), type_(type), header_(std::move(header)) {}
 
   bool Write(const uint8_t* samples, size_t count, FileError& error) override {
+    if (type_ == RawSample::U8) {
+      return Send(samples, count, error);
+    }
     values_.resize(count);
     for (size_t i = 0; i < count; ++i) {
       values_[i] = FromU8(samples[i]);
