@@ -7,6 +7,7 @@
 #include <cstring>
 #include <functional>
 #include <optional>
+#include <type_traits>
 
 namespace velunda {
 namespace {
@@ -107,23 +108,51 @@ struct ReadCase {
 
 void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.name; }
 
-class InputStream : public ::testing::TestWithParam<ReadCase> {};
-
-TEST_P(InputStream, ValuesOrOneFrenchLine) {
-  const auto& c = GetParam();
+// The whole stream, read through Read or ReadValues in pieces of `piece` samples, until the
+// end or an error.
+template <typename Sample>
+std::vector<Sample> ReadAll(const ReadCase& c, size_t piece, int32_t& rate, FileError& error) {
   Feed feed(c.input);
-  FileError error;
-  int32_t rate = 1234;
   auto reader = OpenInputStream(feed.fd(), c.type, rate, error);
-  std::vector<double> values;
+  std::vector<Sample> all;
   for (bool more = reader != nullptr; more;) {
-    double piece[2];
+    std::vector<Sample> part(piece);
     size_t got = 0;
-    if (!reader->ReadValues(piece, 2, got, error)) {
+    bool read = false;
+    if constexpr (std::is_same_v<Sample, double>) {
+      read = reader->ReadValues(part.data(), piece, got, error);
+    } else {
+      read = reader->Read(part.data(), piece, got, error);
+    }
+    if (!read) {
       break;
     }
-    values.insert(values.end(), piece, piece + got);
-    more = got == 2;
+    all.insert(all.end(), part.begin(), part.begin() + static_cast<std::ptrdiff_t>(got));
+    more = got == piece;
+  }
+  return all;
+}
+
+class InputStream : public ::testing::TestWithParam<ReadCase> {};
+
+// The values, or one French line; read as 8-bit samples (some in bulk, in other pieces), the
+// same values on that scale, or the same line.
+TEST_P(InputStream, ValuesOrOneFrenchLine) {
+  const auto& c = GetParam();
+  FileError error;
+  int32_t rate = 1234;
+  const auto values = ReadAll<double>(c, 2, rate, error);
+  FileError bytesError;
+  int32_t bytesRate = 1234;
+  const auto bytes = ReadAll<uint8_t>(c, 3, bytesRate, bytesError);
+  EXPECT_EQ(bytesError.message, error.message);
+  EXPECT_EQ(bytesRate, rate);
+  if (error.message.empty()) {
+    Bytes scaled;
+    for (double v : values) {
+      scaled.push_back(ToU8Scale(v));
+    }
+    EXPECT_EQ(bytes, scaled);
   }
   if (c.error != nullptr) {
     EXPECT_EQ(error.exitStatus, kExitIo);
@@ -172,6 +201,18 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"WavStopsAtItsAnnouncedEnd", RawSample::None,
                  Wav(Head([](WavHead& h) { h.dataSize = 4; }), Shorts({1024, 2048, 4096})), 8000,
                  {1 / 32.0, 1 / 16.0}},
+        ReadCase{"WavU8MonoOddLength", RawSample::None,
+                 Wav(Head([](WavHead& h) { h.bits = 8, h.rate = 11025; }), {0, 64, 128, 200, 255}),
+                 11025, {-1, -0.5, 0, 0.5625, 127 / 128.0}},
+        ReadCase{"WavU8MonoStopsAtItsAnnouncedEnd", RawSample::None,
+                 Wav(Head([](WavHead& h) { h.bits = 8, h.dataSize = 4; }), {0, 64, 128, 200, 255}),
+                 8000, {-1, -0.5, 0, 0.5625}},
+        ReadCase{"WavU8MonoUnknownLength", RawSample::None,
+                 Wav(Head([](WavHead& h) { h.bits = 8, h.dataSize = 0; }), {255, 0, 192, 1}),
+                 8000, {127 / 128.0, -1, 0.5, -127 / 128.0}},
+        ReadCase{"WavU8MonoShorterThanAnnounced", RawSample::None,
+                 Wav(Head([](WavHead& h) { h.bits = 8, h.dataSize = 7; }), {1, 2, 3, 4, 5}), 0,
+                 {}, "(7 octets annoncés, 5 reçus)"},
         ReadCase{"NotWav", RawSample::None, Bytes(40, 'x'), 0, {}, "n'est pas un flux WAV"},
         ReadCase{"EmptyInput", RawSample::None, {}, 0, {}, "n'est pas un flux WAV"},
         ReadCase{"BlockAlignLies", RawSample::None,

@@ -241,6 +241,57 @@ INSTANTIATE_TEST_SUITE_P(
                    11025 * 2 + 777, Reducer("REDUCTEUR_CW", 1)}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Unsigned 8-bit mono WAV files whose header and data do not simply agree, filter off: the
+// samples the header's data chunk holds come out, from a file or standard input (a stream
+// must hold what it announces), to a file or standard output.
+TEST_F(VelundaFiltre, UnsignedWavChunksPassThroughByteForByte) {
+  const auto le32 = [](Bytes& b, size_t at, size_t v) {
+    for (int i = 0; i < 4; ++i) {
+      b[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (8 * i));
+    }
+  };
+  const struct {
+    const char* name;
+    size_t length;  // samples written
+    std::function<void(Bytes&)> change;
+    size_t kept;  // samples expected out
+    bool stream;  // also read from standard input
+  } cases[] = {
+      {"OddLengthThenAListChunk", 2666 * 2 + 777,
+       [&](Bytes& b) {
+         b.insert(b.end(), {'L', 'I', 'S', 'T', 4, 0, 0, 0, 'I', 'N', 'F', 'O'});
+         le32(b, 4, b.size() - 8);
+       },
+       2666 * 2 + 777, true},
+      {"HeaderAnnouncesMoreThanThere", 2666 * 2 + 778, [&](Bytes& b) { le32(b, 40, 100000); },
+       2666 * 2 + 778, false},
+      {"HeaderAnnouncesLessThanThere", 2666 * 2 + 778,
+       [&](Bytes& b) { le32(b, 40, 2666 * 2 + 1); }, 2666 * 2 + 1, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Bytes samples = Signal(c.length);
+    Bytes image = WavU8Image(samples, 8000);
+    c.change(image);
+    WriteBytes("in.wav", image);
+    const Bytes expected(samples.begin(), samples.begin() + static_cast<std::ptrdiff_t>(c.kept));
+    const std::string bypass = "PASSEBAS --coupure sans ";
+
+    auto r = Run(bypass + "@in.wav @out.wav");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadU8Wav(Path("out.wav"), 8000), expected);
+    r = Run(bypass + "@in.wav -");
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_GE(r.out.size(), 44u);
+    EXPECT_EQ(Bytes(r.out.begin() + 44, r.out.end()), expected);
+    if (c.stream) {
+      r = Run(bypass + "- @out.wav", 0, "in.wav");
+      ASSERT_EQ(r.status, 0) << r.err;
+      EXPECT_EQ(ReadU8Wav(Path("out.wav"), 8000), expected);
+    }
+  }
+}
+
 // --auto: one line per decision on stdout, timed at the sample it was taken on (the last of
 // every second transform block), counted from the start of the file.
 TEST_F(VelundaFiltre, AutomaticRejectorReportsEachDecision) {
