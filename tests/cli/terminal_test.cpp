@@ -222,8 +222,10 @@ TEST_F(TerminalSession, BandPassCentringFindsTheCarrier) {
   run.Type(kInsert);
   ASSERT_TRUE(run.WaitFor("porteuse (CW): en cours\n"));
   ASSERT_TRUE(run.WaitFor("porteuse (CW): trouvé\n"));
-  const std::string screen = run.LastScreen();
+  // The new centre is drawn just after "trouvé": wait for it to leave 800.
   const std::string label = "centrale (100 à 3300 Hz): ";
+  ASSERT_TRUE(run.WaitFor(label + "1"));
+  const std::string screen = run.LastScreen();
   const size_t at = screen.find(label);
   ASSERT_NE(at, std::string::npos) << screen;
   const int centre = std::atoi(screen.c_str() + at + label.size());
