@@ -125,7 +125,11 @@ INSTANTIATE_TEST_SUITE_P(Cards, RateTest,
                                          TrueRates{8403, 6655, 8403, 6656, 0, 0},
                                          TrueRates{8394, 6649, 8394, 6648, 1, 1},
                                          TrueRates{7597, 5846, 7597, 5846, 0, 0},
-                                         TrueRates{7604, 5851, 7604, 5852, 1, 1}));
+                                         TrueRates{7604, 5851, 7604, 5852, 1, 1}),
+                         [](const auto& info) {
+                           return "Delivering" + std::to_string(info.param.delivered8000) + "And" +
+                                  std::to_string(info.param.delivered6250);
+                         });
 
 TEST(MeasureCaptureRate, FailuresGiveNoMeasurementAndReleaseEverything) {
   struct Row {
