@@ -45,6 +45,7 @@ struct Refusal {
   F faults;
   uint8_t result;
   std::vector<std::string> journal;
+  friend void PrintTo(const Refusal& row, std::ostream* os) { *os << row.name; }
 };
 
 class CardRefusal : public testing::TestWithParam<Refusal> {};
@@ -100,6 +101,9 @@ TEST(RateAccepted, WindowsAreOpenAtBothEnds) {
 struct TrueRates {
   int32_t delivered8000, delivered6250, measured8000, measured6250;
   uint8_t ok8000, ok6250;
+  friend void PrintTo(const TrueRates& row, std::ostream* os) {
+    *os << row.delivered8000 << " and " << row.delivered6250 << " Hz delivered";
+  }
 };
 
 class RateTest : public testing::TestWithParam<TrueRates> {};

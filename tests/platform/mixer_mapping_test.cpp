@@ -112,6 +112,7 @@ struct CardCase {
   std::vector<std::string> lines;
   MixerResults line;        // flags with a line input chosen
   MixerResults microphone;  // and with the microphone
+  friend void PrintTo(const CardCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class Cards : public ::testing::TestWithParam<CardCase> {};
