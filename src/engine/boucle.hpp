@@ -9,8 +9,10 @@ namespace velunda {
 struct EngineState;
 struct DspState;
 
-// Longest idle wait of a pass that found nothing.
-inline constexpr uint32_t kIdleWaitMs = 5;
+// Longest idle wait of a pass that found nothing. The event sources wake at once for what
+// they watch (the card, keys, clicks); this only bounds what they cannot see coming, such as
+// a signal taken by another thread.
+inline constexpr uint32_t kIdleWaitMs = 50;
 
 // What the loop calls in the screens and filters. Every entry may be left empty: an absent
 // action does nothing. End always ends the session, whatever EndSession does.

@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <vector>
 
@@ -57,7 +58,20 @@ bool TerminalEventSource::PollKeyboard(KeyMessage& key) {
 }
 
 void TerminalEventSource::WaitBriefly(uint32_t maxMs) {
-  CardEventSource::WaitBriefly(maxMs);
+  // Sleeps on the card and the terminal together, no longer than the next thing due here.
+  const auto now = std::chrono::steady_clock::now();
+  auto limit = std::chrono::milliseconds(maxMs);
+  const auto until = [&](std::chrono::steady_clock::time_point t) {
+    limit = std::min(limit, std::max(std::chrono::milliseconds(0),
+                                     std::chrono::ceil<std::chrono::milliseconds>(t - now)));
+  };
+  if (deadline_) {
+    until(*deadline_);
+  }
+  if (decoder_.Pending()) {
+    until(lastByte_ + kEscapeWait);
+  }
+  WaitOnCard(card_, inputOpen_ ? fd_ : -1, static_cast<uint32_t>(limit.count()));
   PumpInput();
 }
 

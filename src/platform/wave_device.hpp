@@ -128,6 +128,15 @@ class SoundCard {
   // moves the audio that is due and posts the resulting notices. maxMs 0 only services.
   // Never waits longer than maxMs (with no device open it may simply sleep).
   virtual void WaitForActivity(uint32_t maxMs) = 0;
+  // For a caller that sleeps on other inputs as well: a descriptor that turns readable when
+  // the devices have something to hand over (-1: none), and how long the caller may sleep
+  // before the card needs WaitForActivity(0) to move its audio (UINT32_MAX: no limit).
+  virtual int ActivityFd() const { return -1; }
+  virtual uint32_t MsUntilService() const { return UINT32_MAX; }
 };
+
+// Sleeps until the card needs service, `otherFd` is readable (-1: none) or maxMs pass, then
+// services the card. Returns whether `otherFd` was readable.
+bool WaitOnCard(SoundCard& card, int otherFd, uint32_t maxMs);
 
 }  // namespace velunda

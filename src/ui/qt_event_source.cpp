@@ -4,11 +4,19 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
+#include <algorithm>
+
 namespace velunda {
 
 QtEventSource::QtEventSource(SoundCard& card, IdleWait idleWait)
     : CardEventSource(card), idleWait_(std::move(idleWait)) {
   QCoreApplication::instance()->installEventFilter(this);
+  wakeTimer_.setSingleShot(true);
+  wakeTimer_.setTimerType(Qt::PreciseTimer);
+  if (card.ActivityFd() >= 0) {
+    cardNotifier_ = std::make_unique<QSocketNotifier>(card.ActivityFd(), QSocketNotifier::Read);
+    cardNotifier_->setEnabled(false);
+  }
 }
 
 QtEventSource::~QtEventSource() {
@@ -40,9 +48,26 @@ bool QtEventSource::PollDeviceNotice(DeviceNotice& notice) {
 void QtEventSource::WaitBriefly(uint32_t maxMs) {
   if (idleWait_) {
     idleWait_(maxMs);
-  } else {
-    card_.WaitForActivity(maxMs);
+    return;
   }
+  if (!capturing_) {
+    card_.WaitForActivity(maxMs);
+    return;
+  }
+  const uint32_t limit = std::min(maxMs, card_.MsUntilService());
+  if (limit > 0) {
+    // Any event ends the sleep: the timer's, the card's descriptor's, or the window's.
+    wakeTimer_.start(static_cast<int>(std::min<uint32_t>(limit, 1u << 30)));
+    if (cardNotifier_) {
+      cardNotifier_->setEnabled(true);
+    }
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    if (cardNotifier_) {
+      cardNotifier_->setEnabled(false);
+    }
+    wakeTimer_.stop();
+  }
+  card_.WaitForActivity(0);
 }
 
 uint32_t QtEventSource::KeyLParam(int qtKey, Qt::KeyboardModifiers modifiers) {

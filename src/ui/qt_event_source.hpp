@@ -1,8 +1,11 @@
 #pragma once
 #include <QObject>
 #include <QPointer>
+#include <QSocketNotifier>
+#include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 #include "platform/card_event_source.hpp"
 
@@ -12,7 +15,8 @@ namespace velunda {
 // filter takes the key presses and left clicks aimed at the window, queues them as WM_KEYDOWN
 // and WM_LBUTTONDOWN and swallows them, so that no menu, shortcut or widget sees them. Each
 // pass of the processing loop lets Qt deliver its pending events once (in PollDeviceNotice, the
-// pass's first poll); a pass that found nothing waits on the sound card.
+// pass's first poll); a pass that found nothing sleeps in Qt's event loop until a window
+// event arrives, the card has something to hand over, or the card or the pass's limit is due.
 class QtEventSource final : public QObject, public CardEventSource {
  public:
   // How an idle pass waits; empty: the card's WaitForActivity.
@@ -46,6 +50,8 @@ class QtEventSource final : public QObject, public CardEventSource {
   bool AimedAtWindow(QObject* watched) const;
 
   IdleWait idleWait_;
+  QTimer wakeTimer_;
+  std::unique_ptr<QSocketNotifier> cardNotifier_;  // none when the card has no descriptor
   QPointer<QWidget> window_;
   bool capturing_ = false;
 };

@@ -149,32 +149,16 @@ constexpr char kEnd[] = "\x1b[F";
 
 class TerminalSession : public testing::WorkDir {};
 
-// Keys typed while the low-pass runs: the cells change in place; q ends the session.
-TEST_F(TerminalSession, LowPassKeysRedrawTheScreen) {
-  WriteBytes("in.u8", ToneU8(700, 8000));
-  PtyRun run(dir_.string(), {"PASSEBAS", "--coefficients", "100", "--carte", "virtuelle:in.u8"});
-  ASSERT_TRUE(run.WaitFor("en marche"));
-  ASSERT_TRUE(run.WaitFor("coupure (300 à 3000 Hz): 1000\n"));
-  run.Type(std::string(kRight) + kRight + kUp);
-  ASSERT_TRUE(run.WaitFor("BF (0 à 100 %): 24\n"));
-  const std::string screen = run.LastScreen();
-  EXPECT_NE(screen.find("FILTRE PASSE-BAS EN SERVICE"), std::string::npos) << screen;
-  EXPECT_NE(screen.find("Curseurs horizontaux Fréquence de coupure (300 à 3000 Hz): 1200\n"),
-            std::string::npos)
-      << screen;
-  EXPECT_NE(screen.find(" Fe=8000\n"), std::string::npos) << screen;
-  run.Type("q");
-  EXPECT_EQ(run.Exit(), 0);
-  EXPECT_NE(run.Text().find("Session terminée."), std::string::npos);
-}
-
-// One key on each of the other screens: its cell changes, End ends the session.
+// Keys typed on each screen while its session runs: the cells change in place, then the end
+// key ends the session.
 struct KeyRow {
   std::string name;
   std::vector<std::string> args;
-  std::string shown;  // before the key
-  std::string key;
+  std::string shown;  // before the keys
+  std::string keys;
   std::string after;
+  std::vector<std::string> screen = {};  // also on the screen drawn last
+  std::string end = kEnd;
   friend void PrintTo(const KeyRow& row, std::ostream* os) { *os << row.name; }
 };
 
@@ -188,29 +172,40 @@ TEST_P(TerminalScreenKeys, ChangeTheirCell) {
   PtyRun run(dir_.string(), args);
   ASSERT_TRUE(run.WaitFor("en marche"));  // keys typed from here on reach the session's loop
   ASSERT_TRUE(run.WaitFor(row.shown));
-  run.Type(row.key);
+  run.Type(row.keys);
   ASSERT_TRUE(run.WaitFor(row.after));
-  run.Type(kEnd);
+  const std::string screen = run.LastScreen();
+  for (const std::string& line : row.screen) {
+    EXPECT_NE(screen.find(line), std::string::npos) << line << "\n" << screen;
+  }
+  run.Type(row.end);
   EXPECT_EQ(run.Exit(), 0);
+  EXPECT_NE(run.Text().find("Session terminée."), std::string::npos);
 }
 
-INSTANTIATE_TEST_SUITE_P(Screens, TerminalScreenKeys,
-                         ::testing::Values(KeyRow{"GeneralReducerDelete",
-                                                  {"REDUCTEUR_GENERAL"},
-                                                  "Niveau de réduction: réduction faible\n",
-                                                  kDelete,
-                                                  "Niveau de réduction: réduction forte\n"},
-                                           KeyRow{"CwReducerDelete",
-                                                  {"REDUCTEUR_CW", "--mode", "rtty"},
-                                                  "(1275 à 1445 Hz): RTTY Baudot\n",
-                                                  kDelete,
-                                                  "(1275 à 1445 Hz): pas de réduction\n"},
-                                           KeyRow{"BfoLeft",
-                                                  {"BFO_NUMERIQUE", "--decalage", "2"},
-                                                  "en Hz: 12\n",
-                                                  kLeft,
-                                                  "en Hz: 6\n"}),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Screens, TerminalScreenKeys,
+    ::testing::Values(
+        KeyRow{"LowPassRightRightUpThenQ",
+               {"PASSEBAS", "--coefficients", "100"},
+               "coupure (300 à 3000 Hz): 1000\n",
+               std::string(kRight) + kRight + kUp,
+               "BF (0 à 100 %): 24\n",
+               {"FILTRE PASSE-BAS EN SERVICE",
+                "Curseurs horizontaux Fréquence de coupure (300 à 3000 Hz): 1200\n", " Fe=8000\n"},
+               "q"},
+        KeyRow{"GeneralReducerDelete",
+               {"REDUCTEUR_GENERAL"},
+               "Niveau de réduction: réduction faible\n",
+               kDelete,
+               "Niveau de réduction: réduction forte\n"},
+        KeyRow{"CwReducerDelete",
+               {"REDUCTEUR_CW", "--mode", "rtty"},
+               "(1275 à 1445 Hz): RTTY Baudot\n",
+               kDelete,
+               "(1275 à 1445 Hz): pas de réduction\n"},
+        KeyRow{"BfoLeft", {"BFO_NUMERIQUE", "--decalage", "2"}, "en Hz: 12\n", kLeft, "en Hz: 6\n"}),
+    [](const auto& info) { return info.param.name; });
 
 // Insert on the band-pass screen: the centring runs on the carrier, then End.
 TEST_F(TerminalSession, BandPassCentringFindsTheCarrier) {
@@ -222,8 +217,10 @@ TEST_F(TerminalSession, BandPassCentringFindsTheCarrier) {
   run.Type(kInsert);
   ASSERT_TRUE(run.WaitFor("porteuse (CW): en cours\n"));
   ASSERT_TRUE(run.WaitFor("porteuse (CW): trouvé\n"));
-  const std::string screen = run.LastScreen();
+  // The new centre is drawn just after "trouvé": wait for it to leave 800.
   const std::string label = "centrale (100 à 3300 Hz): ";
+  ASSERT_TRUE(run.WaitFor(label + "1"));
+  const std::string screen = run.LastScreen();
   const size_t at = screen.find(label);
   ASSERT_NE(at, std::string::npos) << screen;
   const int centre = std::atoi(screen.c_str() + at + label.size());

@@ -8,7 +8,6 @@ namespace velunda {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::Record;
 
 const std::string kDefault("\x20\x01\x20\x20\x01\x20\x01", 7);
 const char kMissing[] =

@@ -9,7 +9,6 @@ namespace velunda {
 namespace {
 
 namespace mt = mixer_type;
-using testing::Values;
 
 TEST(PercentRule, BothCasesOfTheMaximum) {
   const struct {

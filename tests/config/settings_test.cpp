@@ -7,7 +7,6 @@ namespace velunda {
 namespace {
 
 namespace mt = mixer_type;
-using testing::Record;
 
 class RecordingProblems final : public MixerProblemReporter {
  public:

@@ -1,17 +1,20 @@
 #pragma once
-// Shared by the config tests: a temporary working directory, configuration records, and a
-// mixer's values for comparison.
+// Shared by the config tests: a temporary working directory, and the records and mixer values
+// of common/records.hpp.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
-#include <vector>
 
-#include "platform/mixer_model.hpp"
+#include "common/records.hpp"
 
 namespace velunda::testing {
+
+using common::ReadFile;
+using common::Record;
+using common::Values;
+using common::WriteFile;
 
 // Runs each test in a fresh temporary directory, made the working directory.
 class InTempDir : public ::testing::Test {
@@ -29,13 +32,6 @@ class InTempDir : public ::testing::Test {
     std::filesystem::remove_all(dir_, ignored);
   }
 
-  static void WriteFile(const std::string& name, const std::string& bytes) {
-    std::ofstream(name, std::ios::binary) << bytes;
-  }
-  static std::string ReadFile(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
   static long FileCount() { return std::distance(std::filesystem::directory_iterator("."), {}); }
 
   std::filesystem::path dir_;
@@ -44,37 +40,11 @@ class InTempDir : public ::testing::Test {
   std::filesystem::path previous_;
 };
 
-// A configuration record: gain code at 1, input at 4, mixer mode at 6, spaces elsewhere.
-inline std::string Record(uint8_t gain, uint8_t input, uint8_t mode, size_t length = 7) {
-  std::string r(length, ' ');
-  r[1] = static_cast<char>(gain);
-  r[4] = static_cast<char>(input);
-  r[6] = static_cast<char>(mode);
-  return r;
-}
-
-// Every control's value, mute and selection, one line each, named by its line.
-inline std::vector<std::string> Values(const MixerDescription& mixer) {
-  std::vector<std::string> values;
-  auto add = [&values](const LineDescription& line) {
-    for (size_t k = 0; k < line.Controls.size(); ++k) {
-      const ControlDescription& c = line.Controls[k];
-      std::string v = line.ShortName + "/" + std::to_string(k) + " " +
-                      std::to_string(c.Value.Left) + " " + std::to_string(c.Value.Right) +
-                      (c.Switch ? " muet " : " ");
-      for (bool on : c.Selection) {
-        v += on ? 'x' : '.';
-      }
-      values.push_back(v);
-    }
-  };
-  for (const auto& d : mixer.Destinations) {
-    add(d.Line);
-    for (const auto& s : d.Sources) {
-      add(s);
-    }
-  }
-  return values;
-}
-
 }  // namespace velunda::testing
+
+namespace velunda {
+using testing::ReadFile;
+using testing::Record;
+using testing::Values;
+using testing::WriteFile;
+}  // namespace velunda

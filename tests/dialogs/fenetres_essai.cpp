@@ -1,7 +1,6 @@
 // Test driver for the information windows.
-//   velunda-fenetres-essai apropos|fonctionnalites|aide   shows that window (modal, as the menu
-//   does) velunda-fenetres-essai imprimer                       prints the guide with "Impression
-//   du texte"
+//   velunda-fenetres-essai apropos|fonctionnalites|aide   shows that window, modal as the menu does
+//   velunda-fenetres-essai imprimer   prints the guide with "Impression du texte"
 // Printing: exit status 0 when the job was handed to the printer, 3 when the window showed an
 // error (its text goes to stderr), 4 when the window did not stay open after an error.
 #include <QApplication>
@@ -21,6 +20,13 @@ int Usage() {
   return 2;
 }
 
+template <class Window>
+int Show() {
+  Window window;
+  window.exec();
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -30,19 +36,13 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const char* what = argv[1];
   if (std::strcmp(what, "apropos") == 0) {
-    velunda::TForm2 form;
-    form.exec();
-    return 0;
+    return Show<velunda::TForm2>();
   }
   if (std::strcmp(what, "fonctionnalites") == 0) {
-    velunda::TForm3 form;
-    form.exec();
-    return 0;
+    return Show<velunda::TForm3>();
   }
   if (std::strcmp(what, "aide") == 0) {
-    velunda::TForm4 form;
-    form.exec();
-    return 0;
+    return Show<velunda::TForm4>();
   }
   if (std::strcmp(what, "imprimer") == 0) {
     velunda::TForm4 form;

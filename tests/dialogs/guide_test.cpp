@@ -123,35 +123,30 @@ const ProgramTexts& Program() {
 
 // --- What the guide says -------------------------------------------------------------------
 
-// «...» quotes, a quote broken over lines read with one space at the break.
-QStringList Quotes(const QString& text) {
-  static const QRegularExpression quote(QStringLiteral("«([^»]*)»"));
-  static const QRegularExpression lineBreak(QStringLiteral("\\s*\\n\\s*"));
-  QStringList out;
-  auto m = quote.globalMatch(text);
+// Each distinct capture `group` of `re` in `text`, in order of first appearance, after `seen`.
+QStringList Matches(const QRegularExpression& re, const QString& text, int group,
+                    QStringList seen = {}) {
+  auto m = re.globalMatch(text);
   while (m.hasNext()) {
-    QString q = m.next().captured(1);
-    q.replace(lineBreak, QStringLiteral(" "));
-    q = q.trimmed();
-    if (!out.contains(q)) {
-      out << q;
+    const QString found = m.next().captured(group);
+    if (!seen.contains(found)) {
+      seen << found;
     }
   }
-  return out;
+  return seen;
+}
+
+// «...» quotes, a quote broken over lines read with one space at the break.
+QStringList Quotes(QString text) {
+  static const QRegularExpression lineBreak(QStringLiteral("\\s*\\n\\s*"));
+  static const QRegularExpression quote(QStringLiteral("«\\s*([^»]*?)\\s*»"));
+  return Matches(quote, text.replace(lineBreak, QStringLiteral(" ")), 1);
 }
 
 // <Key> and <Key>+<Key> groups.
 QStringList KeyGroups(const QString& text) {
   static const QRegularExpression keys(QStringLiteral("<[^<>\\n]+>(?:\\+<[^<>\\n]+>)*"));
-  QStringList out;
-  auto m = keys.globalMatch(text);
-  while (m.hasNext()) {
-    const QString k = m.next().captured(0);
-    if (!out.contains(k)) {
-      out << k;
-    }
-  }
-  return out;
+  return Matches(keys, text, 0);
 }
 
 // Options of our programs: in the prose and on "$ velunda..." command lines (not on the
@@ -161,16 +156,9 @@ QStringList Options(const QString& text) {
   QStringList out;
   for (const QString& line : velunda::SplitLines(text)) {
     const QString command = line.trimmed();
-    if (command.startsWith(QStringLiteral("$ ")) &&
-        !command.startsWith(QStringLiteral("$ velunda"))) {
-      continue;
-    }
-    auto m = option.globalMatch(line);
-    while (m.hasNext()) {
-      const QString o = m.next().captured(1);
-      if (!out.contains(o)) {
-        out << o;
-      }
+    if (!command.startsWith(QStringLiteral("$ ")) ||
+        command.startsWith(QStringLiteral("$ velunda"))) {
+      out = Matches(option, line, 1, out);
     }
   }
   return out;

@@ -27,6 +27,28 @@ std::unique_ptr<QDialog> Make(const QString& which) {
   return std::make_unique<velunda::TForm4>();
 }
 
+// The three windows: caption, client size, the components that must lie inside, the button
+// that returns to the menu (and whether it is the default one), the widget focused first.
+void WindowRows() {
+  QTest::addColumn<QString>("window");
+  QTest::addColumn<QString>("caption");
+  QTest::addColumn<QSize>("client");
+  QTest::addColumn<QStringList>("components");
+  QTest::addColumn<QString>("button");
+  QTest::addColumn<bool>("isDefault");
+  QTest::addColumn<QString>("focused");
+  QTest::newRow("About") << "TForm2" << "A propos" << QSize(587, 168)
+                         << QStringList{"Panel1", "Nom_du_produit", "Auteur", "Utilisateur",
+                                        "OKBoutton"}
+                         << "OKBoutton" << true << "OKBoutton";
+  QTest::newRow("Features") << "TForm3" << "Principales fonctionnalités du logiciel"
+                            << QSize(337, 264) << QStringList{"Memo1", "OKBouton"} << "OKBouton"
+                            << false << "OKBouton";
+  QTest::newRow("Help") << "TForm4" << "Texte d'aide" << QSize(632, 416)
+                        << QStringList{"Memo1", "Impression_Bouton", "OKBouton"} << "OKBouton"
+                        << false << "Memo1";
+}
+
 // Widest line of a memo against the room its viewport leaves for text.
 void CheckLinesFit(QPlainTextEdit* memo, const QStringList& lines) {
   const QFontMetrics metrics(memo->font());
@@ -46,22 +68,7 @@ class WindowsTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void frames_data() {
-    QTest::addColumn<QString>("window");
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<QSize>("client");
-    QTest::addColumn<QStringList>("components");
-    QTest::newRow("About") << "TForm2"
-                           << "A propos" << QSize(587, 168)
-                           << QStringList{"Panel1", "Nom_du_produit", "Auteur", "Utilisateur",
-                                          "OKBoutton"};
-    QTest::newRow("Features") << "TForm3"
-                              << "Principales fonctionnalités du logiciel" << QSize(337, 264)
-                              << QStringList{"Memo1", "OKBouton"};
-    QTest::newRow("Help") << "TForm4"
-                          << "Texte d'aide" << QSize(632, 416)
-                          << QStringList{"Memo1", "Impression_Bouton", "OKBouton"};
-  }
+  void frames_data() { WindowRows(); }
   void frames() {
     QFETCH(QString, window);
     QFETCH(QString, caption);
@@ -85,17 +92,7 @@ class WindowsTest : public QObject {
 
   // Each "Retour au menu" closes its window with the OK result; the window is hidden, not
   // destroyed, and shows again with the same content.
-  void returnButtons_data() {
-    QTest::addColumn<QString>("window");
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<bool>("isDefault");
-    QTest::newRow("About") << "TForm2"
-                           << "OKBoutton" << true;
-    QTest::newRow("Features") << "TForm3"
-                              << "OKBouton" << false;
-    QTest::newRow("Help") << "TForm4"
-                          << "OKBouton" << false;
-  }
+  void returnButtons_data() { WindowRows(); }
   void returnButtons() {
     QFETCH(QString, window);
     QFETCH(QString, button);
@@ -120,16 +117,7 @@ class WindowsTest : public QObject {
     QVERIFY(!still->isVisible());
   }
 
-  void initialFocus_data() {
-    QTest::addColumn<QString>("window");
-    QTest::addColumn<QString>("focused");
-    QTest::newRow("About") << "TForm2"
-                           << "OKBoutton";
-    QTest::newRow("Features") << "TForm3"
-                              << "OKBouton";
-    QTest::newRow("Help") << "TForm4"
-                          << "Memo1";
-  }
+  void initialFocus_data() { WindowRows(); }
   void initialFocus() {
     QFETCH(QString, window);
     QFETCH(QString, focused);

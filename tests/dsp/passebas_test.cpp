@@ -62,7 +62,8 @@ TEST_P(KernelEquivalence, MatchesShiftedHistoryByteForByte) {
 }
 
 INSTANTIATE_TEST_SUITE_P(TapCounts, KernelEquivalence,
-                         testing::Values(2, 4, 6, 16, 18, 34, 46, 100, 998, 1000));
+                         testing::Values(2, 4, 6, 16, 18, 34, 46, 100, 998, 1000),
+                         [](const auto& info) { return std::to_string(info.param) + "Taps"; });
 
 // 100 timed steps; under the threshold (35 ms low-pass, 38 ms band-pass) 500 more. The tap
 // count aims at 500 ms per second of audio, and the kernel is redesigned with it.

@@ -66,7 +66,8 @@ TEST_P(SplitBlock, SplitRunsEqualWholeRun) {
   EXPECT_LT(std::count(expected.begin(), expected.end() - 500, 0x55), 8192 / 4);
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, SplitBlock, testing::Values(kPasseBas, kPasseBande, kBfoNumerique));
+INSTANTIATE_TEST_SUITE_P(Kinds, SplitBlock, testing::Values(kPasseBas, kPasseBande, kBfoNumerique),
+                         [](const auto& info) { return std::string(info.param); });
 
 // Bypassed filters pass every byte; other kinds leave the output as it was (0x55s).
 TEST(ProcessBlock, BypassIsByteExactAndOtherKindsWriteNothing) {

@@ -18,6 +18,7 @@ struct Failure {
   std::string message;
   uint32_t endsAt = kStart;  // kStart: the preparation failed, nothing ran
   int memoryFailAt = 0;
+  friend void PrintTo(const Failure& f, std::ostream* os) { *os << f.name; }
 };
 
 class SessionFailure : public testing::TestWithParam<Failure> {};
@@ -152,6 +153,7 @@ using Hook = H::Action H::*;
 struct KindKeys {
   std::string_view kind;
   Hook own[5];
+  friend void PrintTo(const KindKeys& k, std::ostream* os) { *os << k.kind; }
 };
 
 const KindKeys kKinds[] = {
@@ -209,7 +211,8 @@ TEST_P(KeyTable, EachExtendedKeyCallsItsHook) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(ByKind, KeyTable, testing::ValuesIn(kKinds));
+INSTANTIATE_TEST_SUITE_P(ByKind, KeyTable, testing::ValuesIn(kKinds),
+                         [](const auto& info) { return std::string(info.param.kind); });
 
 }  // namespace
 }  // namespace velunda::test

@@ -45,6 +45,7 @@ struct Refusal {
   F faults;
   uint8_t result;
   std::vector<std::string> journal;
+  friend void PrintTo(const Refusal& row, std::ostream* os) { *os << row.name; }
 };
 
 class CardRefusal : public testing::TestWithParam<Refusal> {};
@@ -100,6 +101,9 @@ TEST(RateAccepted, WindowsAreOpenAtBothEnds) {
 struct TrueRates {
   int32_t delivered8000, delivered6250, measured8000, measured6250;
   uint8_t ok8000, ok6250;
+  friend void PrintTo(const TrueRates& row, std::ostream* os) {
+    *os << row.delivered8000 << " and " << row.delivered6250 << " Hz delivered";
+  }
 };
 
 class RateTest : public testing::TestWithParam<TrueRates> {};
@@ -125,7 +129,11 @@ INSTANTIATE_TEST_SUITE_P(Cards, RateTest,
                                          TrueRates{8403, 6655, 8403, 6656, 0, 0},
                                          TrueRates{8394, 6649, 8394, 6648, 1, 1},
                                          TrueRates{7597, 5846, 7597, 5846, 0, 0},
-                                         TrueRates{7604, 5851, 7604, 5852, 1, 1}));
+                                         TrueRates{7604, 5851, 7604, 5852, 1, 1}),
+                         [](const auto& info) {
+                           return "Delivering" + std::to_string(info.param.delivered8000) + "And" +
+                                  std::to_string(info.param.delivered6250);
+                         });
 
 TEST(MeasureCaptureRate, FailuresGiveNoMeasurementAndReleaseEverything) {
   struct Row {

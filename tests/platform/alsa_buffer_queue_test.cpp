@@ -34,6 +34,7 @@ std::vector<uint8_t> Ramp(size_t n, uint8_t first) {
 
 // Capture arrives in chunks of any size; buffers fill in order, each exactly once.
 struct FillCase {
+  friend void PrintTo(const FillCase& c, std::ostream* os) { *os << c.name; }
   const char* name;
   std::vector<uint32_t> lengths;
   std::vector<size_t> chunks;

@@ -11,6 +11,7 @@ namespace {
 constexpr ScanKey Ext(uint8_t scan) { return ScanKey{scan, true}; }
 
 struct KeyCase {
+  friend void PrintTo(const KeyCase& c, std::ostream* os) { *os << c.name; }
   const char* name;
   std::string bytes;
   std::vector<ScanKey> keys;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <sstream>
 
 #include "config/fonctions_mixer.hpp"
@@ -73,24 +74,11 @@ std::vector<AlsaElement> SoundServer() {
 }
 
 std::string Name(uint32_t type) {
-  switch (type) {
-    case mt::kVolume:
-      return "VOLUME";
-    case mt::kMute:
-      return "MUTE";
-    case mt::kUnsigned:
-      return "UNSIGNED";
-    case mt::kMux:
-      return "MUX";
-    case mt::kMixer:
-      return "MIXER";
-    case mt::kBass:
-      return "BASS";
-    case mt::kTreble:
-      return "TREBLE";
-    default:
-      return "?";
-  }
+  static const std::map<uint32_t, std::string> names = {
+      {mt::kVolume, "VOLUME"}, {mt::kMute, "MUTE"},   {mt::kUnsigned, "UNSIGNED"}, {mt::kMux, "MUX"},
+      {mt::kMixer, "MIXER"},   {mt::kBass, "BASS"},   {mt::kTreble, "TREBLE"}};
+  const auto found = names.find(type);
+  return found == names.end() ? "?" : found->second;
 }
 
 // One line per mixer line: "type name channels: control max [items], ..."
@@ -124,17 +112,14 @@ struct CardCase {
   std::vector<std::string> lines;
   MixerResults line;        // flags with a line input chosen
   MixerResults microphone;  // and with the microphone
+  friend void PrintTo(const CardCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class Cards : public ::testing::TestWithParam<CardCase> {};
 
-void ExpectFlags(const MixerResults& got, const MixerResults& want, const char* what) {
-  EXPECT_EQ(
-      std::vector<int>({got.MixerFound, got.RecordingFound, got.PlaybackFound, got.WaveSourceFound,
-                        got.RecordingInputFound, got.PlaybackInputFound}),
-      std::vector<int>({want.MixerFound, want.RecordingFound, want.PlaybackFound,
-                        want.WaveSourceFound, want.RecordingInputFound, want.PlaybackInputFound}))
-      << what;
+std::vector<int> Flags(const MixerResults& r) {
+  return {r.MixerFound,      r.RecordingFound,      r.PlaybackFound,
+          r.WaveSourceFound, r.RecordingInputFound, r.PlaybackInputFound};
 }
 
 TEST_P(Cards, MapOntoTheModel) {
@@ -156,8 +141,8 @@ TEST_P(Cards, MapOntoTheModel) {
     MixerState state;
     state.SoftwareMixer = 1;
     AdjustMixer(mixer, state, microphone, 20, 20, 100, 100, 0, 34, state.Results);
-    ExpectFlags(state.Results, microphone ? c.microphone : c.line,
-                microphone ? "microphone" : "line");
+    EXPECT_EQ(Flags(state.Results), Flags(microphone ? c.microphone : c.line))
+        << (microphone ? "microphone" : "line");
   }
 }
 

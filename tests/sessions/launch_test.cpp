@@ -6,6 +6,7 @@
 
 #include "dsp/filter_kind.hpp"
 #include "dsp/process_block.hpp"
+#include "common/signals.hpp"
 #include "session_rig.hpp"
 #include "sessions/filter_screen.hpp"
 
@@ -332,9 +333,7 @@ TEST(Launch, DegradedModeOnACardWithout8000) {
 
   // The warning comes with the test only: a second start shows none.
   rig.journal.messages.clear();
-  rig.platform.sessionStarted = [&] {
-    rig.events.PostKey(WM_KEYDOWN, MakeKeyLParam(kScanEnd, true));
-  };
+  rig.EndEachSessionAtOnce();
   rig.Launch(ActionItem::Reducteur_bruit_general);
   EXPECT_TRUE(rig.messages().empty());
 }
@@ -343,9 +342,7 @@ TEST(Launch, DegradedModeOnACardWithout8000) {
 // band-pass and the rejector starts first.
 TEST(Launch, NotchPreparationRunsOnce) {
   SessionRig rig;
-  rig.platform.sessionStarted = [&] {
-    rig.events.PostKey(WM_KEYDOWN, MakeKeyLParam(kScanEnd, true));
-  };
+  rig.EndEachSessionAtOnce();
   rig.Launch(ActionItem::Passe_bande);
   RejecteurState& r = rig.state->Dsp.Rejecteur;
   ASSERT_TRUE(r.NotchTablesReady);
@@ -360,9 +357,7 @@ TEST(Launch, NotchPreparationRunsOnce) {
 // The low-pass started after the band-pass filters with its own design.
 TEST(Launch, LowPassRedesignsAfterAnotherFilter) {
   SessionRig rig;
-  rig.platform.sessionStarted = [&] {
-    rig.events.PostKey(WM_KEYDOWN, MakeKeyLParam(kScanEnd, true));
-  };
+  rig.EndEachSessionAtOnce();
   rig.Launch(ActionItem::Passe_bas);
   // The first pairs of the kernel: both filters have 200 taps.
   const auto pairs = [&] {
@@ -378,21 +373,6 @@ TEST(Launch, LowPassRedesignsAfterAnotherFilter) {
 }
 
 // ---- the short-delay mode ----
-
-// Two tones and some noise, well inside the byte range.
-std::vector<uint8_t> TonesAndNoise(size_t n, int32_t rate) {
-  std::vector<uint8_t> s(n);
-  uint32_t seed = 4321;
-  for (size_t i = 0; i < n; ++i) {
-    seed = seed * 1103515245u + 12345u;
-    const double t = static_cast<double>(i) / rate;
-    const double v = 128.0 + 55.0 * std::sin(2 * M_PI * 700 * t) +
-                     35.0 * std::sin(2 * M_PI * 1900 * t) +
-                     static_cast<double>((seed >> 16) % 31) - 15.0;
-    s[i] = static_cast<uint8_t>(std::nearbyint(v));
-  }
-  return s;
-}
 
 struct LatencyRow {
   std::string name;
@@ -412,7 +392,7 @@ class Latency : public testing::TestWithParam<LatencyRow> {};
 TEST_P(Latency, SpeakerPlaysTheOfflineOutputTwoBlocksLate) {
   const LatencyRow& row = GetParam();
   VirtualCardConfig config;
-  const std::vector<uint8_t> input = TonesAndNoise(24 * 2048, row.rate);
+  const std::vector<uint8_t> input = common::TonesAndNoise(24 * 2048, row.rate);
   config.input = input;
   SessionRig rig(config, {KeyAt(kStart + 1600, kScanEnd)});
   rig.state->Sessions.ShortLatency = row.shortLatency;

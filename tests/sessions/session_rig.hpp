@@ -77,6 +77,10 @@ struct SessionRig {
   }
 
   void Launch(ActionItem item) { LaunchAction(*state, platform, item); }
+  // Each session ends as soon as it starts, however many are launched.
+  void EndEachSessionAtOnce() {
+    platform.sessionStarted = [this] { events.PostKey(WM_KEYDOWN, MakeKeyLParam(kScanEnd, true)); };
+  }
   const std::vector<std::string>& Writes(int panel) { return view.writes[panel]; }
   const std::vector<std::string>& messages() const { return journal.messages; }
 

@@ -4,12 +4,11 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "common/records.hpp"
 #include "platform/simulated_mixer.hpp"
 #include "platform/virtual/virtual_card.hpp"
 #include "ui/program.hpp"
@@ -66,46 +65,10 @@ class JournalSpeaker final : public SpeakerPorts {
   uint8_t gate_ = 0;
 };
 
-inline std::string Record(uint8_t gain, uint8_t input, uint8_t mode) {
-  std::string r(7, ' ');
-  r[1] = static_cast<char>(gain);
-  r[4] = static_cast<char>(input);
-  r[6] = static_cast<char>(mode);
-  return r;
-}
-
-inline std::string ReadFile(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-inline void WriteFile(const std::string& name, const std::string& bytes) {
-  std::ofstream(name, std::ios::binary) << bytes;
-}
-
-// Every control's value, mute and selection, one line each.
-inline std::vector<std::string> Values(const MixerDescription& mixer) {
-  std::vector<std::string> values;
-  auto add = [&values](const LineDescription& line) {
-    for (size_t k = 0; k < line.Controls.size(); ++k) {
-      const ControlDescription& c = line.Controls[k];
-      std::string v = line.ShortName + "/" + std::to_string(k) + " " +
-                      std::to_string(c.Value.Left) + " " + std::to_string(c.Value.Right) +
-                      (c.Switch ? " muet " : " ");
-      for (bool on : c.Selection) {
-        v += on ? 'x' : '.';
-      }
-      values.push_back(v);
-    }
-  };
-  for (const auto& d : mixer.Destinations) {
-    add(d.Line);
-    for (const auto& s : d.Sources) {
-      add(s);
-    }
-  }
-  return values;
-}
+using common::ReadFile;
+using common::Record;
+using common::Values;
+using common::WriteFile;
 
 // The mixer as leaving must leave it: as found, but the recording gain at its minimum.
 inline MixerDescription AsLeft(MixerDescription mixer) {

@@ -233,27 +233,44 @@ class WindowCommandsTest : public QObject {
     QCOMPARE(Values(rig.mixer->Description()), Values(AsLeft(rig.original)));
   }
 
+  // --carte names the card, --aide asks for help, --latence picks short blocks or the default;
+  // a missing, bad or repeated value is refused in one line that names the option.
   void commandLine_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<bool>("ok");
     QTest::addColumn<QString>("card");
     QTest::addColumn<bool>("help");
-    QTest::newRow("nothing") << QStringList{} << true << "default" << false;
-    QTest::newRow("--carte hw:1") << QStringList{"--carte", "hw:1"} << true << "hw:1" << false;
-    QTest::newRow("--carte=virtuelle") << QStringList{"--carte=virtuelle:a.wav"} << true
-                                       << "virtuelle:a.wav" << false;
-    QTest::newRow("--aide") << QStringList{"--aide"} << true << "default" << true;
-    QTest::newRow("--carte without name") << QStringList{"--carte"} << false << "" << false;
-    QTest::newRow("--carte twice") << QStringList{"--carte", "a", "--carte", "b"} << false << ""
-                                   << false;
-    QTest::newRow("unknown option") << QStringList{"--vite"} << false << "" << false;
-    QTest::newRow("stray word") << QStringList{"default"} << false << "" << false;
+    QTest::addColumn<bool>("shortLatency");
+    QTest::addColumn<QString>("named");  // in the error, when there is one to name
+    auto row = [](const char* name, QStringList args, bool ok, QString card = "default",
+                  bool help = false, bool shortLatency = false, QString named = {}) {
+      QTest::newRow(name) << args << ok << card << help << shortLatency << named;
+    };
+    row("nothing", {}, true);
+    row("--carte hw:1", {"--carte", "hw:1"}, true, "hw:1");
+    row("--carte=virtuelle", {"--carte=virtuelle:a.wav"}, true, "virtuelle:a.wav");
+    row("--aide", {"--aide"}, true, "default", true);
+    row("--carte without name", {"--carte"}, false, "", false, false, "--carte");
+    row("--carte twice", {"--carte", "a", "--carte", "b"}, false, "", false, false, "--carte");
+    row("unknown option", {"--vite"}, false, "", false, false, "--vite");
+    row("stray word", {"default"}, false, "", false, false, "default");
+    row("--latence courte", {"--latence", "courte"}, true, "default", false, true);
+    row("--latence=normale", {"--latence=normale"}, true);
+    row("--latence with a card after", {"--latence=courte", "--carte", "x"}, true, "x", false,
+        true);
+    row("--latence bad value", {"--latence", "rapide"}, false, "", false, false, "--latence");
+    row("--latence empty value", {"--latence="}, false, "", false, false, "--latence");
+    row("--latence without value", {"--latence"}, false, "", false, false, "--latence");
+    row("--latence twice", {"--latence", "courte", "--latence", "courte"}, false, "", false,
+        false, "--latence");
   }
   void commandLine() {
     QFETCH(QStringList, args);
     QFETCH(bool, ok);
     QFETCH(QString, card);
     QFETCH(bool, help);
+    QFETCH(bool, shortLatency);
+    QFETCH(QString, named);
     std::vector<std::string> list;
     for (const QString& a : args) {
       list.push_back(a.toStdString());
@@ -264,44 +281,10 @@ class WindowCommandsTest : public QObject {
     if (ok) {
       QCOMPARE(QString::fromStdString(options.card), card);
       QCOMPARE(options.help, help);
-    } else {
-      QVERIFY(error.rfind("velunda : ", 0) == 0);
-      QVERIFY(error.find('\n') == std::string::npos);
-    }
-  }
-
-  // --latence: short blocks or the default; a bad or repeated value is refused.
-  void latency_data() {
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<bool>("ok");
-    QTest::addColumn<bool>("shortLatency");
-    QTest::newRow("default") << QStringList{"--carte", "hw:1"} << true << false;
-    QTest::newRow("courte") << QStringList{"--latence", "courte"} << true << true;
-    QTest::newRow("=normale") << QStringList{"--latence=normale"} << true << false;
-    QTest::newRow("with a card after") << QStringList{"--latence=courte", "--carte", "x"} << true
-                                       << true;
-    QTest::newRow("bad value") << QStringList{"--latence", "rapide"} << false << false;
-    QTest::newRow("empty value") << QStringList{"--latence="} << false << false;
-    QTest::newRow("no value") << QStringList{"--latence"} << false << false;
-    QTest::newRow("twice") << QStringList{"--latence", "courte", "--latence", "courte"} << false
-                           << false;
-  }
-  void latency() {
-    QFETCH(QStringList, args);
-    QFETCH(bool, ok);
-    QFETCH(bool, shortLatency);
-    std::vector<std::string> list;
-    for (const QString& a : args) {
-      list.push_back(a.toStdString());
-    }
-    WindowOptions options;
-    std::string error;
-    QCOMPARE(ParseWindowOptions(list, options, error), ok);
-    if (ok) {
       QCOMPARE(options.shortLatency, shortLatency);
     } else {
       QVERIFY(error.rfind("velunda : ", 0) == 0);
-      QVERIFY(error.find("--latence") != std::string::npos);
+      QVERIFY(error.find(named.toStdString()) != std::string::npos);
       QVERIFY(error.find('\n') == std::string::npos);
     }
   }

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <map>
 
+#include "common/signals.hpp"
 #include "dsp/dsp_state.hpp"
 #include "dsp/process_block.hpp"
 #include "ui/hooks.hpp"
@@ -17,21 +18,6 @@ using namespace velunda;
 using namespace velunda::uitest;
 
 namespace {
-
-// Two tones and some noise, well inside the byte range, at 8000 samples a second.
-std::vector<uint8_t> Signal(size_t n) {
-  std::vector<uint8_t> s(n);
-  uint32_t seed = 4321;
-  for (size_t i = 0; i < n; ++i) {
-    seed = seed * 1103515245u + 12345u;
-    const double t = static_cast<double>(i) / 8000;
-    const double v = 128.0 + 55.0 * std::sin(2 * M_PI * 700 * t) +
-                     35.0 * std::sin(2 * M_PI * 1900 * t) +
-                     static_cast<double>((seed >> 16) % 31) - 15.0;
-    s[i] = static_cast<uint8_t>(std::nearbyint(v));
-  }
-  return s;
-}
 
 // One key of a row and the text its cell must show once the key has been taken.
 struct Step {
@@ -182,7 +168,7 @@ class WindowSessionsTest : public QObject {
   void keysAndLoudspeaker() {
     QFETCH(QString, action);
     const SessionRow& row = Rows().at(action);
-    const std::vector<uint8_t> input = Signal(12 * 2048);
+    const std::vector<uint8_t> input = common::TonesAndNoise(12 * 2048, 8000);
     RigOptions options;
     options.card.input = input;
     options.card.keepSpeaker = true;

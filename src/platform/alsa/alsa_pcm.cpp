@@ -136,6 +136,45 @@ int AlsaPcm::Drop() { return Positive(snd_pcm_drop(pcm_)); }
 
 int AlsaPcm::Prepare() { return Positive(snd_pcm_prepare(pcm_)); }
 
+int AlsaPcm::PollDescriptors(std::vector<pollfd>& fds) {
+  const int count = snd_pcm_poll_descriptors_count(pcm_);
+  if (count <= 0) {
+    return count < 0 ? Positive(count) : EINVAL;
+  }
+  const size_t first = fds.size();
+  fds.resize(first + static_cast<size_t>(count));
+  const int got = snd_pcm_poll_descriptors(pcm_, fds.data() + first, static_cast<unsigned>(count));
+  if (got < 0) {
+    fds.resize(first);
+    return Positive(got);
+  }
+  fds.resize(first + static_cast<size_t>(got));
+  return 0;
+}
+
+int AlsaPcm::Revents(std::vector<pollfd>& fds) {
+  unsigned short revents = 0;
+  const int err = snd_pcm_poll_descriptors_revents(pcm_, fds.data(),
+                                                   static_cast<unsigned>(fds.size()), &revents);
+  if (err < 0) {
+    return err;
+  }
+  return (revents & (POLLIN | POLLOUT)) != 0 ? 1 : 0;
+}
+
+int AlsaPcm::SetWakeThreshold(uint32_t frames) {
+  snd_pcm_sw_params_t* sw = nullptr;
+  snd_pcm_sw_params_alloca(&sw);
+  int err = snd_pcm_sw_params_current(pcm_, sw);
+  if (err >= 0) {
+    err = snd_pcm_sw_params_set_avail_min(pcm_, sw, frames);
+  }
+  if (err >= 0) {
+    err = snd_pcm_sw_params(pcm_, sw);
+  }
+  return Positive(err);
+}
+
 int ProbePcm(const std::string& name, PcmDirection direction) {
   SilenceAlsaLib();
   snd_pcm_t* pcm = nullptr;

@@ -1,7 +1,10 @@
 #pragma once
+#include <poll.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 typedef struct _snd_pcm snd_pcm_t;
 
@@ -43,6 +46,14 @@ class AlsaPcm {
   int Start();
   int Drop();
   int Prepare();
+
+  // Waking on the device: its descriptors are appended to `fds` for poll() (0 or a positive
+  // errno); after the poll, Revents lets ALSA read what they say (1: ready, 0: not, or a
+  // negative errno).
+  int PollDescriptors(std::vector<pollfd>& fds);
+  int Revents(std::vector<pollfd>& fds);
+  // The room (playback) or frames (capture) at which the descriptors turn ready.
+  int SetWakeThreshold(uint32_t frames);
 
  private:
   snd_pcm_t* pcm_ = nullptr;

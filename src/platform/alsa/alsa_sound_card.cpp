@@ -203,11 +203,8 @@ AlsaSoundCard::AlsaSoundCard(std::string device, PcmOpenGate gate)
 AlsaSoundCard::~AlsaSoundCard() = default;
 
 void AlsaSoundCard::WaitForActivity(uint32_t maxMs) {
-  {
-    std::unique_lock lock(mutex_);
-    activity_.wait_for(lock, std::chrono::milliseconds(maxMs),
-                       [this] { return in_.Side().HasFinished() || out_.Side().HasFinished(); });
-  }
+  WaitReadable(activity_.Fd(), -1, static_cast<int>(std::min<uint32_t>(maxMs, 1u << 30)));
+  activity_.Clear();
   in_.Side().Deliver();
   out_.Side().Deliver();
 }

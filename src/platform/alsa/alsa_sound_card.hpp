@@ -1,5 +1,4 @@
 #pragma once
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -92,18 +91,19 @@ class AlsaSoundCard final : public SoundCard {
   WaveIn& Input() override { return in_; }
   WaveOut& Output() override { return out_; }
   void WaitForActivity(uint32_t maxMs) override;
+  int ActivityFd() const override { return activity_.Fd(); }
 
   const std::string& Device() const { return device_; }
   // 0, or the errno the gate refuses an open of `direction` with.
   int GateRefusal(PcmDirection direction) const { return gate_ ? gate_(direction) : 0; }
   std::mutex& Mutex() { return mutex_; }
-  std::condition_variable& Activity() { return activity_; }
+  WakeFd& Activity() { return activity_; }
 
  private:
   std::string device_;
   PcmOpenGate gate_;
   std::mutex mutex_;
-  std::condition_variable activity_;
+  WakeFd activity_;  // made readable by the streams' threads when a buffer is finished
   AlsaWaveIn in_;
   AlsaWaveOut out_;
 };

@@ -1,22 +1,28 @@
 #include "platform/alsa/alsa_stream.hpp"
 
+#include <poll.h>
+
 #include <algorithm>
 #include <chrono>
 
 namespace velunda {
 namespace {
 
-// ALSA's own buffer: 10 ms periods in a 60 ms ring; playback keeps three periods ahead.
-// The thread serves the stream every 5 ms.
+// ALSA's own buffer: 10 ms periods in a 60 ms ring; playback keeps two to three periods
+// ahead and is woken when it falls to two.
 constexpr uint32_t kPeriodUs = 10000;
 constexpr uint32_t kBufferUs = 60000;
 constexpr uint32_t kAheadPeriods = 3;
-constexpr auto kServiceInterval = std::chrono::milliseconds(5);
+// Longest sleep while the stream runs, should a device never signal readiness.
+constexpr int kLongestSleepMs = 20;
+// After a wake that found nothing to move: some plugins report a stream as ready when it is
+// not, and the thread must not spin on them.
+constexpr auto kPause = std::chrono::milliseconds(5);
 constexpr uint8_t kSilence = 128;
 
 }  // namespace
 
-AlsaStream::AlsaStream(PcmDirection direction, std::mutex& mutex, std::condition_variable& activity)
+AlsaStream::AlsaStream(PcmDirection direction, std::mutex& mutex, WakeFd& activity)
     : direction_(direction), mutex_(mutex), activity_(activity) {}
 
 AlsaStream::~AlsaStream() { Close(); }
@@ -28,6 +34,14 @@ int AlsaStream::Open(const std::string& device, uint32_t rate) {
   }
   const PcmGeometry g = pcm_.Geometry();
   targetFill_ = std::min(g.bufferFrames, kAheadPeriods * g.periodFrames);
+  if (direction_ == PcmDirection::Playback) {
+    // Ready once a period has played out of the target.
+    const uint32_t wakeRoom = g.bufferFrames - targetFill_ + g.periodFrames;
+    if (const int err = pcm_.SetWakeThreshold(std::min(wakeRoom, g.bufferFrames))) {
+      pcm_.Close();
+      return err;
+    }
+  }
   scratch_.assign(std::max<uint32_t>(g.bufferFrames, 1), kSilence);
   open_ = true;
   running_ = false;
@@ -42,6 +56,7 @@ int AlsaStream::Close() {
     return 0;
   }
   stop_ = true;
+  Kick();
   thread_.join();
   std::lock_guard lock(mutex_);
   open_ = false;
@@ -57,8 +72,9 @@ int AlsaStream::Queue(BufferQueue::Tag tag, uint8_t* data, uint32_t length) {
     return broken_;
   }
   queue_.Add(tag, data, length);
-  if (direction_ == PcmDirection::Playback) {
+  if (direction_ == PcmDirection::Playback && !running_) {
     running_ = true;
+    Kick();
   }
   return 0;
 }
@@ -73,6 +89,7 @@ int AlsaStream::Start() {
   const int err = pcm_.Start();
   if (err == 0) {
     running_ = true;
+    Kick();
   }
   return err;
 }
@@ -91,34 +108,59 @@ void AlsaStream::Collect(std::vector<BufferQueue::Tag>& finished) {
 }
 
 void AlsaStream::Run() {
-  // A plain period of sleep rather than ALSA's poll descriptors: some plugins report a
-  // stream that is not running as always ready, which would spin.
+  std::vector<pollfd> fds;
   while (!stop_) {
-    std::this_thread::sleep_for(kServiceInterval);
-    std::lock_guard lock(mutex_);
-    if (!running_ || broken_ != 0) {
+    {
+      std::lock_guard lock(mutex_);
+      fds.clear();
+      if (running_ && broken_ == 0 && pcm_.PollDescriptors(fds) != 0) {
+        fds.clear();
+      }
+    }
+    if (fds.empty()) {
+      // Stopped or broken: nothing to do until Queue, Start or Close.
+      WaitReadable(kick_.Fd(), -1, -1);
+      kick_.Clear();
       continue;
     }
-    const size_t before = finished_.size();
-    broken_ = Service();
-    if (broken_ != 0) {
-      // Nothing will serve these any more: hand them back so the program sees the failure on
-      // its next Queue or Start.
-      queue_.Flush(finished_);
+    fds.push_back({kick_.Fd(), POLLIN, 0});
+    ::poll(fds.data(), fds.size(), kLongestSleepMs);
+    if ((fds.back().revents & POLLIN) != 0) {
+      kick_.Clear();
     }
-    if (finished_.size() != before) {
-      activity_.notify_all();
+    fds.pop_back();
+    bool moved = false;
+    {
+      std::lock_guard lock(mutex_);
+      if (!running_ || broken_ != 0) {
+        continue;
+      }
+      // Lets the device digest what woke it; some plugins need this call to clear their state.
+      pcm_.Revents(fds);
+      const size_t before = finished_.size();
+      broken_ = Service(moved);
+      if (broken_ != 0) {
+        // Nothing will serve these any more: hand them back so the program sees the failure on
+        // its next Queue or Start.
+        queue_.Flush(finished_);
+      }
+      if (finished_.size() != before) {
+        activity_.Notify();
+      }
+    }
+    if (!moved && !stop_) {
+      std::this_thread::sleep_for(kPause);
     }
   }
 }
 
-int AlsaStream::Service() {
-  return direction_ == PcmDirection::Capture ? ServiceCapture() : ServicePlayback();
+int AlsaStream::Service(bool& moved) {
+  return direction_ == PcmDirection::Capture ? ServiceCapture(moved) : ServicePlayback(moved);
 }
 
 // At most one ring's worth per round: a device that always has data (ALSA's null) must not
 // keep the thread, and the lock, forever.
-int AlsaStream::ServiceCapture() {
+int AlsaStream::ServiceCapture(bool& moved) {
   const long avail = pcm_.Avail();
   if (avail < 0) {
     return pcm_.Recover(static_cast<int>(avail));
@@ -132,12 +174,13 @@ int AlsaStream::ServiceCapture() {
     return pcm_.Recover(static_cast<int>(got));
   }
   queue_.Fill(scratch_.data(), static_cast<size_t>(got), finished_);
+  moved = got > 0;
   return 0;
 }
 
 // Tops ALSA's buffer up to the target, reading the queued buffers as late as that allows;
 // silence fills in when nothing is queued, so the stream never runs dry.
-int AlsaStream::ServicePlayback() {
+int AlsaStream::ServicePlayback(bool& moved) {
   const long avail = pcm_.Avail();
   if (avail < 0) {
     return pcm_.Recover(static_cast<int>(avail));
@@ -157,6 +200,7 @@ int AlsaStream::ServicePlayback() {
   // Only what ALSA accepted leaves the queue; the rest is written again next round, and a
   // buffer comes back once ALSA has all of it.
   queue_.Advance(std::min(static_cast<size_t>(wrote), queued), finished_);
+  moved = wrote > 0;
   return 0;
 }
 

@@ -1,6 +1,5 @@
 #pragma once
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -9,6 +8,7 @@
 
 #include "platform/alsa/alsa_pcm.hpp"
 #include "platform/alsa/buffer_queue.hpp"
+#include "platform/wake_fd.hpp"
 
 namespace velunda {
 
@@ -16,10 +16,12 @@ namespace velunda {
 // driver: it keeps ALSA's short ring buffer fed (playback) or emptied (capture) and moves the
 // bytes between it and the queued buffers, whatever the program's thread is busy with. It
 // touches only the buffers' bytes and its own bookkeeping; the caller collects the finished
-// buffers on its own thread and does all header and notice work there.
+// buffers on its own thread and does all header and notice work there, woken through
+// `activity`. The thread sleeps in poll() until ALSA wants service (about once a period) and
+// not at all while the stream is stopped.
 class AlsaStream {
  public:
-  AlsaStream(PcmDirection direction, std::mutex& mutex, std::condition_variable& activity);
+  AlsaStream(PcmDirection direction, std::mutex& mutex, WakeFd& activity);
   ~AlsaStream();
   AlsaStream(const AlsaStream&) = delete;
   AlsaStream& operator=(const AlsaStream&) = delete;
@@ -45,13 +47,17 @@ class AlsaStream {
  private:
   void Run();
   // One service round; caller holds the mutex. 0, or the errno that broke the stream for good.
-  int Service();
-  int ServiceCapture();
-  int ServicePlayback();
+  // `moved` tells whether any audio went through.
+  int Service(bool& moved);
+  int ServiceCapture(bool& moved);
+  int ServicePlayback(bool& moved);
+  // Wakes the thread (new work, stop).
+  void Kick() { kick_.Notify(); }
 
   const PcmDirection direction_;
   std::mutex& mutex_;
-  std::condition_variable& activity_;
+  WakeFd& activity_;
+  WakeFd kick_;
   AlsaPcm pcm_;
   BufferQueue queue_;
   std::vector<BufferQueue::Tag> finished_;

@@ -68,6 +68,8 @@ class VirtualSoundCard final : public SoundCard {
   WaveIn& Input() override { return input_; }
   WaveOut& Output() override { return output_; }
   void WaitForActivity(uint32_t maxMs) override;
+  // Sleeping is only worth it when the card keeps real time.
+  uint32_t MsUntilService() const override { return config_.realTime ? MsUntilNextCompletion() : 0; }
 
   // Moves the audio due at the clock's time and posts the notices.
   void Service();
