@@ -78,7 +78,8 @@ bool ParseCardName(const std::string& name, CardChoice& choice, std::string& err
 std::unique_ptr<SoundCard> OpenChosenCard(const CardChoice& choice, int32_t rawRate, Clock& clock,
                                           int32_t& fileRate, std::string& error) {
   if (!choice.isVirtual) {
-    return std::make_unique<AlsaSoundCard>(choice.alsaDevice);
+    return std::make_unique<AlsaSoundCard>(choice.alsaDevice, PcmOpenGate{},
+                                           choice.shortDelay ? kShortBlockTiming : AlsaTiming{});
   }
   VirtualCardConfig config;
   if (!choice.virtualOutput.empty() && !CheckSpeakerOutput(choice.virtualOutput, error)) {

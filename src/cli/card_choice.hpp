@@ -15,6 +15,8 @@ struct CardChoice {
   std::string alsaDevice;
   std::string virtualInput;
   std::string virtualOutput;  // empty: the loudspeaker is not recorded
+  // Sessions run short blocks: an ALSA card then keeps less sound ahead of the loudspeaker.
+  bool shortDelay = false;
 };
 
 // False with a French message, prefixed with the program's name, when the name cannot be used.

@@ -160,6 +160,7 @@ int RunLive(const Options& options) {
     std::cerr << error << '\n';
     return kExitUsage;
   }
+  choice.shortDelay = options.shortLatency;
   SteadyClock clock;
   int32_t fileRate = 0;
   std::unique_ptr<SoundCard> card =

@@ -45,6 +45,7 @@ int main(int argc, char** argv) {
   ProgramParts parts;
   parts.clock = std::make_unique<SteadyClock>();
   int32_t fileRate = 0;
+  choice.shortDelay = options.shortLatency;
   parts.card = OpenChosenCard(choice, 8000, *parts.clock, fileRate, error);
   if (!parts.card) {
     std::cerr << error << '\n';

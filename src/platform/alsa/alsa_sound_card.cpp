@@ -14,7 +14,7 @@ uint32_t Code(int positiveErrno) { return static_cast<uint32_t>(positiveErrno); 
 }  // namespace
 
 AlsaWaveSide::AlsaWaveSide(AlsaSoundCard& card, PcmDirection direction)
-    : card_(card), direction_(direction), stream_(direction, card.Mutex(), card.Activity()) {}
+    : card_(card), direction_(direction), stream_(direction, card.Mutex(), card.Activity(), card.Timing()) {}
 
 uint16_t AlsaWaveSide::DeviceCount() {
   if (stream_.IsOpen()) {
@@ -197,8 +197,12 @@ void AlsaWaveSide::Finish(const std::vector<BufferQueue::Tag>& tags) {
   }
 }
 
-AlsaSoundCard::AlsaSoundCard(std::string device, PcmOpenGate gate)
-    : device_(std::move(device)), gate_(std::move(gate)), in_(*this), out_(*this) {}
+AlsaSoundCard::AlsaSoundCard(std::string device, PcmOpenGate gate, AlsaTiming timing)
+    : device_(std::move(device)),
+      gate_(std::move(gate)),
+      timing_(timing),
+      in_(*this),
+      out_(*this) {}
 
 AlsaSoundCard::~AlsaSoundCard() = default;
 

@@ -86,7 +86,8 @@ class AlsaWaveOut final : public WaveOut {
 // device held by another program (EBUSY) is present: its opens fail with that code.
 class AlsaSoundCard final : public SoundCard {
  public:
-  explicit AlsaSoundCard(std::string device = "default", PcmOpenGate gate = {});
+  explicit AlsaSoundCard(std::string device = "default", PcmOpenGate gate = {},
+                         AlsaTiming timing = {});
   ~AlsaSoundCard() override;
   WaveIn& Input() override { return in_; }
   WaveOut& Output() override { return out_; }
@@ -98,12 +99,14 @@ class AlsaSoundCard final : public SoundCard {
   int GateRefusal(PcmDirection direction) const { return gate_ ? gate_(direction) : 0; }
   std::mutex& Mutex() { return mutex_; }
   WakeFd& Activity() { return activity_; }
+  const AlsaTiming& Timing() const { return timing_; }
 
  private:
   std::string device_;
   PcmOpenGate gate_;
   std::mutex mutex_;
   WakeFd activity_;  // made readable by the streams' threads when a buffer is finished
+  AlsaTiming timing_;
   AlsaWaveIn in_;
   AlsaWaveOut out_;
 };

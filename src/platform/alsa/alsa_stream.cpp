@@ -8,13 +8,8 @@
 namespace velunda {
 namespace {
 
-// ALSA's own buffer: 10 ms periods in a 60 ms ring; playback keeps two to three periods
-// ahead and is woken when it falls to two.
-constexpr uint32_t kPeriodUs = 10000;
-constexpr uint32_t kBufferUs = 60000;
-constexpr uint32_t kAheadPeriods = 3;
-// Longest sleep while the stream runs, should a device never signal readiness.
-constexpr int kLongestSleepMs = 20;
+// Longest sleep while the stream runs, in periods, should a device never signal readiness.
+constexpr uint32_t kLongestSleepPeriods = 2;
 // After a wake that found nothing to move: some plugins report a stream as ready when it is
 // not, and the thread must not spin on them.
 constexpr auto kPause = std::chrono::milliseconds(5);
@@ -22,18 +17,19 @@ constexpr uint8_t kSilence = 128;
 
 }  // namespace
 
-AlsaStream::AlsaStream(PcmDirection direction, std::mutex& mutex, WakeFd& activity)
-    : direction_(direction), mutex_(mutex), activity_(activity) {}
+AlsaStream::AlsaStream(PcmDirection direction, std::mutex& mutex, WakeFd& activity,
+                       AlsaTiming timing)
+    : direction_(direction), timing_(timing), mutex_(mutex), activity_(activity) {}
 
 AlsaStream::~AlsaStream() { Close(); }
 
 int AlsaStream::Open(const std::string& device, uint32_t rate) {
-  const int err = pcm_.Open(device, direction_, rate, kPeriodUs, kBufferUs);
+  const int err = pcm_.Open(device, direction_, rate, timing_.periodUs, timing_.bufferUs);
   if (err != 0) {
     return err;
   }
   const PcmGeometry g = pcm_.Geometry();
-  targetFill_ = std::min(g.bufferFrames, kAheadPeriods * g.periodFrames);
+  targetFill_ = std::min(g.bufferFrames, timing_.aheadPeriods * g.periodFrames);
   if (direction_ == PcmDirection::Playback) {
     // Ready once a period has played out of the target.
     const uint32_t wakeRoom = g.bufferFrames - targetFill_ + g.periodFrames;
@@ -124,7 +120,8 @@ void AlsaStream::Run() {
       continue;
     }
     fds.push_back({kick_.Fd(), POLLIN, 0});
-    ::poll(fds.data(), fds.size(), kLongestSleepMs);
+    ::poll(fds.data(), fds.size(),
+           static_cast<int>(kLongestSleepPeriods * timing_.periodUs / 1000));
     if ((fds.back().revents & POLLIN) != 0) {
       kick_.Clear();
     }

@@ -12,6 +12,20 @@
 
 namespace velunda {
 
+// ALSA's own ring buffer: periods of periodUs in a ring of bufferUs; the service thread wakes
+// about once a period. A long ring lets capture ride out a thread kept waiting by a busy
+// machine. Playback keeps between aheadPeriods - 1 and aheadPeriods periods written ahead of
+// the loudspeaker: more rides out longer waits, but a block must be ready that much before it
+// plays, so short blocks keep less ahead. Neither changes the delay heard, which is the
+// sessions' two blocks.
+struct AlsaTiming {
+  uint32_t periodUs = 10000;
+  uint32_t bufferUs = 250000;
+  uint32_t aheadPeriods = 12;
+};
+// For blocks of about a tenth of a second.
+inline constexpr AlsaTiming kShortBlockTiming{10000, 250000, 3};
+
 // One direction of an ALSA sound card with its own service thread, the stand-in for a card's
 // driver: it keeps ALSA's short ring buffer fed (playback) or emptied (capture) and moves the
 // bytes between it and the queued buffers, whatever the program's thread is busy with. It
@@ -21,7 +35,7 @@ namespace velunda {
 // not at all while the stream is stopped.
 class AlsaStream {
  public:
-  AlsaStream(PcmDirection direction, std::mutex& mutex, WakeFd& activity);
+  AlsaStream(PcmDirection direction, std::mutex& mutex, WakeFd& activity, AlsaTiming timing);
   ~AlsaStream();
   AlsaStream(const AlsaStream&) = delete;
   AlsaStream& operator=(const AlsaStream&) = delete;
@@ -55,6 +69,7 @@ class AlsaStream {
   void Kick() { kick_.Notify(); }
 
   const PcmDirection direction_;
+  const AlsaTiming timing_;
   std::mutex& mutex_;
   WakeFd& activity_;
   WakeFd kick_;
