@@ -7,9 +7,8 @@
 
 namespace velunda::common {
 
-inline std::vector<uint8_t> TonesAndNoise(size_t n, int32_t rate) {
+inline std::vector<uint8_t> TonesAndNoise(size_t n, int32_t rate, uint32_t seed = 4321) {
   std::vector<uint8_t> s(n);
-  uint32_t seed = 4321;
   for (size_t i = 0; i < n; ++i) {
     seed = seed * 1103515245u + 12345u;
     const double t = static_cast<double>(i) / rate;

@@ -9,25 +9,11 @@
 #include "cli/options.hpp"
 #include "dsp/process_block.hpp"
 #include "engine/boucle.hpp"
+#include "common/signals.hpp"
 #include "rig.hpp"
 
 namespace velunda::test {
 namespace {
-
-// Two tones and some noise, well inside the byte range.
-std::vector<uint8_t> Signal(size_t n, int32_t rate) {
-  std::vector<uint8_t> s(n);
-  uint32_t seed = 12345;
-  for (size_t i = 0; i < n; ++i) {
-    seed = seed * 1103515245u + 12345u;
-    const double t = static_cast<double>(i) / rate;
-    const double v = 128.0 + 55.0 * std::sin(2 * M_PI * 700 * t) +
-                     35.0 * std::sin(2 * M_PI * 1900 * t) + static_cast<double>((seed >> 16) % 31) -
-                     15.0;
-    s[i] = static_cast<uint8_t>(std::nearbyint(v));
-  }
-  return s;
-}
 
 // The filter as velunda-filtre prepares it from "KIND [options]".
 std::unique_ptr<DspState> Prepared(const std::string& command) {
@@ -56,7 +42,7 @@ TEST_P(EndToEnd, SpeakerPlaysTwoSilentBlocksThenTheOfflineOutput) {
   auto offline = std::make_unique<DspState>(*live);
   const int32_t rate = live->SampleRate;
   const size_t bl = static_cast<size_t>(live->BlockLength);
-  const std::vector<uint8_t> input = Signal(8 * bl, rate);
+  const std::vector<uint8_t> input = common::TonesAndNoise(8 * bl, rate, 12345);
 
   // End after five blocks of capture, before the looped input comes round again.
   VirtualCardConfig config;
