@@ -1,6 +1,8 @@
 #include "platform/alsa/alsa_stream.hpp"
 
 #include <poll.h>
+#include <pthread.h>
+#include <sched.h>
 
 #include <algorithm>
 #include <chrono>
@@ -14,6 +16,17 @@ constexpr uint32_t kLongestSleepPeriods = 2;
 // not, and the thread must not spin on them.
 constexpr auto kPause = std::chrono::milliseconds(5);
 constexpr uint8_t kSilence = 128;
+// Above every normal program, below the sound servers' own threads (PulseAudio asks for 5).
+constexpr int kRealTimePriority = 3;
+
+// A driver's thread must not wait behind busy programs: real-time scheduling where the
+// system grants it (root, or a raised RLIMIT_RTPRIO), else the normal policy, silently. It only
+// ever sleeps in poll() or for a short pause, so it cannot keep the processor to itself.
+void RaisePriority() {
+  sched_param param{};
+  param.sched_priority = std::min(kRealTimePriority, sched_get_priority_max(SCHED_FIFO));
+  pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+}
 
 }  // namespace
 
@@ -104,6 +117,7 @@ void AlsaStream::Collect(std::vector<BufferQueue::Tag>& finished) {
 }
 
 void AlsaStream::Run() {
+  RaisePriority();
   std::vector<pollfd> fds;
   while (!stop_) {
     {
