@@ -10,8 +10,10 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QTemporaryFile>
+#include <cerrno>
 
 #include "dialogs/dialog_frame.hpp"
+#include "platform/errno_text.hpp"
 
 namespace velunda {
 namespace {
@@ -68,9 +70,14 @@ QString CupsLinePrinter::Open() {
 
   file_ = std::make_unique<QTemporaryFile>(QDir::tempPath() +
                                            QStringLiteral("/velunda-impression-XXXXXX.pdf"));
+  errno = 0;
   if (!file_->open()) {
+    // The system's reason, in French; Qt's own text is English.
+    const int err = errno;
+    const QString reason =
+        err != 0 ? QString::fromStdString(ErrnoText(err)) : file_->errorString();
     return kPrefix + QStringLiteral("le travail d'impression ne peut pas être écrit dans %1 (%2).")
-                         .arg(QDir::tempPath(), file_->errorString());
+                         .arg(QDir::tempPath(), reason);
   }
   file_->close();
 

@@ -177,6 +177,6 @@ cupsreject velunda-pdf
 print_guide 3 "refuse les travaux d'impression" "refused"
 cupsaccept velunda-pdf
 # A temporary directory that is a plain file: the job cannot be written.
-TMPDIR="$work/guide.txt" print_guide 3 "ne peut pas être écrit" "write error"
+TMPDIR="$work/guide.txt" print_guide 3 "ne peut pas être écrit dans $work/guide.txt (un élément du chemin n'est pas un dossier)" "write error"
 
 echo "print_cups: passed"
