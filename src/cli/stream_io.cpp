@@ -40,6 +40,21 @@ bool ReadFull(int fd, uint8_t* bytes, size_t count, size_t& got) {
   return true;
 }
 
+// `n` bytes read as whole samples of `width` bytes each, in `got`. A stop signal drops the
+// sample in hand; otherwise a cut sample is an error.
+bool WholeSamples(size_t n, size_t width, size_t& got, FileError& error) {
+  if (g_stopSignal != 0) {
+    n -= n % width;
+  }
+  if (n % width != 0) {
+    error = StreamError("flux d'entrée coupé au milieu d'un échantillon (" +
+                        std::to_string(n % width) + " octet(s) en trop)");
+    return false;
+  }
+  got = n / width;
+  return true;
+}
+
 size_t SampleBytes(RawSample type) {
   switch (type) {
     case RawSample::S16:
@@ -143,16 +158,7 @@ class RawStreamReader final : public AudioReader {
                           FileErrorReason(errno));
       return false;
     }
-    if (g_stopSignal != 0) {
-      n -= n % width;  // stopped by a signal: the sample in hand is dropped
-    }
-    if (n % width != 0) {
-      error = StreamError("flux d'entrée coupé au milieu d'un échantillon (" +
-                          std::to_string(n % width) + " octet(s) en trop)");
-      return false;
-    }
-    got = n / width;
-    return true;
+    return WholeSamples(n, width, got, error);
   }
 
   int fd_;
@@ -222,16 +228,7 @@ class WavStreamReader final : public AudioReader {
         return false;
       }
     }
-    if (g_stopSignal != 0) {
-      n -= n % frame;
-    }
-    if (n % frame != 0) {
-      error = StreamError("flux d'entrée coupé au milieu d'un échantillon (" +
-                          std::to_string(n % frame) + " octet(s) en trop)");
-      return false;
-    }
-    got = n / frame;
-    return true;
+    return WholeSamples(n, frame, got, error);
   }
 
   int fd_;
