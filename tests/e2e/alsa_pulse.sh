@@ -188,6 +188,7 @@ for mode in $modes; do
   window() { awk -v a="$2" -v n="$n" 'NR > a && NR <= a + n' "$1"; }
   window "$work/left.txt" "$fl" >"$work/receiver.txt"
   player_lost=0
+  rewritten=""
   if ! cmp -s "$work/receiver.txt" "$work/noise_signal.txt"; then
     player_lost=1
     # The player itself lost samples (a starved pacat on a loaded machine): the sound card then
@@ -227,9 +228,10 @@ for mode in $modes; do
         END { close_place(); printf "%d %d %d %d %d\n", places, beside, elsewhere, longest, shifted ? first_shift : -1 }')
     read -r places beside elsewhere longest shift_at <<<"$verdict"
     if [ "$shift_at" -lt 0 ]; then
-      echo "transport $mode: note: $bad, in $places places without a lost or repeated sample:" \
-        "$beside beside the $(wc -l <"$work/gaps.txt") gaps the player left, $elsewhere elsewhere" \
-        "(at most $longest bytes each)"
+      where="$beside beside the $(wc -l <"$work/gaps.txt") gaps the player left"
+      [ "$elsewhere" -eq 0 ] || where="$where, $elsewhere elsewhere (at most $longest bytes each)"
+      echo "transport $mode: note: $bad, in $places places rewritten by the server: $where"
+      rewritten=" ($places places rewritten by the sound server)"
       bad=""
     else
       bad="$bad; the stream is out of step from byte $shift_at (block $((shift_at / mode_block)))"
@@ -237,8 +239,8 @@ for mode in $modes; do
   fi
   [ -z "$bad" ] || fail "transport $mode: loudspeaker: $bad"
   d=$((fr - fl))
-  awk -v d="$d" -v n="$n" -v rate="$rate" -v block="$mode_block" -v mode="$mode" 'BEGIN {
-    printf "transport --latence %s: %d bytes identical (%.0f s), no gap; delay %d samples = %.1f ms, two blocks of %d + %.1f ms\n", mode, n, n / rate, d, d * 1000 / rate, block, (d - 2 * block) * 1000 / rate }'
+  awk -v d="$d" -v n="$n" -v rate="$rate" -v block="$mode_block" -v mode="$mode" -v rewritten="$rewritten" 'BEGIN {
+    printf "transport --latence %s: %d bytes (%.0f s), %s; delay %d samples = %.1f ms, two blocks of %d + %.1f ms\n", mode, n, n / rate, rewritten == "" ? "all identical" : "no lost or repeated sample" rewritten, d, d * 1000 / rate, block, (d - 2 * block) * 1000 / rate }'
 done
 [ "${VELUNDA_E2E_ONLY_TRANSPORT:-0}" = 1 ] && { echo "alsa_pulse: transport passed"; exit 0; }
 
