@@ -13,7 +13,6 @@ namespace velunda {
 namespace {
 
 using testing::Bytes;
-using testing::RunResult;
 using testing::WorkDir;
 
 class Recordings : public WorkDir {
@@ -198,19 +197,9 @@ TEST_F(Recordings, OutputRateGivesTheInputsLengthIn16Bits) {
   }
 }
 
-// The same audio through pipes and through files gives the same samples.
+// The same audio through pipes and through files gives the same samples: 16-bit at 48000 Hz,
+// resampled both ways, as a raw pipe, a WAV file and a WAV stream.
 TEST_F(Recordings, PipesGiveTheBytesOfFiles) {
-  const Bytes u8 = testing::Noise(2666 * 2 + 99, 5);
-  WriteBytes("in.u8", u8);
-  auto file = Run("PASSEBAS --coupure 700 --coefficients 64 @in.u8 @out.u8");
-  auto pipe = Run("PASSEBAS --coupure 700 --coefficients 64 --brut u8 - -", 0, "in.u8");
-  ASSERT_EQ(file.status, 0) << file.err;
-  ASSERT_EQ(pipe.status, 0) << pipe.err;
-  const Bytes viaFile = ReadBytes("out.u8");
-  EXPECT_EQ(Bytes(pipe.out.begin(), pipe.out.end()), viaFile);
-  EXPECT_NE(viaFile, u8);
-
-  // 16-bit at 48000 Hz, resampled both ways: a raw pipe, a WAV file, a WAV stream.
   const auto tone = Tone(600, 0.5, 48000, 48000 + 333);
   std::vector<int16_t> shorts;
   for (double v : tone) {
@@ -224,8 +213,8 @@ TEST_F(Recordings, PipesGiveTheBytesOfFiles) {
   WriteBytes("in48.s16", Bytes(reinterpret_cast<const uint8_t*>(shorts.data()),
                                reinterpret_cast<const uint8_t*>(shorts.data() + shorts.size())));
   const std::string filter = "PASSEBANDE --centre 600 --coefficients 100 --fe-sortie 48000 ";
-  file = Run(filter + "@in48.wav @out48.wav");
-  pipe = Run(filter + "--brut s16 --fe-entree 48000 - -", 0, "in48.s16");
+  const auto file = Run(filter + "@in48.wav @out48.wav");
+  const auto pipe = Run(filter + "--brut s16 --fe-entree 48000 - -", 0, "in48.s16");
   const auto stream = Run(filter + "- -", 0, "in48.wav");
   ASSERT_EQ(file.status, 0) << file.err;
   ASSERT_EQ(pipe.status, 0) << pipe.err;
@@ -254,70 +243,6 @@ TEST_F(Recordings, DecisionLinesLeaveStandardOutputToTheAudio) {
   EXPECT_NE(r.err.find("résultat sur la sortie standard"), std::string::npos) << r.err;
 }
 
-// Bad input: the documented status, one French line, no output file left behind.
-struct BadInput {
-  const char* name;
-  const char* args;
-  const char* stdinName;  // "": none
-  int status;
-  const char* message;
-};
-
-void PrintTo(const BadInput& c, std::ostream* os) { *os << c.name; }
-
-class BadInputs : public Recordings, public ::testing::WithParamInterface<BadInput> {};
-
-TEST_P(BadInputs, StatusLineAndNoOutput) {
-  const auto& c = GetParam();
-  ASSERT_TRUE(WriteWavU8(Path("in.wav"), testing::Noise(9000, 3), 8000));
-  ASSERT_TRUE(WriteWavU8(Path("in20.wav"), testing::Noise(100, 3), 20));
-  WriteBytes("cut.s16", Bytes(2 * 3000 + 1, 1));
-  Bytes lying = ReadBytes("in.wav");
-  lying[40] = 0x40;  // data length: 0x4040 announced, 9000 there
-  lying[41] = 0x40;
-  WriteBytes("lying.wav", lying);
-  Bytes misaligned = ReadBytes("in.wav");
-  misaligned[32] = 2;  // two-byte frames for 8-bit mono
-  WriteBytes("misaligned.wav", misaligned);
-  const auto before = Listing();
-
-  const auto r = Run(c.args, 0, c.stdinName);
-  EXPECT_EQ(r.status, c.status);
-  // One line, followed for a command-line mistake by the pointer to --aide.
-  const std::string first = r.err.substr(0, r.err.find('\n') + 1);
-  EXPECT_NE(first.find(c.message), std::string::npos) << r.err;
-  EXPECT_TRUE(first.starts_with("velunda-filtre : ")) << r.err;
-  const std::string rest = r.err.substr(first.size());
-  EXPECT_TRUE(rest.empty() || rest == "velunda-filtre --aide donne la liste des options.\n")
-      << r.err;
-  EXPECT_EQ(Listing(), before);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Errors, BadInputs,
-    ::testing::Values(
-        BadInput{"UnknownRawType", "PASSEBAS --brut s24 - @out.wav", "in.wav", 2,
-                 "--brut : \"s24\""},
-        BadInput{"InputRateZero", "PASSEBAS --brut s16 --fe-entree 0 - @out.wav", "cut.s16", 2,
-                 "--fe-entree : \"0\""},
-        BadInput{"InputRateWithoutRaw", "PASSEBAS --fe-entree 8000 - @out.wav", "in.wav", 2,
-                 "--fe-entree demande --brut"},
-        BadInput{"StreamCutInASample", "PASSEBAS --brut s16 - @out.wav", "cut.s16", 1,
-                 "coupé au milieu d'un échantillon"},
-        BadInput{"WavStreamLongerThanItIs", "PASSEBAS --coefficients 10 - @out.wav", "lying.wav", 1,
-                 "s'arrête avant la fin annoncée par son en-tête"},
-        BadInput{"WavStreamMisaligned", "PASSEBAS - @out.wav", "misaligned.wav", 1,
-                 "en-tête WAV incorrect"},
-        BadInput{"RatioOutOfRangeIn", "PASSEBAS @in20.wav @out.wav", "", 2,
-                 "impossible de passer de 20 à 8000 Hz (rapport de fréquences au-delà de 256)"},
-        BadInput{"RatioOutOfRangeRaw", "PASSEBAS --brut u8 --fe-entree 31 - @out.wav", "in.wav", 2,
-                 "rapport de fréquences"},
-        BadInput{"RatioOutOfRangeOut", "PASSEBAS --fe-sortie 31 @in.wav @out.wav", "", 2,
-                 "impossible de passer de 8000 à 31 Hz"},
-        BadInput{"OutputRateZero", "PASSEBAS --fe-sortie 0 @in.wav @out.wav", "", 2,
-                 "--fe-sortie : \"0\""}),
-    [](const auto& info) { return std::string(info.param.name); });
-
 // A child velunda-filtre with its standard input and output on pipes of the test.
 struct Piped {
   pid_t pid = -1;
@@ -338,15 +263,7 @@ struct Piped {
         ::close(fd);
       }
       std::signal(SIGPIPE, SIG_DFL);
-      std::vector<std::string> all{VELUNDA_FILTRE};
-      all.insert(all.end(), args.begin(), args.end());
-      std::vector<char*> argv;
-      for (auto& a : all) {
-        argv.push_back(a.data());
-      }
-      argv.push_back(nullptr);
-      ::execv(argv[0], argv.data());
-      ::_exit(127);
+      testing::ExecFiltre(args);
     }
     ::close(toChild[0]);
     ::close(fromChild[1]);
