@@ -433,7 +433,17 @@ TEST_P(Latency, SpeakerPlaysTheOfflineOutputTwoBlocksLate) {
   DspState* filter = &offline;
   for (size_t i = 0, k = 0; i < expected.size(); i += ob, ++k) {
     if (auto changed = states.find(k); k > 0 && changed != states.end()) {
-      filter = changed->second.get();  // blocks 0..k-1 ran as here, then the key came
+      // Blocks 0..k-1 ran as here, then the key came: what the filter makes of this block is
+      // no longer what it made without the key.
+      DspState unchanged = *filter;
+      std::vector<uint8_t> without(ob);
+      ProcessBlock(unchanged, input.data() + i, without.data());
+      filter = changed->second.get();
+      ProcessBlock(*filter, input.data() + i, expected.data() + i);
+      EXPECT_NE(without, std::vector<uint8_t>(expected.begin() + static_cast<ptrdiff_t>(i),
+                                              expected.begin() + static_cast<ptrdiff_t>(i + ob)))
+          << "the key before block " << k << " changed nothing";
+      continue;
     }
     ProcessBlock(*filter, input.data() + i, expected.data() + i);
   }
@@ -463,18 +473,19 @@ INSTANTIATE_TEST_SUITE_P(
         LatencyRow{"RejectorShortKeeps2048", ActionItem::RejecteurporteuseparTFD, true, true,
                    8000, 2048, 2048},
         LatencyRow{"LowPassNormal8000", ActionItem::Passe_bas, false, true, 8000, 2666, 768},
+        // Keys that change the filter, one a block.
         LatencyRow{"LowPassKeys", ActionItem::Passe_bas, false, true, 8000, 2666, 2666,
-                   {R, Up, L, L}},
+                   {R, L, L}},
         LatencyRow{"BandPassKeys", ActionItem::Passe_bande, false, true, 8000, 2666, 2666,
-                   {R, Del, Down}},
+                   {R, Del, L}},
         LatencyRow{"GeneralReducerKeys", ActionItem::Reducteur_bruit_general, false, true, 8000,
                    2666, 2666, {Del, Del}},
         LatencyRow{"CwReducerKeys", ActionItem::Reducteur_bruit_CW_RTTY, false, true, 8000, 2666,
-                   2666, {Del, L, Del}},
+                   2666, {Del, Del}},
         LatencyRow{"BfoKeys", ActionItem::BFO_numerique, false, true, 6250, 2048, 2048,
                    {R, Del, L}},
         LatencyRow{"RejectorKeys", ActionItem::RejecteurporteuseparTFD, false, true, 8000, 2048,
-                   2048, {R, Del, PgDn}}),
+                   2048, {R, Del, L}}),
     [](const auto& info) { return info.param.name; });
 
 // ---- the rejector's automatic mode and the band-pass centring ----
