@@ -79,6 +79,7 @@ bool MenusShown(TForm1& window) {
 // Once the session runs: one key per idle pass, the cell read on the pass after it, then the
 // end.
 struct Driver {
+  Driver(Rig& r, const SessionRow& s, TForm1& w) : rig(r), row(s), window(w) {}
   Rig& rig;
   const SessionRow& row;
   TForm1& window;
