@@ -203,19 +203,36 @@ for mode in $modes; do
   if [ -n "$bad" ] && [ "$player_lost" = 1 ]; then
     # Where the starved player left a gap, the sound server rewrites what it had already mixed
     # once the late sound comes: the session captured the first version, the recording holds
-    # the second. Differences within 50 ms of such a gap are the server's; a sample the session
-    # lost or repeated would shift everything after it.
+    # the second. Such a rewrite changes a few bytes in place; a sample the session lost or
+    # repeated would shift everything after it, and on noise nearly every later byte would
+    # differ. So the differences are taken as places (runs of differing bytes less than 8 ms
+    # apart): each must lie within 50 ms of a gap the player left, or be at most 50 ms long with
+    # the stream back in step after it.
     awk '$1 == 128 { if (!run) s = NR; run++; next }
       { if (run >= 8) print s, NR - 1; run = 0 }
       END { if (run >= 8) print s, NR }' "$work/receiver.txt" >"$work/gaps.txt"
-    outside=$(window "$work/right.txt" "$fr" | paste - "$work/receiver.txt" |
-      awk -v margin=$((rate / 20)) -v gaps="$work/gaps.txt" '
-        BEGIN { while ((getline line < gaps) > 0) { split(line, g, " "); n++; a[n] = g[1] - margin; b[n] = g[2] + margin }; k = 1 }
-        $1 != $2 { while (k <= n && b[k] < NR) k++; if (!(k <= n && a[k] <= NR)) out++ }
-        END { print out + 0 }')
-    if [ "$outside" -eq 0 ]; then
-      echo "transport $mode: note: $bad, all beside the $(wc -l <"$work/gaps.txt") gaps the player left"
+    verdict=$(window "$work/right.txt" "$fr" | paste - "$work/receiver.txt" |
+      awk -v margin=$((rate / 20)) -v apart=$((rate / 125)) -v gaps="$work/gaps.txt" '
+        BEGIN { while ((getline line < gaps) > 0) { split(line, g, " "); n++; a[n] = g[1] - margin; b[n] = g[2] + margin } }
+        function close_place() {
+          if (!from) return
+          places++
+          k = 1; while (k <= n && b[k] < from) k++
+          if (k <= n && a[k] <= from && to <= b[k]) { beside++ }
+          else if (to - from < margin) { elsewhere++; if (to - from + 1 > longest) longest = to - from + 1 }
+          else { shifted++; if (!first_shift) first_shift = from - 1 }
+          from = 0
+        }
+        $1 != $2 { if (from && NR - to > apart) close_place(); if (!from) from = NR; to = NR }
+        END { close_place(); printf "%d %d %d %d %d\n", places, beside, elsewhere, longest, shifted ? first_shift : -1 }')
+    read -r places beside elsewhere longest shift_at <<<"$verdict"
+    if [ "$shift_at" -lt 0 ]; then
+      echo "transport $mode: note: $bad, in $places places without a lost or repeated sample:" \
+        "$beside beside the $(wc -l <"$work/gaps.txt") gaps the player left, $elsewhere elsewhere" \
+        "(at most $longest bytes each)"
       bad=""
+    else
+      bad="$bad; the stream is out of step from byte $shift_at (block $((shift_at / mode_block)))"
     fi
   fi
   [ -z "$bad" ] || fail "transport $mode: loudspeaker: $bad"

@@ -1,6 +1,8 @@
 // The ALSA back-end against alsa-lib's "null" PCM: it opens anywhere and never keeps real
 // time, so it serves for opening, closing, result codes and the notice plumbing, not timing.
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <sched.h>
 
 #include <cerrno>
 #include <memory>
@@ -220,6 +222,25 @@ TEST(AlsaDevice, PlaybackReturnsEachWrittenBufferOnce) {
   EXPECT_EQ(sink.notices, expected);
   EXPECT_EQ(card.Output().UnprepareHeader(one.header), kWaveOk);
   EXPECT_EQ(card.Output().Reset(), kWaveOk);
+  EXPECT_EQ(card.Output().Close(), kWaveOk);
+}
+
+// The device is opened at the service threads' priority, for the threads a plugin starts then;
+// the caller (the window's thread, in the program) must get its own scheduling back.
+TEST(AlsaDevice, OpeningGivesTheCallerItsSchedulingBack) {
+  int policyBefore = -1;
+  sched_param before{};
+  ASSERT_EQ(pthread_getschedparam(pthread_self(), &policyBefore, &before), 0);
+  AlsaSoundCard card("null");
+  RecordingSink sink;
+  ASSERT_EQ(card.Input().Open(U8Mono(8000), sink), kWaveOk);
+  ASSERT_EQ(card.Output().Open(U8Mono(8000), sink), kWaveOk);
+  int policyAfter = -1;
+  sched_param after{};
+  ASSERT_EQ(pthread_getschedparam(pthread_self(), &policyAfter, &after), 0);
+  EXPECT_EQ(policyAfter, policyBefore);
+  EXPECT_EQ(after.sched_priority, before.sched_priority);
+  EXPECT_EQ(card.Input().Close(), kWaveOk);
   EXPECT_EQ(card.Output().Close(), kWaveOk);
 }
 
