@@ -343,7 +343,8 @@ TEST_F(VelundaFiltre, WiderInputsAreConvertedByTheDocumentedRule) {
 }
 
 // Failures: the right status, one French line (followed for a command-line mistake by the
-// pointer to --aide), nothing left behind and an existing output kept as it was.
+// pointer to --aide), nothing left behind and an existing output kept as it was. (Which
+// command lines are refused, and why, is the option parser's, tested with it.)
 struct FailureCase {
   const char* name;
   const char* args;  // "@x" is the work directory's file x
@@ -395,7 +396,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FailureCase{"UnknownOption", "PASSEBAS --vite @in.wav @out.wav", 2,
                     "option inconnue : --vite"},
-        FailureCase{"BadCutoff", "PASSEBAS --coupure 3500 @in.wav @out.wav", 2, "--coupure"},
         FailureCase{"MissingInput", "PASSEBAS @absent.wav @out.wav", 1, "introuvable"},
         FailureCase{"InputIsADirectory", "PASSEBAS @dossier @out.wav", 1, "c'est un dossier"},
         FailureCase{"NotASoundFile", "PASSEBAS @garbage.wav @out.wav", 1,
@@ -432,12 +432,6 @@ INSTANTIATE_TEST_SUITE_P(
                     1, "nom trop long"},
         FailureCase{"MissingVirtualInput", "PASSEBAS --carte virtuelle:absent.wav --duree 1", 1,
                     "introuvable"},
-        FailureCase{"UnknownRawType", "PASSEBAS --brut s24 - @out.wav", 2, "--brut : \"s24\"", 0,
-                    "in.wav"},
-        FailureCase{"InputRateZero", "PASSEBAS --brut s16 --fe-entree 0 - @out.wav", 2,
-                    "--fe-entree : \"0\"", 0, "cut.s16"},
-        FailureCase{"InputRateWithoutRaw", "PASSEBAS --fe-entree 8000 - @out.wav", 2,
-                    "--fe-entree demande --brut", 0, "in.wav"},
         FailureCase{"StreamCutInASample", "PASSEBAS --brut s16 - @out.wav", 1,
                     "coupé au milieu d'un échantillon", 0, "cut.s16"},
         FailureCase{"WavStreamLongerThanItIs", "PASSEBAS --coefficients 10 - @out.wav", 1,
@@ -450,8 +444,6 @@ INSTANTIATE_TEST_SUITE_P(
                     "rapport de fréquences", 0, "in.wav"},
         FailureCase{"RatioOutOfRangeOut", "PASSEBAS --fe-sortie 31 @in.wav @out.wav", 2,
                     "impossible de passer de 8000 à 31 Hz"},
-        FailureCase{"OutputRateZero", "PASSEBAS --fe-sortie 0 @in.wav @out.wav", 2,
-                    "--fe-sortie : \"0\""},
         FailureCase{"NoArguments", "", 2, "Usage : velunda-filtre"}),
     [](const auto& info) { return std::string(info.param.name); });
 
