@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "cli/test_support.hpp"
+#include "common/signals.hpp"
 #include "platform/virtual/wav_u8.hpp"
 
 namespace velunda {
@@ -48,13 +49,7 @@ class Recordings : public WorkDir {
   }
 };
 
-std::vector<double> Tone(double hz, double amplitude, int32_t rate, size_t n) {
-  std::vector<double> v(n);
-  for (size_t i = 0; i < n; ++i) {
-    v[i] = amplitude * std::sin(2 * std::numbers::pi * hz * static_cast<double>(i) / rate);
-  }
-  return v;
-}
+using common::ToneValues;
 
 // Forty weak tones spread over the band, a noise that resampling leaves as it is.
 std::vector<double> BandNoise(int32_t rate, size_t n) {
@@ -119,7 +114,7 @@ TEST_P(ToneThroughFilters, KeptToneStaysRemovedOneGoes) {
   const auto settled = [](const std::vector<double>& v, int32_t rate) {
     return std::vector<double>(v.begin() + rate, v.end());
   };
-  WriteRecording(in.file, in.format, in.rate, in.channels, Tone(c.keep, 0.4, in.rate, n));
+  WriteRecording(in.file, in.format, in.rate, in.channels, ToneValues(c.keep, 0.4, in.rate, n));
   auto r = Run(std::string(c.filter) + " @" + in.file + " @kept.wav");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.err.find("est à " + std::to_string(in.rate) + " Hz, rééchantillonné à"),
@@ -131,7 +126,8 @@ TEST_P(ToneThroughFilters, KeptToneStaysRemovedOneGoes) {
   EXPECT_EQ(info.frames, (static_cast<int64_t>(n) * rate + in.rate / 2) / in.rate);
   EXPECT_GT(Amplitude(settled(kept, rate), c.keptAt, rate), 0.4 * 0.6) << c.keptAt;
 
-  const auto removed = c.remove > 0 ? Tone(c.remove, 0.4, in.rate, n) : BandNoise(in.rate, n);
+  const auto removed =
+      c.remove > 0 ? ToneValues(c.remove, 0.4, in.rate, n) : BandNoise(in.rate, n);
   WriteRecording(in.file, in.format, in.rate, in.channels, removed);
   r = Run(std::string(c.filter) + " @" + in.file + " @removed.wav");
   ASSERT_EQ(r.status, 0) << r.err;
@@ -185,7 +181,7 @@ TEST_F(Recordings, OutputRateGivesTheInputsLengthIn16Bits) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.in);
-    WriteRecording(c.in, c.format, c.rate, c.channels, Tone(700, 0.3, c.rate, c.length));
+    WriteRecording(c.in, c.format, c.rate, c.channels, ToneValues(700, 0.3, c.rate, c.length));
     const auto r = Run(std::string(c.args) + " @" + c.in + " @" + c.out);
     ASSERT_EQ(r.status, 0) << r.err;
     SF_INFO info;
@@ -200,7 +196,7 @@ TEST_F(Recordings, OutputRateGivesTheInputsLengthIn16Bits) {
 // The same audio through pipes and through files gives the same samples: 16-bit at 48000 Hz,
 // resampled both ways, as a raw pipe, a WAV file and a WAV stream.
 TEST_F(Recordings, PipesGiveTheBytesOfFiles) {
-  const auto tone = Tone(600, 0.5, 48000, 48000 + 333);
+  const auto tone = ToneValues(600, 0.5, 48000, 48000 + 333);
   std::vector<int16_t> shorts;
   for (double v : tone) {
     shorts.push_back(static_cast<int16_t>(std::nearbyint(v * 32767)));
@@ -231,7 +227,7 @@ TEST_F(Recordings, PipesGiveTheBytesOfFiles) {
 // With audio on standard output, the rejector's decisions go to stderr.
 TEST_F(Recordings, DecisionLinesLeaveStandardOutputToTheAudio) {
   Bytes tone;
-  for (double v : Tone(1230, 0.6, 8000, 12000)) {
+  for (double v : ToneValues(1230, 0.6, 8000, 12000)) {
     tone.push_back(static_cast<uint8_t>(std::nearbyint(128 + 127 * v)));
   }
   WriteBytes("in.u8", tone);

@@ -31,4 +31,13 @@ inline std::vector<uint8_t> Tone(double hz, int32_t rate, size_t n, double ampli
   return s;
 }
 
+// The same as values in -1..+1.
+inline std::vector<double> ToneValues(double hz, double amplitude, int32_t rate, size_t n) {
+  std::vector<double> v(n);
+  for (size_t i = 0; i < n; ++i) {
+    v[i] = amplitude * std::sin(2 * M_PI * hz * static_cast<double>(i) / rate);
+  }
+  return v;
+}
+
 }  // namespace velunda::common
