@@ -368,6 +368,14 @@ class SndfileWriter final : public AudioWriter {
     return WriteShorts(count, error);
   }
   bool WriteValues(const double* values, size_t count, FileError& error) override {
+    if (u8_) {
+      // Rounded to the nearest byte here: libsndfile would truncate 16-bit values to 8 bits.
+      bytes_.resize(count);
+      for (size_t i = 0; i < count; ++i) {
+        bytes_[i] = ToU8Scale(values[i]);
+      }
+      return Write(bytes_.data(), count, error);
+    }
     buffer_.resize(count);
     for (size_t i = 0; i < count; ++i) {
       buffer_[i] = ToPcm16(values[i]);
@@ -413,6 +421,7 @@ class SndfileWriter final : public AudioWriter {
   SNDFILE* sndfile_ = nullptr;
   bool u8_ = false;  // unsigned 8-bit samples
   std::vector<short> buffer_;
+  std::vector<uint8_t> bytes_;
 };
 
 }  // namespace

@@ -1,10 +1,15 @@
 #include "cli/stream_io.hpp"
 
+#include "cli/audio_file.hpp"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <functional>
 #include <optional>
 #include <type_traits>
@@ -311,6 +316,29 @@ TEST(OutputStream, ClosedPipeStopsQuietly) {
   EXPECT_EQ(error.exitStatus, kExitOk);
   EXPECT_EQ(error.message, "");
   ::close(fds[1]);
+}
+
+// Values reach 8-bit files rounded to the nearest byte, as they reach 8-bit streams: -0.3 is
+// 89.6, so 90 (not 89, which 16 bits cut down to 8 would give).
+TEST(OutputFile, EightBitFilesRoundValues) {
+  const double values[] = {-0.3, 0.3, -1.0, 2.0};
+  const Bytes expected = {90, 166, 0, 255};
+  const auto dir = std::filesystem::temp_directory_path() / ("velunda-u8-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  for (const char* name : {"out.wav", "out.u8"}) {
+    SCOPED_TRACE(name);
+    const std::string path = (dir / name).string();
+    FileError error;
+    auto writer = AudioWriter::Open(path, 8000, error);
+    ASSERT_TRUE(writer) << error.message;
+    ASSERT_TRUE(writer->WriteValues(values, 4, error));
+    ASSERT_TRUE(writer->Commit(error));
+    std::ifstream in(path, std::ios::binary);
+    const Bytes file{std::istreambuf_iterator<char>(in), {}};
+    ASSERT_GE(file.size(), 4u);
+    EXPECT_EQ(Bytes(file.end() - 4, file.end()), expected);
+  }
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace
