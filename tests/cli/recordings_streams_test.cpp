@@ -7,13 +7,13 @@
 #include <thread>
 
 #include "cli/test_support.hpp"
+#include "common/signals.hpp"
 #include "platform/virtual/wav_u8.hpp"
 
 namespace velunda {
 namespace {
 
 using testing::Bytes;
-using testing::RunResult;
 using testing::WorkDir;
 
 class Recordings : public WorkDir {
@@ -49,13 +49,7 @@ class Recordings : public WorkDir {
   }
 };
 
-std::vector<double> Tone(double hz, double amplitude, int32_t rate, size_t n) {
-  std::vector<double> v(n);
-  for (size_t i = 0; i < n; ++i) {
-    v[i] = amplitude * std::sin(2 * std::numbers::pi * hz * static_cast<double>(i) / rate);
-  }
-  return v;
-}
+using common::ToneValues;
 
 // Forty weak tones spread over the band, a noise that resampling leaves as it is.
 std::vector<double> BandNoise(int32_t rate, size_t n) {
@@ -120,7 +114,7 @@ TEST_P(ToneThroughFilters, KeptToneStaysRemovedOneGoes) {
   const auto settled = [](const std::vector<double>& v, int32_t rate) {
     return std::vector<double>(v.begin() + rate, v.end());
   };
-  WriteRecording(in.file, in.format, in.rate, in.channels, Tone(c.keep, 0.4, in.rate, n));
+  WriteRecording(in.file, in.format, in.rate, in.channels, ToneValues(c.keep, 0.4, in.rate, n));
   auto r = Run(std::string(c.filter) + " @" + in.file + " @kept.wav");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.err.find("est à " + std::to_string(in.rate) + " Hz, rééchantillonné à"),
@@ -132,7 +126,8 @@ TEST_P(ToneThroughFilters, KeptToneStaysRemovedOneGoes) {
   EXPECT_EQ(info.frames, (static_cast<int64_t>(n) * rate + in.rate / 2) / in.rate);
   EXPECT_GT(Amplitude(settled(kept, rate), c.keptAt, rate), 0.4 * 0.6) << c.keptAt;
 
-  const auto removed = c.remove > 0 ? Tone(c.remove, 0.4, in.rate, n) : BandNoise(in.rate, n);
+  const auto removed =
+      c.remove > 0 ? ToneValues(c.remove, 0.4, in.rate, n) : BandNoise(in.rate, n);
   WriteRecording(in.file, in.format, in.rate, in.channels, removed);
   r = Run(std::string(c.filter) + " @" + in.file + " @removed.wav");
   ASSERT_EQ(r.status, 0) << r.err;
@@ -186,7 +181,7 @@ TEST_F(Recordings, OutputRateGivesTheInputsLengthIn16Bits) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.in);
-    WriteRecording(c.in, c.format, c.rate, c.channels, Tone(700, 0.3, c.rate, c.length));
+    WriteRecording(c.in, c.format, c.rate, c.channels, ToneValues(700, 0.3, c.rate, c.length));
     const auto r = Run(std::string(c.args) + " @" + c.in + " @" + c.out);
     ASSERT_EQ(r.status, 0) << r.err;
     SF_INFO info;
@@ -198,20 +193,10 @@ TEST_F(Recordings, OutputRateGivesTheInputsLengthIn16Bits) {
   }
 }
 
-// The same audio through pipes and through files gives the same samples.
+// The same audio through pipes and through files gives the same samples: 16-bit at 48000 Hz,
+// resampled both ways, as a raw pipe, a WAV file and a WAV stream.
 TEST_F(Recordings, PipesGiveTheBytesOfFiles) {
-  const Bytes u8 = testing::Noise(2666 * 2 + 99, 5);
-  WriteBytes("in.u8", u8);
-  auto file = Run("PASSEBAS --coupure 700 --coefficients 64 @in.u8 @out.u8");
-  auto pipe = Run("PASSEBAS --coupure 700 --coefficients 64 --brut u8 - -", 0, "in.u8");
-  ASSERT_EQ(file.status, 0) << file.err;
-  ASSERT_EQ(pipe.status, 0) << pipe.err;
-  const Bytes viaFile = ReadBytes("out.u8");
-  EXPECT_EQ(Bytes(pipe.out.begin(), pipe.out.end()), viaFile);
-  EXPECT_NE(viaFile, u8);
-
-  // 16-bit at 48000 Hz, resampled both ways: a raw pipe, a WAV file, a WAV stream.
-  const auto tone = Tone(600, 0.5, 48000, 48000 + 333);
+  const auto tone = ToneValues(600, 0.5, 48000, 48000 + 333);
   std::vector<int16_t> shorts;
   for (double v : tone) {
     shorts.push_back(static_cast<int16_t>(std::nearbyint(v * 32767)));
@@ -224,8 +209,8 @@ TEST_F(Recordings, PipesGiveTheBytesOfFiles) {
   WriteBytes("in48.s16", Bytes(reinterpret_cast<const uint8_t*>(shorts.data()),
                                reinterpret_cast<const uint8_t*>(shorts.data() + shorts.size())));
   const std::string filter = "PASSEBANDE --centre 600 --coefficients 100 --fe-sortie 48000 ";
-  file = Run(filter + "@in48.wav @out48.wav");
-  pipe = Run(filter + "--brut s16 --fe-entree 48000 - -", 0, "in48.s16");
+  const auto file = Run(filter + "@in48.wav @out48.wav");
+  const auto pipe = Run(filter + "--brut s16 --fe-entree 48000 - -", 0, "in48.s16");
   const auto stream = Run(filter + "- -", 0, "in48.wav");
   ASSERT_EQ(file.status, 0) << file.err;
   ASSERT_EQ(pipe.status, 0) << pipe.err;
@@ -242,7 +227,7 @@ TEST_F(Recordings, PipesGiveTheBytesOfFiles) {
 // With audio on standard output, the rejector's decisions go to stderr.
 TEST_F(Recordings, DecisionLinesLeaveStandardOutputToTheAudio) {
   Bytes tone;
-  for (double v : Tone(1230, 0.6, 8000, 12000)) {
+  for (double v : ToneValues(1230, 0.6, 8000, 12000)) {
     tone.push_back(static_cast<uint8_t>(std::nearbyint(128 + 127 * v)));
   }
   WriteBytes("in.u8", tone);
@@ -253,70 +238,6 @@ TEST_F(Recordings, DecisionLinesLeaveStandardOutputToTheAudio) {
   EXPECT_NE(r.err.find("0.512 Trouvé 1250\n1.024 Trouvé 1250\n"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("résultat sur la sortie standard"), std::string::npos) << r.err;
 }
-
-// Bad input: the documented status, one French line, no output file left behind.
-struct BadInput {
-  const char* name;
-  const char* args;
-  const char* stdinName;  // "": none
-  int status;
-  const char* message;
-};
-
-void PrintTo(const BadInput& c, std::ostream* os) { *os << c.name; }
-
-class BadInputs : public Recordings, public ::testing::WithParamInterface<BadInput> {};
-
-TEST_P(BadInputs, StatusLineAndNoOutput) {
-  const auto& c = GetParam();
-  ASSERT_TRUE(WriteWavU8(Path("in.wav"), testing::Noise(9000, 3), 8000));
-  ASSERT_TRUE(WriteWavU8(Path("in20.wav"), testing::Noise(100, 3), 20));
-  WriteBytes("cut.s16", Bytes(2 * 3000 + 1, 1));
-  Bytes lying = ReadBytes("in.wav");
-  lying[40] = 0x40;  // data length: 0x4040 announced, 9000 there
-  lying[41] = 0x40;
-  WriteBytes("lying.wav", lying);
-  Bytes misaligned = ReadBytes("in.wav");
-  misaligned[32] = 2;  // two-byte frames for 8-bit mono
-  WriteBytes("misaligned.wav", misaligned);
-  const auto before = Listing();
-
-  const auto r = Run(c.args, 0, c.stdinName);
-  EXPECT_EQ(r.status, c.status);
-  // One line, followed for a command-line mistake by the pointer to --aide.
-  const std::string first = r.err.substr(0, r.err.find('\n') + 1);
-  EXPECT_NE(first.find(c.message), std::string::npos) << r.err;
-  EXPECT_TRUE(first.starts_with("velunda-filtre : ")) << r.err;
-  const std::string rest = r.err.substr(first.size());
-  EXPECT_TRUE(rest.empty() || rest == "velunda-filtre --aide donne la liste des options.\n")
-      << r.err;
-  EXPECT_EQ(Listing(), before);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Errors, BadInputs,
-    ::testing::Values(
-        BadInput{"UnknownRawType", "PASSEBAS --brut s24 - @out.wav", "in.wav", 2,
-                 "--brut : \"s24\""},
-        BadInput{"InputRateZero", "PASSEBAS --brut s16 --fe-entree 0 - @out.wav", "cut.s16", 2,
-                 "--fe-entree : \"0\""},
-        BadInput{"InputRateWithoutRaw", "PASSEBAS --fe-entree 8000 - @out.wav", "in.wav", 2,
-                 "--fe-entree demande --brut"},
-        BadInput{"StreamCutInASample", "PASSEBAS --brut s16 - @out.wav", "cut.s16", 1,
-                 "coupé au milieu d'un échantillon"},
-        BadInput{"WavStreamLongerThanItIs", "PASSEBAS --coefficients 10 - @out.wav", "lying.wav", 1,
-                 "s'arrête avant la fin annoncée par son en-tête"},
-        BadInput{"WavStreamMisaligned", "PASSEBAS - @out.wav", "misaligned.wav", 1,
-                 "en-tête WAV incorrect"},
-        BadInput{"RatioOutOfRangeIn", "PASSEBAS @in20.wav @out.wav", "", 2,
-                 "impossible de passer de 20 à 8000 Hz (rapport de fréquences au-delà de 256)"},
-        BadInput{"RatioOutOfRangeRaw", "PASSEBAS --brut u8 --fe-entree 31 - @out.wav", "in.wav", 2,
-                 "rapport de fréquences"},
-        BadInput{"RatioOutOfRangeOut", "PASSEBAS --fe-sortie 31 @in.wav @out.wav", "", 2,
-                 "impossible de passer de 8000 à 31 Hz"},
-        BadInput{"OutputRateZero", "PASSEBAS --fe-sortie 0 @in.wav @out.wav", "", 2,
-                 "--fe-sortie : \"0\""}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 // A child velunda-filtre with its standard input and output on pipes of the test.
 struct Piped {
@@ -338,15 +259,7 @@ struct Piped {
         ::close(fd);
       }
       std::signal(SIGPIPE, SIG_DFL);
-      std::vector<std::string> all{VELUNDA_FILTRE};
-      all.insert(all.end(), args.begin(), args.end());
-      std::vector<char*> argv;
-      for (auto& a : all) {
-        argv.push_back(a.data());
-      }
-      argv.push_back(nullptr);
-      ::execv(argv[0], argv.data());
-      ::_exit(127);
+      testing::ExecFiltre(args);
     }
     ::close(toChild[0]);
     ::close(fromChild[1]);

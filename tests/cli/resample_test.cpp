@@ -3,18 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <numbers>
+
+#include "common/signals.hpp"
 
 namespace velunda {
 namespace {
 
-std::vector<double> Tone(double hz, double amplitude, int32_t rate, size_t n) {
-  std::vector<double> v(n);
-  for (size_t i = 0; i < n; ++i) {
-    v[i] = amplitude * std::sin(2 * std::numbers::pi * hz * static_cast<double>(i) / rate);
-  }
-  return v;
-}
+using common::ToneValues;
 
 // Feeds `input` in pieces of the given sizes, in turn, then finishes.
 std::vector<double> Convert(int32_t from, int32_t to, const std::vector<double>& input,
@@ -48,7 +43,7 @@ TEST_P(Resampling, LengthIsExactWhateverThePieces) {
   const auto& c = GetParam();
   for (size_t length : {size_t{0}, size_t{1}, size_t{999}, size_t{20011}}) {
     SCOPED_TRACE(length);
-    const auto input = Tone(440.0, 0.5, c.from, length);
+    const auto input = ToneValues(440.0, 0.5, c.from, length);
     const auto whole = Convert(c.from, c.to, input, {length + 1});
     const auto pieces = Convert(c.from, c.to, input, {1, 7, 333, 4096});
     EXPECT_EQ(static_cast<int64_t>(whole.size()), ConvertedLength(length, c.from, c.to));
@@ -64,8 +59,8 @@ TEST_P(Resampling, LengthIsExactWhateverThePieces) {
 TEST_P(Resampling, ToneKeepsFrequencyAmplitudeAndTime) {
   const auto& c = GetParam();
   const size_t n = static_cast<size_t>(c.from) / 2;  // half a second
-  const auto out = Convert(c.from, c.to, Tone(1000.0, 0.5, c.from, n), {4000});
-  const auto ideal = Tone(1000.0, 0.5, c.to, out.size());
+  const auto out = Convert(c.from, c.to, ToneValues(1000.0, 0.5, c.from, n), {4000});
+  const auto ideal = ToneValues(1000.0, 0.5, c.to, out.size());
   const size_t edge = out.size() / 10;  // the ends ring: the tone starts and stops abruptly
   double worst = 0.0;
   for (size_t i = edge; i + edge < out.size(); ++i) {

@@ -7,11 +7,12 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
-#include <cmath>
 
 #include "cli/terminal_screen.hpp"
 #include "cli/test_support.hpp"
+#include "common/signals.hpp"
 #include "sessions/filter_screen.hpp"
 #include "sessions/program_state.hpp"
 
@@ -19,14 +20,6 @@ namespace velunda {
 namespace {
 
 using testing::Bytes;
-
-Bytes ToneU8(double hz, size_t n) {
-  Bytes s(n);
-  for (size_t i = 0; i < n; ++i) {
-    s[i] = static_cast<uint8_t>(std::nearbyint(128 + 90 * std::sin(2 * M_PI * hz * i / 8000.0)));
-  }
-  return s;
-}
 
 // velunda-filtre on the slave side of a pseudo-terminal of 100 columns, as its controlling
 // terminal; the test types on the master side and reads what is shown.
@@ -40,7 +33,6 @@ class PtyRun {
     const std::string slave = ::ptsname(master_);
     const winsize size{30, 100, 0, 0};
     ::ioctl(master_, TIOCSWINSZ, &size);
-    args.insert(args.begin(), VELUNDA_FILTRE);
     pid_ = ::fork();
     if (pid_ == 0) {
       ::setsid();
@@ -51,13 +43,7 @@ class PtyRun {
       if (::chdir(dir.c_str()) != 0) {
         ::_exit(127);
       }
-      std::vector<char*> argv;
-      for (auto& a : args) {
-        argv.push_back(a.data());
-      }
-      argv.push_back(nullptr);
-      ::execv(argv[0], argv.data());
-      ::_exit(127);
+      testing::ExecFiltre(args);
     }
   }
   ~PtyRun() {
@@ -142,15 +128,14 @@ class PtyRun {
 
 constexpr char kRight[] = "\x1b[C";
 constexpr char kLeft[] = "\x1b[D";
-constexpr char kDelete[] = "\x1b[3~";
 constexpr char kUp[] = "\x1b[A";
-constexpr char kInsert[] = "\x1b[2~";
 constexpr char kEnd[] = "\x1b[F";
 
 class TerminalSession : public testing::WorkDir {};
 
-// Keys typed on each screen while its session runs: the cells change in place, then the end
-// key ends the session.
+// Keys typed while a session runs reach its loop: the cells change in place, then the end key
+// ends the session. (What each key does to each screen is the session model's, tested there;
+// the decoding of every key sequence is the key decoder's.)
 struct KeyRow {
   std::string name;
   std::vector<std::string> args;
@@ -166,7 +151,7 @@ class TerminalScreenKeys : public ::testing::WithParamInterface<KeyRow>, public 
 
 TEST_P(TerminalScreenKeys, ChangeTheirCell) {
   const KeyRow& row = GetParam();
-  WriteBytes("in.u8", ToneU8(700, 8000));
+  WriteBytes("in.u8", common::Tone(700, 8000, 8000));
   std::vector<std::string> args = row.args;
   args.insert(args.end(), {"--carte", "virtuelle:in.u8"});
   PtyRun run(dir_.string(), args);
@@ -194,45 +179,12 @@ INSTANTIATE_TEST_SUITE_P(
                {"FILTRE PASSE-BAS EN SERVICE",
                 "Curseurs horizontaux Fréquence de coupure (300 à 3000 Hz): 1200\n", " Fe=8000\n"},
                "q"},
-        KeyRow{"GeneralReducerDelete",
-               {"REDUCTEUR_GENERAL"},
-               "Niveau de réduction: réduction faible\n",
-               kDelete,
-               "Niveau de réduction: réduction forte\n"},
-        KeyRow{"CwReducerDelete",
-               {"REDUCTEUR_CW", "--mode", "rtty"},
-               "(1275 à 1445 Hz): RTTY Baudot\n",
-               kDelete,
-               "(1275 à 1445 Hz): pas de réduction\n"},
         KeyRow{"BfoLeft", {"BFO_NUMERIQUE", "--decalage", "2"}, "en Hz: 12\n", kLeft, "en Hz: 6\n"}),
     [](const auto& info) { return info.param.name; });
 
-// Insert on the band-pass screen: the centring runs on the carrier, then End.
-TEST_F(TerminalSession, BandPassCentringFindsTheCarrier) {
-  WriteBytes("in.u8", ToneU8(1230, 8000));
-  PtyRun run(dir_.string(),
-             {"PASSEBANDE", "--coefficients", "100", "--carte", "virtuelle:in.u8:out.wav"});
-  ASSERT_TRUE(run.WaitFor("en marche"));
-  ASSERT_TRUE(run.WaitFor("porteuse (CW): A l'arrêt\n"));
-  run.Type(kInsert);
-  ASSERT_TRUE(run.WaitFor("porteuse (CW): en cours\n"));
-  ASSERT_TRUE(run.WaitFor("porteuse (CW): trouvé\n"));
-  // The new centre is drawn just after "trouvé": wait for it to leave 800.
-  const std::string label = "centrale (100 à 3300 Hz): ";
-  ASSERT_TRUE(run.WaitFor(label + "1"));
-  const std::string screen = run.LastScreen();
-  const size_t at = screen.find(label);
-  ASSERT_NE(at, std::string::npos) << screen;
-  const int centre = std::atoi(screen.c_str() + at + label.size());
-  EXPECT_EQ(centre % 50, 0);
-  EXPECT_LE(std::abs(centre - 1230), 50);
-  run.Type(kEnd);
-  EXPECT_EQ(run.Exit(), 0);
-}
-
 // Into a file: one line per change, the rejector's automatic decisions among them.
 TEST_F(TerminalSession, LogShowsEachChangeAndTheAutomaticDecisions) {
-  WriteBytes("in.u8", ToneU8(1230, 8000));
+  WriteBytes("in.u8", common::Tone(1230, 8000, 8000));
   const auto r = Run(
       "REJECTEUR_PAR_TFD --auto --frequence 1500 --etroite --carte virtuelle:in.u8 --duree 1.5");
   ASSERT_EQ(r.status, 0) << r.err;

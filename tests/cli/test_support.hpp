@@ -54,6 +54,18 @@ struct RunSetup {
   std::string stdinName;       // the work directory's file on standard input (else /dev/null)
 };
 
+// In a child process: becomes velunda-filtre with these arguments (its name put first).
+[[noreturn]] inline void ExecFiltre(std::vector<std::string> args) {
+  args.insert(args.begin(), VELUNDA_FILTRE);
+  std::vector<char*> argv;
+  for (auto& a : args) {
+    argv.push_back(a.data());
+  }
+  argv.push_back(nullptr);
+  ::execv(argv[0], argv.data());
+  ::_exit(127);
+}
+
 class WorkDir : public ::testing::Test {
  protected:
   using Stream = testing::Stream;
@@ -103,7 +115,7 @@ class WorkDir : public ::testing::Test {
 
   // The same with streams, a FIFO input and a signal; a run killed by signal s gives 128 + s.
   RunResult Run(const std::string& line, const RunSetup& setup) const {
-    std::vector<std::string> args{VELUNDA_FILTRE};
+    std::vector<std::string> args;
     std::istringstream words(line);
     for (std::string w; words >> w;) {
       args.push_back(w.starts_with("@") ? Path(w.substr(1)) : w);
@@ -161,13 +173,7 @@ class WorkDir : public ::testing::Test {
                            static_cast<rlim_t>(setup.fileSizeLimit)};
         ::setrlimit(RLIMIT_FSIZE, &limit);
       }
-      std::vector<char*> argv;
-      for (auto& a : args) {
-        argv.push_back(a.data());
-      }
-      argv.push_back(nullptr);
-      ::execv(argv[0], argv.data());
-      ::_exit(127);
+      ExecFiltre(args);
     }
     ::close(gone[0]);  // the reader is gone from the start
     ::close(gone[1]);

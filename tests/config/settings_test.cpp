@@ -112,37 +112,6 @@ TEST_F(Settings, TheProgramsModeChecksTheMixerAgain) {
   }
 }
 
-// Whatever the file's input, and whatever the menus choose later, leaving puts every control
-// the program touched back at the value it had before start-up; the recording gain goes to 0.
-TEST_F(Settings, RestoreAfterStartUpPutsBackEveryControl) {
-  const struct {
-    const char* name;
-    MixerDescription (*card)();
-    uint8_t input;
-    std::vector<uint8_t> laterInputs;
-  } cases[] = {
-      {"microphone from the file", FullCardDescription, 3, {}},
-      {"right line, then microphone", FullCardDescription, 2, {3, 1}},
-      {"aux card, microphone from the file", AuxLineInCardDescription, 3, {1}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    const MixerDescription original = c.card();
-    Start(original, Record(8, c.input, 1));
-    for (uint8_t input : c.laterInputs) {
-      ChooseInput(*context, input);
-    }
-    RestoreMixer(*mixer, mixerState);
-    MixerDescription expected = original;
-    for (auto& control : expected.Destinations[1].Line.Controls) {
-      if (control.ControlType == mt::kUnsigned) {
-        control.Value = {0, 0};
-      }
-    }
-    EXPECT_EQ(testing::Values(mixer->Description()), testing::Values(expected));
-  }
-}
-
 TEST(ProblemMessage, FirstMissingItemInOrder) {
   const std::pair<MixerResults, std::string> cases[] = {
       {{0, 0, 0, 0, 0, 0}, "PAS DE MIXER TROUVÉ!"},

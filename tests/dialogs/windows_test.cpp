@@ -90,13 +90,14 @@ class WindowsTest : public QObject {
     }
   }
 
-  // Each "Retour au menu" closes its window with the OK result; the window is hidden, not
-  // destroyed, and shows again with the same content.
+  // The first focus on each showing; each "Retour au menu" closes its window with the OK
+  // result; the window is hidden, not destroyed, and shows again with the same content.
   void returnButtons_data() { WindowRows(); }
   void returnButtons() {
     QFETCH(QString, window);
     QFETCH(QString, button);
     QFETCH(bool, isDefault);
+    QFETCH(QString, focused);
     auto dialog = Make(window);
     auto* ok = dialog->findChild<QPushButton*>(button);
     QVERIFY(ok != nullptr);
@@ -105,7 +106,9 @@ class WindowsTest : public QObject {
     for (int showing = 0; showing < 2; ++showing) {
       dialog->setResult(-1);
       dialog->show();
-      QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+      dialog->activateWindow();
+      QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
+      QTRY_COMPARE(dialog->focusWidget()->objectName(), focused);
       QTest::mouseClick(ok, Qt::LeftButton);
       QVERIFY(!dialog->isVisible());
       QCOMPARE(dialog->result(), int(QDialog::Accepted));
@@ -115,17 +118,6 @@ class WindowsTest : public QObject {
     dialog->close();
     QVERIFY(!still.isNull());
     QVERIFY(!still->isVisible());
-  }
-
-  void initialFocus_data() { WindowRows(); }
-  void initialFocus() {
-    QFETCH(QString, window);
-    QFETCH(QString, focused);
-    auto dialog = Make(window);
-    dialog->show();
-    dialog->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
-    QCOMPARE(dialog->focusWidget()->objectName(), focused);
   }
 
   // The Help window hands the focus back to the memo each time it is activated.

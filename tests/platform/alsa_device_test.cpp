@@ -19,6 +19,7 @@
 #include "platform/event_source.hpp"
 #include "platform/memory.hpp"
 #include "platform/speaker.hpp"
+#include "platform/wave_buffers.hpp"
 
 namespace velunda {
 namespace {
@@ -37,21 +38,8 @@ class RecordingSink final : public NoticeSink {
   std::vector<Recorded> notices;
 };
 
-WaveFormat U8Mono(uint32_t rate) {
-  WaveFormat f;
-  f.nSamplesPerSec = rate;
-  f.nAvgBytesPerSec = rate;
-  return f;
-}
-
-struct Buffer {
-  explicit Buffer(uint32_t n, uint8_t fill = 0) : memory(n, fill) {
-    header.lpData = memory.data();
-    header.dwBufferLength = n;
-  }
-  std::vector<uint8_t> memory;
-  WaveHeader header;
-};
+using test::Buffer;
+using test::U8Mono;
 
 // Services the card until `count` notices of `message` arrived (bounded, no clock involved).
 size_t WaitFor(AlsaSoundCard& card, RecordingSink& sink, uint32_t message, size_t count) {

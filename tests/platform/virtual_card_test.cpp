@@ -8,28 +8,13 @@
 #include "platform/event_source.hpp"
 #include "platform/virtual/manual_clock.hpp"
 #include "platform/virtual/wav_u8.hpp"
+#include "platform/wave_buffers.hpp"
 
 namespace velunda::test {
 namespace {
 
 struct Sink final : QueuedEventSource {
   void WaitBriefly(uint32_t) override {}
-};
-
-WaveFormat Mono8(uint32_t rate) {
-  WaveFormat f;
-  f.nSamplesPerSec = rate;
-  f.nAvgBytesPerSec = rate;
-  return f;
-}
-
-struct Buffer {
-  explicit Buffer(size_t n, uint8_t fill = 0) : data(n, fill) {
-    header.lpData = data.data();
-    header.dwBufferLength = static_cast<uint32_t>(n);
-  }
-  std::vector<uint8_t> data;
-  WaveHeader header;
 };
 
 TEST(VirtualCard, OutputReadsABufferWhenItPlaysItAndRecordsTheLoudspeaker) {
@@ -42,10 +27,10 @@ TEST(VirtualCard, OutputReadsABufferWhenItPlaysItAndRecordsTheLoudspeaker) {
   VirtualSoundCard card(clock, config);
   Sink sink;
   // An open that plays nothing writes no file.
-  ASSERT_EQ(card.Output().Open(Mono8(11025), sink), kWaveOk);
+  ASSERT_EQ(card.Output().Open(U8Mono(11025), sink), kWaveOk);
   ASSERT_EQ(card.Output().Close(), kWaveOk);
   EXPECT_FALSE(std::filesystem::exists(path));
-  ASSERT_EQ(card.Output().Open(Mono8(1000), sink), kWaveOk);
+  ASSERT_EQ(card.Output().Open(U8Mono(1000), sink), kWaveOk);
   Buffer a(10, 1), b(10, 2);
   for (Buffer* x : {&a, &b}) {
     ASSERT_EQ(card.Output().PrepareHeader(x->header), kWaveOk);
@@ -53,8 +38,8 @@ TEST(VirtualCard, OutputReadsABufferWhenItPlaysItAndRecordsTheLoudspeaker) {
   }
   clock.Advance(5);
   card.Service();
-  b.data.assign(10, 7);  // still queued: the card has not read it yet
-  a.data[7] = 9;         // being played: the rest of it is read later
+  b.memory.assign(10, 7);  // still queued: the card has not read it yet
+  a.memory[7] = 9;         // being played: the rest of it is read later
   clock.Advance(15);
   card.Service();
   std::vector<uint8_t> expected = {1, 1, 1, 1, 1, 1, 1, 9, 1, 1, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7};
@@ -94,7 +79,7 @@ TEST(VirtualCard, InputLoopsItsRecordingAndLosesWhatNoBufferTakes) {
   config.faults.trueCaptureRate[1000] = 2000;  // delivers twice the asked rate
   VirtualSoundCard card(clock, config);
   Sink sink;
-  ASSERT_EQ(card.Input().Open(Mono8(1000), sink), kWaveOk);
+  ASSERT_EQ(card.Input().Open(U8Mono(1000), sink), kWaveOk);
   Buffer a(4);
   ASSERT_EQ(card.Input().PrepareHeader(a.header), kWaveOk);
   ASSERT_EQ(card.Input().AddBuffer(a.header), kWaveOk);
@@ -104,11 +89,11 @@ TEST(VirtualCard, InputLoopsItsRecordingAndLosesWhatNoBufferTakes) {
   EXPECT_EQ(a.header.dwBytesRecorded, 2u);
   clock.Advance(4);  // 10 samples due: 4 taken, 6 lost
   card.Service();
-  EXPECT_EQ(a.data, (std::vector<uint8_t>{10, 11, 12, 13}));
+  EXPECT_EQ(a.memory, (std::vector<uint8_t>{10, 11, 12, 13}));
   ASSERT_EQ(card.Input().AddBuffer(a.header), kWaveOk);
   clock.Advance(2);
   card.Service();
-  EXPECT_EQ(a.data, (std::vector<uint8_t>{10, 11, 12, 13}));  // samples 10..13 of the loop
+  EXPECT_EQ(a.memory, (std::vector<uint8_t>{10, 11, 12, 13}));  // samples 10..13 of the loop
   DeviceNotice n;
   std::vector<uint32_t> messages;
   while (sink.PollDeviceNotice(n)) {
@@ -123,8 +108,8 @@ TEST(VirtualCard, HeaderRulesGiveTheirCodes) {
   Sink sink;
   Buffer a(8);
   EXPECT_EQ(card.Input().PrepareHeader(a.header), kMmErrorInvalidHandle);
-  ASSERT_EQ(card.Input().Open(Mono8(8000), sink), kWaveOk);
-  EXPECT_EQ(card.Input().Open(Mono8(8000), sink), kMmErrorAllocated);
+  ASSERT_EQ(card.Input().Open(U8Mono(8000), sink), kWaveOk);
+  EXPECT_EQ(card.Input().Open(U8Mono(8000), sink), kMmErrorAllocated);
   EXPECT_EQ(card.Input().AddBuffer(a.header), kWaveErrorUnprepared);
   ASSERT_EQ(card.Input().PrepareHeader(a.header), kWaveOk);
   ASSERT_EQ(card.Input().AddBuffer(a.header), kWaveOk);

@@ -12,6 +12,7 @@
 
 #include "platform/virtual/manual_clock.hpp"
 #include "platform/virtual/virtual_card.hpp"
+#include "platform/wave_buffers.hpp"
 #include "platform/wave_device.hpp"
 
 namespace velunda::test {
@@ -144,14 +145,9 @@ TEST(VirtualCardWait, AsksToBeServedWhenItsHeadBufferIsDue) {
     config.realTime = realTime;
     VirtualSoundCard card(clock, config);
     IgnoringSink sink;
-    WaveFormat f;
-    f.nSamplesPerSec = 8000;
-    f.nAvgBytesPerSec = 8000;
-    ASSERT_EQ(card.Input().Open(f, sink), kWaveOk);
-    std::vector<uint8_t> memory(800);
-    WaveHeader h;
-    h.lpData = memory.data();
-    h.dwBufferLength = 800;
+    ASSERT_EQ(card.Input().Open(U8Mono(8000), sink), kWaveOk);
+    Buffer buffer(800);
+    WaveHeader& h = buffer.header;
     ASSERT_EQ(card.Input().PrepareHeader(h), kWaveOk);
     ASSERT_EQ(card.Input().AddBuffer(h), kWaveOk);
     ASSERT_EQ(card.Input().Start(), kWaveOk);

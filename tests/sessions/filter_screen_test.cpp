@@ -45,12 +45,6 @@ TEST_P(ApplyLevel, SetsBothVolumesAndTheMixer) {
   EXPECT_EQ(m.Results.PlaybackFound, 1);
   EXPECT_EQ(m.Results.WaveSourceFound, 1);
   EXPECT_FALSE(rig.mixer.Writes().empty());
-
-  // In the user's mode the mixer is left alone.
-  rig.mixer.ClearCalls();
-  rig.state->MixerControl.SoftwareMixer = 0;
-  ApplyOutputLevel(session);
-  EXPECT_TRUE(rig.mixer.Writes().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Levels, ApplyLevel,

@@ -4,9 +4,10 @@
 // every cell write.
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <functional>
 #include <map>
 #include <memory>
+#include <utility>
 
 #include "engine/rig.hpp"
 #include "platform/simulated_mixer.hpp"
@@ -46,22 +47,46 @@ struct RecordingView final : MainWindowView {
   int menuChanges = 0;
 };
 
-inline std::vector<uint8_t> Tone(double hz, size_t n, int32_t rate, double amplitude = 90) {
-  std::vector<uint8_t> s(n);
-  for (size_t i = 0; i < n; ++i) {
-    s[i] = static_cast<uint8_t>(
-        std::nearbyint(128 + amplitude * std::sin(2 * M_PI * hz * static_cast<double>(i) / rate)));
+// The rig's events as the loop sees them: counts the input blocks handed to the loop and, at
+// the first poll after a key was taken, calls afterKey with that count: the block from which
+// the key's change applies.
+struct WatchedEvents final : EventSource {
+  explicit WatchedEvents(EventSource& e) : inner(e) {}
+  void PostNotice(uint32_t message, WaveHeader* header) override {
+    inner.PostNotice(message, header);
   }
-  return s;
-}
+  bool PollDeviceNotice(DeviceNotice& notice) override {
+    if (std::exchange(keyTaken, false) && afterKey) {
+      afterKey(blocks);
+    }
+    const bool got = inner.PollDeviceNotice(notice);
+    blocks += got && notice.message == MM_WIM_DATA ? 1 : 0;
+    return got;
+  }
+  bool PollLeftButtonDown() override { return inner.PollLeftButtonDown(); }
+  bool PollKeyboard(KeyMessage& key) override {
+    keyTaken = inner.PollKeyboard(key) && key.message == WM_KEYDOWN;
+    return keyTaken;
+  }
+  void DrainDeviceNotices() override { inner.DrainDeviceNotices(); }
+  void DrainKeyboard() override { inner.DrainKeyboard(); }
+  void DrainMouse() override { inner.DrainMouse(); }
+  void WaitBriefly(uint32_t maxMs) override { inner.WaitBriefly(maxMs); }
+
+  EventSource& inner;
+  std::function<void(size_t)> afterKey;
+  size_t blocks = 0;
+  bool keyTaken = false;
+};
 
 struct SessionRig {
   explicit SessionRig(VirtualCardConfig config = {}, std::vector<ScriptedEvent> script = {})
       : card(clock, Rig::KeepingSpeaker(std::move(config))),
         events(clock, card, std::move(script), 1, 120000),
+        watched(events),
         mixer(FullCardDescription()),
         state(std::make_unique<ProgramState>()),
-        engine{card, events, journal, clock, journal, memory},
+        engine{card, watched, journal, clock, journal, memory},
         platform{engine, mixer, saver},
         view(state->Window) {
     state->Window.View = &view;
@@ -87,6 +112,7 @@ struct SessionRig {
   ManualClock clock;
   VirtualSoundCard card;
   ScriptedEventSource events;
+  WatchedEvents watched;
   Journal journal;
   CountingMemory memory;
   SimulatedMixer mixer;

@@ -6,12 +6,21 @@
 namespace velunda {
 namespace {
 
-std::unique_ptr<DspState> FreshReducer(int32_t rate, uint8_t mode) {
+std::unique_ptr<DspState> FreshCwReducer(int32_t rate, uint8_t mode) {
   auto dsp = std::make_unique<DspState>();
   dsp->SampleRate = rate;
   dsp->ReducteurCw.CwReducerSampleRate = rate;
   dsp->ReducteurCw.CwRttyMode = mode;
   CwReducerSetup(*dsp);
+  return dsp;
+}
+
+std::unique_ptr<DspState> FreshGeneralReducer(int32_t rate, int32_t level) {
+  auto dsp = std::make_unique<DspState>();
+  dsp->SampleRate = rate;
+  dsp->ReducteurGeneral.VoiceReducerSampleRate = rate;
+  dsp->ReducteurGeneral.VoiceReductionLevel = level;
+  GeneralReducerSetup(*dsp);
   return dsp;
 }
 
@@ -26,7 +35,7 @@ TEST(CwReducerSetup, LoadsShapingAndBandPass) {
       {46, 10644, 8809, 5575, 3999, 4032, 3435, 2302, 809, -809, -2302, -3435, -4032, -3999},
       {46, 10054, 4232, -3686, 3936, 3806, 1502, -1661, -3874, -3874, -1661, 1502, 3806, 3936}};
   for (int i = 0; i < 4; ++i) {
-    auto dsp = FreshReducer(i < 2 ? 8000 : 11025, static_cast<uint8_t>(i % 2));
+    auto dsp = FreshCwReducer(i < 2 ? 8000 : 11025, static_cast<uint8_t>(i % 2));
     const ReducteurCwState& r = dsp->ReducteurCw;
     std::vector<int32_t> actual{r.CwBandTapCount, dsp->Fir.coefficients[0],
                                 dsp->Fir.coefficients[1], dsp->Fir.coefficients[2]};
@@ -38,7 +47,7 @@ TEST(CwReducerSetup, LoadsShapingAndBandPass) {
 }
 
 TEST(CwReducer, FullScaleStepFromClearedState) {
-  auto dsp = FreshReducer(8000, 0);
+  auto dsp = FreshCwReducer(8000, 0);
   const auto out = test::Run(*dsp, CwReducerStep, std::vector<uint8_t>(400, 255));
   EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.begin() + 20),
             (std::vector<uint8_t>{127, 127, 127, 127, 127, 128, 128, 128, 130, 131,
@@ -49,7 +58,7 @@ TEST(CwReducer, FullScaleStepFromClearedState) {
 TEST(CwReducer, RemovesA2500HzTone) {
   for (int32_t rate : {8000, 11025}) {
     for (uint8_t mode : {0, 1}) {
-      auto dsp = FreshReducer(rate, mode);
+      auto dsp = FreshCwReducer(rate, mode);
       const auto out = test::Run(*dsp, CwReducerStep,
                                  test::ToneBytes(2500.0, 100.0, rate, static_cast<size_t>(rate)));
       EXPECT_EQ(std::count(out.begin() + rate / 2, out.end(), 127), rate - rate / 2)
@@ -60,7 +69,7 @@ TEST(CwReducer, RemovesA2500HzTone) {
 
 // Off: every byte passes, and neither reducer's adaptation moves.
 TEST(Reducers, OffPassesEveryByteAndFreezesTheState) {
-  auto dsp = FreshReducer(8000, 0);
+  auto dsp = FreshCwReducer(8000, 0);
   const auto input = test::RandomBytes(1000, 8);
   test::Run(*dsp, CwReducerStep, input);
   test::Run(*dsp, GeneralReducerStep, input);
@@ -78,13 +87,13 @@ TEST(Reducers, OffPassesEveryByteAndFreezesTheState) {
 // that of a fresh reducer.
 TEST(CwReducer, ChangeOfModeKeepsTheAdaptation) {
   const auto after = test::ToneBytes(1360.0, 80.0, 8000, 300);
-  auto used = FreshReducer(8000, 0);
+  auto used = FreshCwReducer(8000, 0);
   test::Run(*used, CwReducerStep, test::ToneBytes(700.0, 80.0, 8000, 600));
   const auto weights = used->ReducteurCw.CwWeights;
   used->ReducteurCw.CwRttyMode = 1;
   CwReducerSetup(*used);
   EXPECT_EQ(used->ReducteurCw.CwWeights, weights);
-  auto fresh = FreshReducer(8000, 1);
+  auto fresh = FreshCwReducer(8000, 1);
   EXPECT_NE(test::Run(*used, CwReducerStep, after), test::Run(*fresh, CwReducerStep, after));
 }
 
@@ -92,7 +101,7 @@ TEST(CwReducer, ChangeOfModeKeepsTheAdaptation) {
 // general reducer's set-up chose.
 TEST(Reducers, SizesFollowTheGeneralReducersRate) {
   for (auto [rate, taps, window] : {std::tuple{8000, 20, 40}, std::tuple{11025, 27, 55}}) {
-    auto dsp = FreshReducer(8000, 0);
+    auto dsp = FreshCwReducer(8000, 0);
     dsp->ReducteurGeneral.VoiceReducerSampleRate = rate;
     GeneralReducerSetup(*dsp);
     test::Run(*dsp, GeneralReducerStep, test::RandomBytes(500, 5));
@@ -105,6 +114,36 @@ TEST(Reducers, SizesFollowTheGeneralReducersRate) {
                           h[window - 1] != 0, h[window] != 0}),
               (std::array{true, false, true, false, true, false}))
         << rate;
+  }
+}
+
+// Full scale from a cleared state: 127 first (the weights start at 0), then the make-up gain
+// of each level (100/77 weak, 100/51 strong) brings it up to 255.
+TEST(GeneralReducer, FullScaleFromClearedState) {
+  const std::pair<int32_t, std::vector<uint8_t>> cases[] = {{3, {127, 201, 240}},
+                                                            {1, {127, 163, 192, 215, 232, 246}}};
+  for (const auto& [level, head] : cases) {
+    auto dsp = FreshGeneralReducer(8000, level);
+    const auto out = test::Run(*dsp, GeneralReducerStep, std::vector<uint8_t>(200, 255));
+    auto expected = head;
+    expected.resize(200, 255);
+    EXPECT_EQ(out, expected) << level;
+  }
+}
+
+// A change to weak or strong runs the set-up: the adaptation restarts from nothing, so the
+// output is that of a fresh reducer.
+TEST(GeneralReducer, ChangeOfSettingRestartsTheAdaptation) {
+  for (int32_t level : {1, 3}) {
+    auto used = FreshGeneralReducer(8000, 4 - level);
+    test::Run(*used, GeneralReducerStep, test::RandomBytes(700, 2));
+    used->ReducteurGeneral.VoiceReductionLevel = level;
+    GeneralReducerSetup(*used);
+    auto fresh = FreshGeneralReducer(8000, level);
+    const auto after = test::RandomBytes(700, 3);
+    EXPECT_EQ(test::Run(*used, GeneralReducerStep, after),
+              test::Run(*fresh, GeneralReducerStep, after))
+        << level;
   }
 }
 
