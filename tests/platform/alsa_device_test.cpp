@@ -5,6 +5,9 @@
 #include <sched.h>
 
 #include <cerrno>
+#include <chrono>
+#include <ctime>
+#include <thread>
 #include <memory>
 #include <string>
 #include <vector>
@@ -228,6 +231,37 @@ TEST(AlsaDevice, OpeningGivesTheCallerItsSchedulingBack) {
   ASSERT_EQ(pthread_getschedparam(pthread_self(), &policyAfter, &after), 0);
   EXPECT_EQ(policyAfter, policyBefore);
   EXPECT_EQ(after.sched_priority, before.sched_priority);
+  EXPECT_EQ(card.Input().Close(), kWaveOk);
+  EXPECT_EQ(card.Output().Close(), kWaveOk);
+}
+
+double ProcessCpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+}
+
+// ALSA's null device is always ready and never keeps time. Its service threads (real-time where
+// the system grants it) must still sleep between rounds, not take a processor each. A loaded
+// machine only lowers the figure.
+TEST(AlsaDevice, AlwaysReadyDeviceDoesNotKeepAProcessor) {
+  AlsaSoundCard card("null");
+  RecordingSink sink;
+  Buffer out(800, 128);
+  ASSERT_EQ(card.Input().Open(U8Mono(8000), sink), kWaveOk);
+  ASSERT_EQ(card.Output().Open(U8Mono(8000), sink), kWaveOk);
+  ASSERT_EQ(card.Input().Start(), kWaveOk);
+  ASSERT_EQ(card.Output().PrepareHeader(out.header), kWaveOk);
+  ASSERT_EQ(card.Output().Write(out.header), kWaveOk);
+  const double cpuBefore = ProcessCpuSeconds();
+  const auto wallBefore = std::chrono::steady_clock::now();
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  const double cpu = ProcessCpuSeconds() - cpuBefore;
+  const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - wallBefore;
+  // Both threads spinning would take about two processors' worth.
+  EXPECT_LT(cpu, 0.3 * wall.count());
+  EXPECT_EQ(card.Input().Reset(), kWaveOk);
+  EXPECT_EQ(card.Output().Reset(), kWaveOk);
   EXPECT_EQ(card.Input().Close(), kWaveOk);
   EXPECT_EQ(card.Output().Close(), kWaveOk);
 }

@@ -15,6 +15,9 @@ constexpr uint32_t kLongestSleepPeriods = 2;
 // After a wake that found nothing to move: some plugins report a stream as ready when it is
 // not, and the thread must not spin on them.
 constexpr auto kPause = std::chrono::milliseconds(5);
+// A device that never keeps time (ALSA's null, a faulty plugin) is always ready: rounds that
+// move sound are kept this far apart, so a real-time thread cannot take a processor for itself.
+constexpr auto kShortestRound = std::chrono::milliseconds(2);
 constexpr uint8_t kSilence = 128;
 // Above every normal program, below the sound servers' own threads (PulseAudio asks for 5).
 constexpr int kRealTimePriority = 3;
@@ -166,6 +169,7 @@ void AlsaStream::Run() {
     fds.push_back({kick_.Fd(), POLLIN, 0});
     ::poll(fds.data(), fds.size(),
            static_cast<int>(kLongestSleepPeriods * timing_.periodUs / 1000));
+    const auto roundStart = std::chrono::steady_clock::now();
     if ((fds.back().revents & POLLIN) != 0) {
       kick_.Clear();
     }
@@ -189,8 +193,12 @@ void AlsaStream::Run() {
         activity_.Notify();
       }
     }
-    if (!moved && !stop_) {
-      std::this_thread::sleep_for(kPause);
+    if (!stop_) {
+      if (!moved) {
+        std::this_thread::sleep_for(kPause);
+      } else {
+        std::this_thread::sleep_until(roundStart + kShortestRound);
+      }
     }
   }
 }
