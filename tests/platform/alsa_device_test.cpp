@@ -216,23 +216,40 @@ TEST(AlsaDevice, PlaybackReturnsEachWrittenBufferOnce) {
   EXPECT_EQ(card.Output().Close(), kWaveOk);
 }
 
-// The device is opened at the service threads' priority, for the threads a plugin starts then;
-// the caller (the window's thread, in the program) must get its own scheduling back.
-TEST(AlsaDevice, OpeningGivesTheCallerItsSchedulingBack) {
-  int policyBefore = -1;
-  sched_param before{};
-  ASSERT_EQ(pthread_getschedparam(pthread_self(), &policyBefore, &before), 0);
+int CallerPolicy() {
+  int policy = -1;
+  sched_param param{};
+  pthread_getschedparam(pthread_self(), &policy, &param);
+  return policy;
+}
+
+// Whether this system lets a thread take real-time scheduling, tried on a thread of its own.
+bool RealTimeGranted() {
+  bool granted = false;
+  std::thread([&granted] {
+    sched_param param{};
+    param.sched_priority = 1;
+    granted = pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0;
+  }).join();
+  return granted;
+}
+
+// The thread that runs the session answers each block in time: it has the service threads'
+// priority while the input is open (where the system grants it), and its own back after, the
+// output's open and close leaving it as they found it.
+TEST(AlsaDevice, InputOpenRunsTheCallerAtServicePriorityUntilClosed) {
+  const int own = CallerPolicy();
+  const int whileOpen = RealTimeGranted() ? SCHED_FIFO : own;
   AlsaSoundCard card("null");
   RecordingSink sink;
-  ASSERT_EQ(card.Input().Open(U8Mono(8000), sink), kWaveOk);
   ASSERT_EQ(card.Output().Open(U8Mono(8000), sink), kWaveOk);
-  int policyAfter = -1;
-  sched_param after{};
-  ASSERT_EQ(pthread_getschedparam(pthread_self(), &policyAfter, &after), 0);
-  EXPECT_EQ(policyAfter, policyBefore);
-  EXPECT_EQ(after.sched_priority, before.sched_priority);
-  EXPECT_EQ(card.Input().Close(), kWaveOk);
+  EXPECT_EQ(CallerPolicy(), own);
+  ASSERT_EQ(card.Input().Open(U8Mono(8000), sink), kWaveOk);
+  EXPECT_EQ(CallerPolicy(), whileOpen);
   EXPECT_EQ(card.Output().Close(), kWaveOk);
+  EXPECT_EQ(CallerPolicy(), whileOpen);
+  EXPECT_EQ(card.Input().Close(), kWaveOk);
+  EXPECT_EQ(CallerPolicy(), own);
 }
 
 double ProcessCpuSeconds() {

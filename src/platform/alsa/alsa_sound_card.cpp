@@ -66,6 +66,7 @@ uint32_t AlsaWaveSide::Open(const WaveFormat& format, NoticeSink& window) {
   window_ = &window;
   queued_.clear();
   if (direction_ == PcmDirection::Capture) {
+    sessionPriority_.emplace();
     window.PostNotice(MM_WIM_OPEN, nullptr);
   }
   return kWaveOk;
@@ -148,6 +149,7 @@ uint32_t AlsaWaveSide::Close() {
     return Code(EBUSY);
   }
   const int err = stream_.Close();
+  sessionPriority_.reset();
   if (direction_ == PcmDirection::Capture && window_ != nullptr) {
     window_->PostNotice(MM_WIM_CLOSE, nullptr);
   }

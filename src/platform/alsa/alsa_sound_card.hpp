@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,9 @@ class AlsaWaveSide {
   AlsaStream stream_;
   NoticeSink* window_ = nullptr;
   std::vector<WaveHeader*> queued_;  // in queue order
+  // While the input is open, the thread that opened it (the one that runs the session and
+  // must answer each block in time) runs at the service threads' priority.
+  std::optional<ServicePriority> sessionPriority_;
 };
 
 class AlsaWaveIn final : public WaveIn {

@@ -31,33 +31,20 @@ void RaisePriority() {
   pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
 }
 
-// alsa-lib's plugins may start threads of their own that carry the audio (PulseAudio's client
-// loop does, and it writes our samples to the server): a new thread inherits its creator's
-// scheduling, so the device is opened at the service threads' priority. The caller's own
-// scheduling comes back afterwards.
-class OpenedAtServicePriority {
- public:
-  OpenedAtServicePriority() {
-    saved_ = pthread_getschedparam(pthread_self(), &policy_, &param_) == 0;
-    if (saved_) {
-      RaisePriority();
-    }
-  }
-  ~OpenedAtServicePriority() {
-    if (saved_) {
-      pthread_setschedparam(pthread_self(), policy_, &param_);
-    }
-  }
-  OpenedAtServicePriority(const OpenedAtServicePriority&) = delete;
-  OpenedAtServicePriority& operator=(const OpenedAtServicePriority&) = delete;
-
- private:
-  bool saved_ = false;
-  int policy_ = SCHED_OTHER;
-  sched_param param_{};
-};
-
 }  // namespace
+
+ServicePriority::ServicePriority() : thread_(pthread_self()) {
+  saved_ = pthread_getschedparam(thread_, &policy_, &param_) == 0;
+  if (saved_) {
+    RaisePriority();
+  }
+}
+
+ServicePriority::~ServicePriority() {
+  if (saved_) {
+    pthread_setschedparam(thread_, policy_, &param_);
+  }
+}
 
 AlsaStream::AlsaStream(PcmDirection direction, std::mutex& mutex, WakeFd& activity,
                        AlsaTiming timing)
@@ -68,7 +55,10 @@ AlsaStream::~AlsaStream() { Close(); }
 int AlsaStream::Open(const std::string& device, uint32_t rate) {
   int err = 0;
   {
-    const OpenedAtServicePriority priority;
+    // alsa-lib's plugins may start threads of their own that carry the audio (PulseAudio's
+    // client loop does, and it writes our samples to the server). A new thread inherits its
+    // creator's scheduling, so the device is opened at the service threads' priority.
+    const ServicePriority priority;
     err = pcm_.Open(device, direction_, rate, timing_.periodUs, timing_.bufferUs);
   }
   if (err != 0) {

@@ -1,4 +1,7 @@
 #pragma once
+#include <pthread.h>
+#include <sched.h>
+
 #include <atomic>
 #include <cstdint>
 #include <mutex>
@@ -25,6 +28,23 @@ struct AlsaTiming {
 };
 // For blocks of about a tenth of a second.
 inline constexpr AlsaTiming kShortBlockTiming{10000, 250000, 3};
+
+// Runs the thread that creates it at the service threads' real-time priority where the system
+// grants it (root, or a raised RLIMIT_RTPRIO; otherwise nothing changes), until destroyed: the
+// thread's own scheduling comes back then, whichever thread destroys it.
+class ServicePriority {
+ public:
+  ServicePriority();
+  ~ServicePriority();
+  ServicePriority(const ServicePriority&) = delete;
+  ServicePriority& operator=(const ServicePriority&) = delete;
+
+ private:
+  pthread_t thread_;
+  bool saved_ = false;
+  int policy_ = SCHED_OTHER;
+  sched_param param_{};
+};
 
 // One direction of an ALSA sound card with its own service thread, the stand-in for a card's
 // driver: it keeps ALSA's short ring buffer fed (playback) or emptied (capture) and moves the
