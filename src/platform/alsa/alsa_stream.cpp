@@ -142,6 +142,9 @@ void AlsaStream::Collect(std::vector<BufferQueue::Tag>& finished) {
 void AlsaStream::Run() {
   RaisePriority();
   std::vector<pollfd> fds;
+  // Rounds that move sound start at least kShortestRound apart; a device that keeps time
+  // wakes the thread far less often, and so never waits here.
+  std::chrono::steady_clock::time_point nextRound{};
   while (!stop_) {
     {
       std::lock_guard lock(mutex_);
@@ -159,6 +162,9 @@ void AlsaStream::Run() {
     fds.push_back({kick_.Fd(), POLLIN, 0});
     ::poll(fds.data(), fds.size(),
            static_cast<int>(kLongestSleepPeriods * timing_.periodUs / 1000));
+    if (std::chrono::steady_clock::now() < nextRound) {
+      std::this_thread::sleep_until(nextRound);
+    }
     const auto roundStart = std::chrono::steady_clock::now();
     if ((fds.back().revents & POLLIN) != 0) {
       kick_.Clear();
@@ -183,12 +189,10 @@ void AlsaStream::Run() {
         activity_.Notify();
       }
     }
-    if (!stop_) {
-      if (!moved) {
-        std::this_thread::sleep_for(kPause);
-      } else {
-        std::this_thread::sleep_until(roundStart + kShortestRound);
-      }
+    if (moved) {
+      nextRound = roundStart + kShortestRound;
+    } else if (!stop_) {
+      std::this_thread::sleep_for(kPause);
     }
   }
 }
