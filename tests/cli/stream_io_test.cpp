@@ -145,11 +145,12 @@ class InputStream : public ::testing::TestWithParam<ReadCase> {};
 // same values on that scale, or the same line.
 TEST_P(InputStream, ValuesOrOneFrenchLine) {
   const auto& c = GetParam();
-  // The stream fuzzer's seeds (tests/fuzz/run.sh): every case's input, into that folder.
+  // Only the stream fuzzer's seeds (tests/fuzz/run.sh): every case's input, into that folder.
   if (const char* seeds = std::getenv("VELUNDA_FUZZ_SEEDS")) {
     std::ofstream(std::string(seeds) + "/" + c.name, std::ios::binary)
         .write(reinterpret_cast<const char*>(c.input.data()),
                static_cast<std::streamsize>(c.input.size()));
+    GTEST_SKIP();
   }
   FileError error;
   int32_t rate = 1234;
