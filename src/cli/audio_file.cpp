@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <sndfile.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -201,6 +202,45 @@ std::string UnreadableSoundFile(const std::string& path, int code, int err) {
     default:
       return "format de fichier son non reconnu : " + path + " (" + sf_error_number(code) + ")";
   }
+}
+
+std::string TooManyChannels(const std::string& path) {
+  return "trop de voies dans " + path + " (" + std::to_string(kMaxChannels) + " au plus)";
+}
+
+// libsndfile's code for a header with more channels than it takes, which its public header
+// does not name: learnt once, from a WAV header of kMaxChannels + 1 channels in memory.
+int TooManyChannelsCode() {
+  static const int code = [] {
+    const int fd = ::memfd_create("velunda-channels", MFD_CLOEXEC);
+    if (fd < 0) {
+      return -1;
+    }
+    constexpr uint32_t kChannels = kMaxChannels + 1;
+    std::vector<uint8_t> wav;
+    const auto put = [&](uint32_t v, int bytes) {
+      for (int i = 0; i < bytes; ++i) {
+        wav.push_back(static_cast<uint8_t>(v >> (8 * i)));
+      }
+    };
+    const auto tag = [&](const char* t) { wav.insert(wav.end(), t, t + 4); };
+    tag("RIFF"), put(36, 4), tag("WAVE"), tag("fmt "), put(16, 4), put(1, 2), put(kChannels, 2);
+    put(8000, 4), put(8000 * kChannels, 4), put(kChannels, 2), put(8, 2), tag("data"), put(0, 4);
+    SF_INFO info{};
+    SNDFILE* probe = nullptr;
+    if (::write(fd, wav.data(), wav.size()) == static_cast<ssize_t>(wav.size()) &&
+        ::lseek(fd, 0, SEEK_SET) == 0) {
+      probe = sf_open_fd(fd, SFM_READ, &info, SF_FALSE);
+    }
+    const int refused = probe == nullptr ? sf_error(nullptr) : -1;
+    if (probe != nullptr) {
+      sf_close(probe);  // a libsndfile that takes more: the count is checked after opening
+    }
+    ::close(fd);
+    // One of the public codes would say nothing about channels.
+    return refused > SF_ERR_UNSUPPORTED_ENCODING ? refused : -1;
+  }();
+  return code;
 }
 
 // Explains why `path` cannot be opened for reading, or returns false when nothing is wrong.
@@ -505,7 +545,15 @@ std::unique_ptr<AudioReader> AudioReader::OpenAtFileRate(const std::string& path
   errno = 0;
   SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
   if (file == nullptr) {
-    error = IoError(UnreadableSoundFile(path, sf_error(nullptr), errno));
+    const int code = sf_error(nullptr);
+    const int err = errno;
+    error = IoError(code == TooManyChannelsCode() ? TooManyChannels(path)
+                                                  : UnreadableSoundFile(path, code, err));
+    return nullptr;
+  }
+  if (info.channels > kMaxChannels) {
+    sf_close(file);
+    error = IoError(TooManyChannels(path));
     return nullptr;
   }
   rate = info.samplerate;

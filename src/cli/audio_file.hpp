@@ -12,6 +12,10 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitIo = 1;
 inline constexpr int kExitUsage = 2;
 
+// The most channels a recording may have: libsndfile's own limit for most formats, and what
+// the mix-down to mono reads in a block (1024 channels of 64 bits: 8 kB a frame).
+inline constexpr int kMaxChannels = 1024;
+
 // A failure to report: one French line and the exit status it leads to.
 struct FileError {
   int exitStatus = kExitOk;

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <csignal>
@@ -10,13 +11,33 @@
 #include <vector>
 
 #include "cli/std_streams.hpp"
+#include "platform/wake_fd.hpp"
 
 namespace velunda {
 namespace {
 
 volatile std::sig_atomic_t g_stopSignal = 0;
+// Made readable by a stop signal, so that a wait for input cannot miss it; -1 when no
+// StopStreamOnSignals is alive.
+volatile std::sig_atomic_t g_stopWakeFd = -1;
 
-extern "C" void RequestStop(int signal) { g_stopSignal = signal; }
+extern "C" void RequestStop(int signal) {
+  g_stopSignal = signal;
+  if (g_stopWakeFd >= 0) {
+    const int saved = errno;
+    const uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_stopWakeFd, &one, sizeof(one));
+    errno = saved;
+  }
+}
+
+// Waits until `fd` has input (or its end) unless a stop signal came; true once one came.
+bool Stopped(int fd) {
+  if (g_stopSignal == 0 && g_stopWakeFd >= 0) {
+    WaitReadable(fd, g_stopWakeFd, -1);
+  }
+  return g_stopSignal != 0;
+}
 
 FileError StreamError(std::string text) { return {kExitIo, "velunda-filtre : " + std::move(text)}; }
 
@@ -24,7 +45,7 @@ FileError StreamError(std::string text) { return {kExitIo, "velunda-filtre : " +
 // Returns false on a read error, with errno set.
 bool ReadFull(int fd, uint8_t* bytes, size_t count, size_t& got) {
   got = 0;
-  while (got < count && g_stopSignal == 0) {
+  while (got < count && !Stopped(fd)) {
     const ssize_t n = ::read(fd, bytes + got, count - got);
     if (n < 0 && errno == EINTR) {
       continue;
@@ -154,8 +175,7 @@ class RawStreamReader final : public AudioReader {
     const size_t width = SampleBytes(type_);
     size_t n = 0;
     if (!ReadFull(fd_, bytes, count * width, n)) {
-      error = StreamError("erreur de lecture de l'entrée standard : " +
-                          FileErrorReason(errno));
+      error = StreamError("erreur de lecture de l'entrée standard : " + FileErrorReason(errno));
       return false;
     }
     return WholeSamples(n, width, got, error);
@@ -213,8 +233,7 @@ class WavStreamReader final : public AudioReader {
     }
     size_t n = 0;
     if (!ReadFull(fd_, bytes, want, n)) {
-      error = StreamError("erreur de lecture de l'entrée standard : " +
-                          FileErrorReason(errno));
+      error = StreamError("erreur de lecture de l'entrée standard : " + FileErrorReason(errno));
       return false;
     }
     if (left_) {
@@ -267,9 +286,9 @@ std::string ParseFormat(const std::vector<uint8_t>& chunk, WavFormat& f) {
     return "trames de " + std::to_string(f.blockAlign) + " octets pour " +
            std::to_string(f.channels) + " voie(s) de " + std::to_string(f.bits) + " bits";
   }
-  if (byteRate != f.rate * f.blockAlign) {
+  if (byteRate != uint64_t{f.rate} * f.blockAlign) {
     return std::to_string(byteRate) + " octets par seconde annoncés au lieu de " +
-           std::to_string(f.rate * f.blockAlign);
+           std::to_string(uint64_t{f.rate} * f.blockAlign);
   }
   if (f.rate > 1000000) {
     return "fréquence de " + std::to_string(f.rate) + " Hz";
@@ -280,17 +299,37 @@ std::string ParseFormat(const std::vector<uint8_t>& chunk, WavFormat& f) {
 // A length that streaming writers put when they cannot know it: read to the end instead.
 bool UnknownLength(uint32_t size) { return size == 0 || size >= 0x7FFF0000u; }
 
+// A stream stopped by a signal before its header was whole: no sample, as if it had ended
+// at once, so that the run ends as any stopped stream does.
+class StoppedStream final : public AudioReader {
+ public:
+  bool ReadValues(double*, size_t, size_t& got, FileError&) override {
+    got = 0;
+    return true;
+  }
+  std::optional<int64_t> Length() const override { return 0; }
+};
+
 std::unique_ptr<AudioReader> OpenWavStream(int fd, int32_t& rate, FileError& error) {
   const auto fail = [&](const std::string& why) {
     error = StreamError("en-tête WAV incorrect sur l'entrée standard : " + why);
     return nullptr;
   };
+  // A header cut short by a stop signal is not an error; by the end of the input, it is.
+  const auto cut = [&](const std::string& why) -> std::unique_ptr<AudioReader> {
+    if (g_stopSignal != 0) {
+      return std::make_unique<StoppedStream>();
+    }
+    return fail(why);
+  };
   std::array<uint8_t, 12> riff{};
   size_t got = 0;
   if (!ReadFull(fd, riff.data(), riff.size(), got)) {
-    error = StreamError("erreur de lecture de l'entrée standard : " +
-                        FileErrorReason(errno));
+    error = StreamError("erreur de lecture de l'entrée standard : " + FileErrorReason(errno));
     return nullptr;
+  }
+  if (got < riff.size() && g_stopSignal != 0) {
+    return std::make_unique<StoppedStream>();
   }
   if (got < riff.size() || std::memcmp(riff.data(), "RIFF", 4) != 0 ||
       std::memcmp(riff.data() + 8, "WAVE", 4) != 0) {
@@ -302,7 +341,7 @@ std::unique_ptr<AudioReader> OpenWavStream(int fd, int32_t& rate, FileError& err
   for (;;) {
     std::array<uint8_t, 8> head{};
     if (!ReadFull(fd, head.data(), head.size(), got) || got < head.size()) {
-      return fail("pas de données (chunk data absent)");
+      return cut("pas de données (chunk data absent)");
     }
     const uint32_t size = Le32(head.data() + 4);
     if (std::memcmp(head.data(), "data", 4) == 0) {
@@ -319,13 +358,14 @@ std::unique_ptr<AudioReader> OpenWavStream(int fd, int32_t& rate, FileError& err
       }
       return std::make_unique<WavStreamReader>(fd, *format, bytes);
     }
-    // Any other chunk is read and, except the format, left aside; chunks have even lengths.
-    std::vector<uint8_t> chunk(std::min<uint32_t>(size + (size & 1), 1u << 20));
-    uint64_t left = uint64_t{size} + (size & 1);
-    while (left > 0) {
+    // Any other chunk is read and, except the format, left aside; chunks have even lengths
+    // (4 GiB and its pad byte: counted in 64 bits).
+    const uint64_t padded = uint64_t{size} + (size & 1);
+    std::vector<uint8_t> chunk(static_cast<size_t>(std::min<uint64_t>(padded, 1u << 20)));
+    for (uint64_t left = padded; left > 0;) {
       const size_t n = static_cast<size_t>(std::min<uint64_t>(left, chunk.size()));
       if (!ReadFull(fd, chunk.data(), n, got) || got < n) {
-        return fail("flux terminé dans un chunk de " + std::to_string(size) + " octets");
+        return cut("flux terminé dans un chunk de " + std::to_string(size) + " octets");
       }
       left -= n;
     }
@@ -337,6 +377,11 @@ std::unique_ptr<AudioReader> OpenWavStream(int fd, int32_t& rate, FileError& err
       WavFormat f;
       if (auto why = ParseFormat(chunk, f); !why.empty()) {
         return fail(why);
+      }
+      if (f.channels > static_cast<uint32_t>(kMaxChannels)) {
+        error = StreamError("trop de voies sur l'entrée standard (" + std::to_string(f.channels) +
+                            " ; " + std::to_string(kMaxChannels) + " au plus)");
+        return nullptr;
       }
       format = f;
     }
@@ -492,10 +537,12 @@ std::unique_ptr<AudioWriter> OpenOutputStream(int fd, RawSample type, int32_t ra
 
 struct StopStreamOnSignals::Saved {
   std::vector<std::pair<int, struct sigaction>> actions;
+  WakeFd wake;
 };
 
 StopStreamOnSignals::StopStreamOnSignals() : saved_(std::make_unique<Saved>()) {
   g_stopSignal = 0;
+  g_stopWakeFd = saved_->wake.Fd();
   for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
     struct sigaction previous {};
     if (::sigaction(s, nullptr, &previous) != 0) {
@@ -518,6 +565,7 @@ StopStreamOnSignals::~StopStreamOnSignals() {
   for (auto it = saved_->actions.rbegin(); it != saved_->actions.rend(); ++it) {
     ::sigaction(it->first, &it->second, nullptr);
   }
+  g_stopWakeFd = -1;
 }
 
 int StopStreamOnSignals::StopSignal() { return g_stopSignal; }

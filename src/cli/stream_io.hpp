@@ -9,8 +9,10 @@ namespace velunda {
 
 // Standard input as a recording: raw mono samples of `type` at `rate` (kept), or, with
 // RawSample::None, a WAV stream whose header sets `rate`. Read as it arrives; a stop signal
-// (see StopStreamOnSignals) ends it like the end of the input. Returns nullptr and fills
-// `error` when the WAV header cannot be read or does not hold together.
+// (see StopStreamOnSignals) ends it like the end of the input, and one that comes before the
+// header is whole gives a stream without samples (`rate` untouched). Returns nullptr and fills
+// `error` when the WAV header cannot be read, does not hold together or announces more than
+// kMaxChannels channels.
 std::unique_ptr<AudioReader> OpenInputStream(int fd, RawSample type, int32_t& rate,
                                              FileError& error);
 
@@ -21,8 +23,8 @@ std::unique_ptr<AudioWriter> OpenOutputStream(int fd, RawSample type, int32_t ra
                                               OutputWidth width, FileError& error);
 
 // For the life of the object: SIGINT, SIGTERM and SIGHUP end a stream cleanly instead of killing
-// the program (StopSignal tells which one came), and a closed pipe on the output gives EPIPE
-// instead of SIGPIPE.
+// the program (StopSignal tells which one came), even one that waits for input, and a closed
+// pipe on the output gives EPIPE instead of SIGPIPE.
 class StopStreamOnSignals {
  public:
   StopStreamOnSignals();

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -144,6 +145,13 @@ class InputStream : public ::testing::TestWithParam<ReadCase> {};
 // same values on that scale, or the same line.
 TEST_P(InputStream, ValuesOrOneFrenchLine) {
   const auto& c = GetParam();
+  // Only the stream fuzzer's seeds (tests/fuzz/run.sh): every case's input, into that folder.
+  if (const char* seeds = std::getenv("VELUNDA_FUZZ_SEEDS")) {
+    std::ofstream(std::string(seeds) + "/" + c.name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(c.input.data()),
+               static_cast<std::streamsize>(c.input.size()));
+    GTEST_SKIP();
+  }
   FileError error;
   int32_t rate = 1234;
   const auto values = ReadAll<double>(c, 2, rate, error);
@@ -241,6 +249,16 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"CompressedCoding", RawSample::None,
                  Wav(Head([](WavHead& h) { h.tag = 2, h.bits = 4; }), {1, 2}), 0, {},
                  "codage non pris en charge"},
+        ReadCase{"WavJunkOf4GiBEndsWithTheInput", RawSample::None,
+                 Bytes{'R', 'I', 'F', 'F', 255, 255, 255, 255, 'W', 'A', 'V', 'E',
+                       'J', 'U', 'N', 'K', 255, 255, 255, 255},
+                 0, {}, "flux terminé dans un chunk de 4294967295 octets"},
+        ReadCase{"Wav1024ChannelsMixed", RawSample::None,
+                 Wav(Head([](WavHead& h) { h.bits = 8, h.channels = 1024; }), Bytes(1024, 192)),
+                 8000, {0.5}},
+        ReadCase{"Wav1025Channels", RawSample::None,
+                 Wav(Head([](WavHead& h) { h.bits = 8, h.channels = 1025; }), Bytes(1025, 192)),
+                 0, {}, "trop de voies sur l'entrée standard (1025 ; 1024 au plus)"},
         ReadCase{"NoChannel", RawSample::None,
                  Wav(Head([](WavHead& h) { h.channels = 0; }), {}), 0, {}, "0 voie(s)"},
         ReadCase{"RateZero", RawSample::None, Wav(Head([](WavHead& h) { h.rate = 0; }), {}), 0,

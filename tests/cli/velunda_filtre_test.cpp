@@ -373,6 +373,9 @@ TEST_P(Failures, ExitStatusMessageAndNoOutput) {
   Bytes misaligned = ReadBytes("in.wav");
   misaligned[32] = 2;  // two-byte frames for 8-bit mono
   WriteBytes("misaligned.wav", misaligned);
+  Bytes wide = ReadBytes("in.wav");
+  wide[22] = 0x01, wide[23] = 0x04;  // 1025 channels
+  WriteBytes("wide.wav", wide);
   std::filesystem::create_directory(Path("dossier"));
   const auto before = Listing();
 
@@ -436,6 +439,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "coupé au milieu d'un échantillon", 0, "cut.s16"},
         FailureCase{"WavStreamLongerThanItIs", "PASSEBAS --coefficients 10 - @out.wav", 1,
                     "s'arrête avant la fin annoncée par son en-tête", 0, "lying.wav"},
+        FailureCase{"TooManyChannels", "PASSEBAS @wide.wav @out.wav", 1,
+                    "wide.wav (1024 au plus)"},
         FailureCase{"WavStreamMisaligned", "PASSEBAS - @out.wav", 1, "en-tête WAV incorrect", 0,
                     "misaligned.wav"},
         FailureCase{"RatioOutOfRangeIn", "PASSEBAS @in20.wav @out.wav", 2,
