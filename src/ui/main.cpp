@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -23,6 +24,18 @@ class WindowSystemBeep final : public velunda::ToneOutput {
   }
 };
 
+// Qt aborts, in English, when it finds no window system: a display named in the environment,
+// or a platform chosen for it (offscreen, for instance), is required before it starts.
+bool DisplayNamed() {
+  for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0') {
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -39,6 +52,11 @@ int main(int argc, char** argv) {
   if (options.help) {
     std::cout << WindowUsageText();
     return 0;
+  }
+  if (!DisplayNamed()) {
+    std::cerr << "velunda : aucun affichage graphique (DISPLAY ou WAYLAND_DISPLAY) ; pour filtrer "
+                 "sans fenêtre, voir velunda-filtre.\n";
+    return 1;
   }
 
   QApplication app(argc, argv);

@@ -1,6 +1,7 @@
 #include "ui/program.hpp"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QDialog>
 
 #include "config/fonctions_mixer.hpp"
 
@@ -36,7 +37,7 @@ VelundaProgram::VelundaProgram(ProgramParts parts)
   // Whatever ends the event loop, the mixer is put back.
   connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this] { Leave(); });
   if (parts_.catchSignals) {
-    signals_ = std::make_unique<QuitSignals>([this] { RequestLeave(); });
+    signals_ = std::make_unique<QuitSignals>([this] { OnStopSignal(); });
   }
   ConnectMenus();
 }
@@ -130,6 +131,21 @@ void VelundaProgram::OnTimer1() {
   if (state_->Engine.CardTests.TestDone == 1) {
     window_->Timer1.stop();
   }
+}
+
+// A stop signal: no box waits for a click from now on, and every box or dialog open is closed,
+// so that whatever step opened it returns and the program leaves as its menu does.
+void VelundaProgram::OnStopSignal() {
+  if (auto* box = dynamic_cast<QtMessageBox*>(parts_.box.get())) {
+    box->Silence();
+  }
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    auto* dialog = qobject_cast<QDialog*>(window);
+    if (dialog != nullptr && dialog->isVisible()) {
+      dialog->done(QDialog::Rejected);
+    }
+  }
+  RequestLeave();
 }
 
 void VelundaProgram::RequestLeave() {

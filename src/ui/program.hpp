@@ -29,7 +29,8 @@ struct ProgramParts {
 
 // The program `velunda`: its state, its back-ends and its main window, with the menu commands
 // wired to the core. Every road out (the menu, a close request, a signal, the end of the
-// event loop) goes through the same leave step, which puts the mixer back.
+// event loop) goes through the same leave step, which puts the mixer back. A signal does not
+// wait for a click on an open box or dialog.
 class VelundaProgram final : public QObject {
  public:
   explicit VelundaProgram(ProgramParts parts);
@@ -62,6 +63,7 @@ class VelundaProgram final : public QObject {
   void RunHelp(HelpItem item);
   void ChooseSetting(void (*choose)(SettingsContext&, uint8_t), uint8_t value);
   void OnTimer1();
+  void OnStopSignal();
   void Leave();
 
   ProgramParts parts_;

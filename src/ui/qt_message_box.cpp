@@ -5,6 +5,9 @@
 namespace velunda {
 
 void QtMessageBox::ShowError(std::string_view text) {
+  if (silenced_) {
+    return;
+  }
   QMessageBox box(QMessageBox::Critical, QStringLiteral("Erreur"),
                   QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
                   QMessageBox::Ok, parent_);

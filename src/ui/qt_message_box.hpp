@@ -12,9 +12,12 @@ class QtMessageBox final : public MessageBox {
   explicit QtMessageBox(QWidget* parent = nullptr) : parent_(parent) {}
   void SetParent(QWidget* parent) { parent_ = parent; }
   void ShowError(std::string_view text) override;
+  // The program is ending on a stop signal: no box waits for a click any more.
+  void Silence() { silenced_ = true; }
 
  private:
   QPointer<QWidget> parent_;
+  bool silenced_ = false;
 };
 
 }  // namespace velunda

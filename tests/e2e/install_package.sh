@@ -35,6 +35,21 @@ done
 # The window program, once the tree builds it.
 if [ -e src/ui/main.cpp ]; then
   [ -x "$root/usr/bin/velunda" ] || fail "velunda not installed"
+  # Without a display: one French line and status 1, not Qt's abort.
+  status=0
+  env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/velunda" 2>"$root/err" || status=$?
+  [ "$status" -eq 1 ] && [ "$(wc -l <"$root/err")" -eq 1 ] && grep -q "affichage.*velunda-filtre" \
+    "$root/err" || fail "velunda without a display: status $status, $(cat "$root/err")"
+  # A platform chosen stands for one; SIGTERM (passed on by timeout) ends it while the missing
+  # CONFVEL.SER's box is open, and the defaults are then saved.
+  (cd "$root" && XDG_CONFIG_HOME="$root" QT_QPA_PLATFORM=offscreen exec timeout -s KILL 30 \
+    "$root/usr/bin/velunda" --carte "virtuelle:$OLDPWD/data/demo/recepteur.wav" 2>"$root/err") &
+  sleep 3
+  kill -TERM $!
+  status=0
+  wait $! || status=$?
+  [ "$status" -eq 0 ] && [ -n "$(find "$root" -name CONFVEL.SER)" ] ||
+    fail "velunda on SIGTERM: status $status, $(cat "$root/err")"
 fi
 if [ -e data/aide/guide_utilisation.txt ]; then
   [ -s "$root/usr/share/doc/velunda/guide_utilisation.txt" ] || fail "the user guide not installed"

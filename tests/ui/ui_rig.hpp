@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 #include <string>
 #include <vector>
@@ -94,6 +95,10 @@ struct RigOptions {
 // One run of the program. The working directory is a fresh temporary one for the rig's life.
 struct Rig {
   explicit Rig(RigOptions options = {}) : previous(QDir::currentPath()) {
+    // A program that has left told every Qt event loop to quit, and a modal box's loop would
+    // then return at once: one turn of the application's own loop clears that.
+    QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();
     QDir::setCurrent(dir.path());
     auto testClock = std::make_unique<TestClock>();
     clock = testClock.get();

@@ -1,9 +1,12 @@
 // The window's commands: the settings menus, a session's keys and clicks, and every road out.
+#include <QDialog>
+#include <QElapsedTimer>
 #include <QMenuBar>
 #include <csignal>
 
 #include "engine/boucle.hpp"
 #include "ui/command_line.hpp"
+#include "ui/hooks.hpp"
 #include "ui_rig.hpp"
 
 using namespace velunda;
@@ -187,24 +190,36 @@ class WindowCommandsTest : public QObject {
   void roadsOut_data() {
     QTest::addColumn<QString>("road");
     QTest::addColumn<bool>("duringSession");
+    QTest::addColumn<QString>("box");  // open when the road is taken
     for (const char* road : {"menu", "close request", "SIGTERM", "SIGINT", "SIGHUP"}) {
-      QTest::newRow(road) << road << false;
+      QTest::newRow(road) << road << false << "";
     }
     for (const char* road : {"close request", "SIGTERM"}) {
-      QTest::newRow(qPrintable(QString("%1 during a session").arg(road))) << road << true;
+      QTest::newRow(qPrintable(QString("%1 during a session").arg(road))) << road << true << "";
     }
+    QTest::newRow("SIGTERM over the start-up box") << "SIGTERM" << false << "start-up";
+    // CONFVEL.SER a folder: it cannot be read, so it is altered, and cannot be written.
+    QTest::newRow("SIGHUP over the first of three start-up boxes")
+        << "SIGHUP" << false << "three start-up";
+    QTest::newRow("SIGTERM over an error box in a session") << "SIGTERM" << true << "error";
+    QTest::newRow("SIGINT over the About dialog") << "SIGINT" << false << "about";
   }
   // Every road out puts back each control the program changed (the microphone's included,
-  // chosen from the file) and the recording gain at its minimum; a session ends first.
+  // chosen from the file) and the recording gain at its minimum; a session ends first. A signal
+  // does not wait for a click on an open box or dialog.
   void roadsOut() {
     QFETCH(QString, road);
     QFETCH(bool, duringSession);
-    Rig rig({.catchSignals = true});
-    WriteFile("CONFVEL.SER", Record(8, 3, 1));
-    QVERIFY(rig.Start());
+    QFETCH(QString, box);
+    Rig rig({.qtBox = !box.isEmpty(), .catchSignals = true});
+    const bool atStartUp = box.endsWith("start-up");
+    if (box == "three start-up") {
+      QDir().mkdir("CONFVEL.SER");
+    } else if (!atStartUp) {
+      WriteFile("CONFVEL.SER", Record(8, 3, 1));
+    }
     VelundaProgram& program = *rig.program;
-    Choose(program.Window(), "x2");
-    QVERIFY(Values(rig.mixer->Description()) != Values(AsLeft(rig.original)));
+    ConnectWindowHooks(program);  // as the program's start does
     auto leave = [&] {
       if (road == "menu") {
         Choose(program.Window(), "Abandondulogiciel1");
@@ -214,21 +229,51 @@ class WindowCommandsTest : public QObject {
         std::raise(road == "SIGTERM" ? SIGTERM : road == "SIGINT" ? SIGINT : SIGHUP);
       }
     };
+    // The road is taken once a modal box is open; one still open 2 s later fails the row.
+    QElapsedTimer sinceLeaving;
+    QTimer watch;
+    bool stuck = false;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+      auto* open = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      if (open != nullptr && !sinceLeaving.isValid()) {
+        sinceLeaving.start();
+        leave();
+      } else if (open != nullptr && sinceLeaving.hasExpired(2000)) {
+        stuck = true;
+        open->done(QDialog::Rejected);
+      }
+    });
+    if (!box.isEmpty()) {
+      watch.start(5);
+    }
+    if (atStartUp) {
+      QVERIFY(rig.Create());
+      program.Show();
+    } else {
+      QVERIFY(rig.Start());
+      Choose(program.Window(), "x2");
+      QVERIFY(Values(rig.mixer->Description()) != Values(AsLeft(rig.original)));
+    }
     bool endedBeforeLeaving = false;
     if (duringSession) {
       SessionHooks hooks;
-      hooks.ApplyOutputLevel = leave;
+      hooks.ApplyOutputLevel = box.isEmpty() ? std::function<void()>(leave)
+                                             : [&] { program.Platform().box.ShowError("Erreur"); };
       program.Hooks.LaunchAction = [&](ActionItem) {
         RunSession(program.State().Engine, program.State().Dsp, hooks, program.Platform());
         endedBeforeLeaving = !program.HasLeft() && program.Window().isVisible();
       };
       Choose(program.Window(), "Passe_bas");
       QVERIFY(endedBeforeLeaving);
-    } else {
+    } else if (box == "about") {
+      Choose(program.Window(), "Aproposde1");
+    } else if (box.isEmpty()) {
       leave();
     }
     QVERIFY(QTest::qWaitFor([&] { return program.HasLeft(); }, 2000));
+    QVERIFY(!stuck);
     QVERIFY(!program.Window().isVisible());
+    QVERIFY(QApplication::activeModalWidget() == nullptr);
     QVERIFY(!rig.card->InputOpen());
     QCOMPARE(Values(rig.mixer->Description()), Values(AsLeft(rig.original)));
   }
