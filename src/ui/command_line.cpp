@@ -19,7 +19,8 @@ bool ParseWindowOptions(const std::vector<std::string>& args, WindowOptions& opt
 }
 
 std::string WindowUsageText() {
-  return FormatUsage(Program::Velunda, {"velunda [--carte NOM] [--latence normale|courte]"},
+  return FormatUsage(Program::Velunda,
+                     {"velunda [--carte NOM] [--latence normale|courte] [--aide] [--version]"},
                      "Sans --carte, la carte son est « default ».\n"
                      "Les réglages (entrée, niveau d'entrée, table de mixage) sont gardés dans\n"
                      "CONFVEL.SER, dans le répertoire courant.\n");
