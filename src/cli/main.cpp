@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "app/option_reader.hpp"
 #include "cli/audio_file.hpp"
 #include "cli/live.hpp"
 #include "cli/mixer_table.hpp"
@@ -21,12 +22,15 @@ int main(int argc, char** argv) {
   Options options;
   const ParseResult parsed = ParseOptions(args, options);
   if (!parsed.ok) {
-    std::cerr << parsed.error << "\nvelunda-filtre --aide donne la liste des options.\n";
+    std::cerr << parsed.error << '\n' << UsageHint(Program::VelundaFiltre) << '\n';
     return kExitUsage;
   }
   switch (options.mode) {
     case CommandMode::Help:
       std::cout << UsageText();
+      return kExitOk;
+    case CommandMode::Version:
+      std::cout << VersionText(Program::VelundaFiltre);
       return kExitOk;
     case CommandMode::MixerTable:
       return RunMixerTable(options);

@@ -108,8 +108,10 @@ std::unique_ptr<AudioReader> OpenInput(const Options& options, int32_t rate, std
   }
   reader = ResamplingReader(std::move(reader), inputRate, rate, error, source);
   if (reader) {
-    std::cerr << "velunda-filtre : " << InputName(options) << " est à " << inputRate
-              << " Hz, rééchantillonné à " << rate << " Hz, la fréquence du filtre\n";
+    // The participle agrees with "l'entrée standard", or with the file a name stands for.
+    const char* resampled = IsStdStream(options.input) ? "rééchantillonnée" : "rééchantillonné";
+    std::cerr << "velunda-filtre : " << InputName(options) << " est à " << inputRate << " Hz, "
+              << resampled << " à " << rate << " Hz, la fréquence du filtre\n";
     summary += " ; entrée rééchantillonnée de " + std::to_string(inputRate) + " à " +
                std::to_string(rate) + " Hz";
   }

@@ -4,11 +4,12 @@
 
 namespace velunda {
 
-// velunda [--carte NOM] [--latence normale|courte] [--aide]
+// velunda [--carte NOM] [--latence normale|courte] [--aide] [--version]
 struct WindowOptions {
   std::string card = "default";
   bool shortLatency = false;
   bool help = false;
+  bool version = false;
 };
 
 // False with one French line in `error` when the arguments cannot be used.

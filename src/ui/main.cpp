@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/option_reader.hpp"
 #include "cli/card_choice.hpp"
 #include "platform/alsa/alsa_mixer.hpp"
 #include "platform/simulated_mixer.hpp"
@@ -44,14 +45,17 @@ int main(int argc, char** argv) {
   WindowOptions options;
   std::string error;
   CardChoice choice;
-  if (!ParseWindowOptions(args, options, error) ||
-      (!options.help && !ParseCardName(options.card, choice, error, "velunda"))) {
-    std::cerr << error << '\n';
+  if (!ParseWindowOptions(args, options, error)) {
+    std::cerr << error << '\n' << UsageHint(Program::Velunda) << '\n';
     return 2;
   }
-  if (options.help) {
-    std::cout << WindowUsageText();
+  if (options.help || options.version) {
+    std::cout << (options.help ? WindowUsageText() : VersionText(Program::Velunda));
     return 0;
+  }
+  if (!ParseCardName(options.card, choice, error, "velunda")) {
+    std::cerr << error << '\n';
+    return 2;
   }
   if (!DisplayNamed()) {
     std::cerr << "velunda : aucun affichage graphique (DISPLAY ou WAYLAND_DISPLAY) ; pour filtrer "

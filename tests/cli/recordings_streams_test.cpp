@@ -214,6 +214,8 @@ TEST_F(Recordings, PipesGiveTheBytesOfFiles) {
   const auto stream = Run(filter + "- -", 0, "in48.wav");
   ASSERT_EQ(file.status, 0) << file.err;
   ASSERT_EQ(pipe.status, 0) << pipe.err;
+  EXPECT_NE(pipe.err.find("l'entrée standard est à 48000 Hz, rééchantillonnée à 8000"),
+            std::string::npos);
   ASSERT_EQ(stream.status, 0) << stream.err;
   const Bytes wav = ReadBytes("out48.wav");
   ASSERT_GT(wav.size(), 44u);

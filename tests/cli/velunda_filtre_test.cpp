@@ -449,7 +449,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "rapport de fréquences", 0, "in.wav"},
         FailureCase{"RatioOutOfRangeOut", "PASSEBAS --fe-sortie 31 @in.wav @out.wav", 2,
                     "impossible de passer de 8000 à 31 Hz"},
-        FailureCase{"NoArguments", "", 2, "Usage : velunda-filtre"}),
+        FailureCase{"NoArguments", "", 2, "Utilisation : velunda-filtre"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Signals and standard streams that go away, against the real program: the exit status, the
