@@ -656,27 +656,31 @@ class SndfileWriter final : public AudioWriter {
 }  // namespace
 
 std::vector<uint8_t> StreamingWavHeader(int32_t rate, uint32_t bits) {
-  std::vector<uint8_t> h;
-  const auto text = [&](const char* t) { h.insert(h.end(), t, t + 4); };
-  const auto le = [&](uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) {
-      h.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  std::vector<uint8_t> h(44);
+  const auto put = [&h](size_t at, uint32_t v, size_t bytes) {
+    for (size_t i = 0; i < bytes; ++i) {
+      h[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    }
+  };
+  const auto tag = [&h](size_t at, const char* t) {
+    for (size_t i = 0; i < 4; ++i) {
+      h[at + i] = static_cast<uint8_t>(t[i]);
     }
   };
   const uint32_t align = bits / 8;
-  text("RIFF");
-  le(0xFFFFFFFFu, 4);
-  text("WAVE");
-  text("fmt ");
-  le(16, 4);
-  le(1, 2);
-  le(1, 2);
-  le(static_cast<uint32_t>(rate), 4);
-  le(static_cast<uint32_t>(rate) * align, 4);
-  le(align, 2);
-  le(bits, 2);
-  text("data");
-  le(0xFFFFFFFFu, 4);
+  tag(0, "RIFF");
+  put(4, 0xFFFFFFFFu, 4);
+  tag(8, "WAVE");
+  tag(12, "fmt ");
+  put(16, 16, 4);
+  put(20, 1, 2);  // PCM
+  put(22, 1, 2);  // mono
+  put(24, static_cast<uint32_t>(rate), 4);
+  put(28, static_cast<uint32_t>(rate) * align, 4);
+  put(32, align, 2);
+  put(34, bits, 2);
+  tag(36, "data");
+  put(40, 0xFFFFFFFFu, 4);
   return h;
 }
 
