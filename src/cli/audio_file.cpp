@@ -1,19 +1,21 @@
 #include "cli/audio_file.hpp"
 
-#include "platform/errno_text.hpp"
-#include "platform/safe_file.hpp"
-
 #include <fcntl.h>
 #include <sndfile.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <iostream>
 #include <vector>
+
+#include "platform/errno_text.hpp"
+#include "platform/safe_file.hpp"
 
 namespace velunda {
 namespace {
@@ -36,6 +38,45 @@ std::string Extension(const std::string& path) {
 std::string Reason(int err) { return ErrnoText(err); }
 
 FileError IoError(std::string text) { return {kExitIo, "velunda-filtre : " + std::move(text)}; }
+
+// The decoders behind libsndfile (mpg123) print their own English warnings on stderr: while
+// libsndfile reads, stderr goes to /dev/null. Our messages are written between its calls.
+class QuietStderr {
+ public:
+  QuietStderr() {
+    static const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    saved_ = null >= 0 ? ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3) : -1;
+    if (saved_ >= 0) {
+      ::dup2(null, STDERR_FILENO);
+    }
+  }
+  ~QuietStderr() {
+    if (saved_ >= 0) {
+      ::dup2(saved_, STDERR_FILENO);
+      ::close(saved_);
+    }
+  }
+  QuietStderr(const QuietStderr&) = delete;
+  QuietStderr& operator=(const QuietStderr&) = delete;
+
+ private:
+  int saved_ = -1;
+};
+
+// A French reason for a libsndfile error code (sf_error), never its English text; `err` is the
+// errno of a system error when known. Its other, internal codes say the file is damaged.
+std::string SndfileReason(int code, int err) {
+  switch (code) {
+    case SF_ERR_UNRECOGNISED_FORMAT:
+      return "format de fichier son non reconnu";
+    case SF_ERR_SYSTEM:
+      return Reason(err != 0 ? err : EIO);
+    case SF_ERR_UNSUPPORTED_ENCODING:
+      return "codage de fichier son non pris en charge";
+    default:
+      return "fichier son abîmé ou illisible";
+  }
+}
 
 // Raw unsigned 8-bit mono: the bytes are the samples.
 class RawReader final : public AudioReader {
@@ -126,7 +167,10 @@ class SndfileReader final : public AudioReader {
       announced_ = AnnouncedWavFrames(path_);
     }
   }
-  ~SndfileReader() override { sf_close(file_); }
+  ~SndfileReader() override {
+    QuietStderr quiet;
+    sf_close(file_);
+  }
 
   std::string ShortFileNotice() const override {
     if (!ended_ || !announced_ || *announced_ <= read_) {
@@ -142,13 +186,21 @@ class SndfileReader final : public AudioReader {
     if (!u8Mono_) {
       return AudioReader::Read(samples, count, got, error);
     }
-    return Took(sf_read_raw(file_, samples, static_cast<sf_count_t>(count)), count, got, error);
+    sf_count_t frames = 0;
+    {
+      QuietStderr quiet;
+      frames = sf_read_raw(file_, samples, static_cast<sf_count_t>(count));
+    }
+    return Took(frames, count, got, error);
   }
 
   bool ReadValues(double* values, size_t count, size_t& got, FileError& error) override {
     buffer_.resize(count * static_cast<size_t>(channels_));
-    const sf_count_t frames =
-        sf_readf_double(file_, buffer_.data(), static_cast<sf_count_t>(count));
+    sf_count_t frames = 0;
+    {
+      QuietStderr quiet;
+      frames = sf_readf_double(file_, buffer_.data(), static_cast<sf_count_t>(count));
+    }
     if (!Took(frames, count, got, error)) {
       return false;
     }
@@ -167,7 +219,7 @@ class SndfileReader final : public AudioReader {
   // Counts the `frames` one read of `count` gave; false, with `error`, when it failed.
   bool Took(sf_count_t frames, size_t count, size_t& got, FileError& error) {
     if (frames < 0 || (static_cast<size_t>(frames) < count && sf_error(file_) != SF_ERR_NO_ERROR)) {
-      error = IoError("erreur de lecture de " + path_ + " : " + sf_strerror(file_));
+      error = IoError("erreur de lecture de " + path_ + " : " + SndfileReason(sf_error(file_), 0));
       return false;
     }
     got = static_cast<size_t>(frames);
@@ -187,21 +239,12 @@ class SndfileReader final : public AudioReader {
   bool ended_ = false;
 };
 
-// Why libsndfile could not open `path`: in French for what a user meets, libsndfile's own text
-// only for the rare rest.
+// Why libsndfile could not open `path`, in French.
 std::string UnreadableSoundFile(const std::string& path, int code, int err) {
-  switch (code) {
-    case SF_ERR_UNRECOGNISED_FORMAT:
-      return "format de fichier son non reconnu : " + path;
-    case SF_ERR_MALFORMED_FILE:
-      return "fichier son abîmé : " + path;
-    case SF_ERR_UNSUPPORTED_ENCODING:
-      return "codage de fichier son non pris en charge : " + path;
-    case SF_ERR_SYSTEM:
-      return "impossible de lire " + path + " : " + Reason(err != 0 ? err : EIO);
-    default:
-      return "format de fichier son non reconnu : " + path + " (" + sf_error_number(code) + ")";
+  if (code == SF_ERR_SYSTEM) {
+    return "impossible de lire " + path + " : " + SndfileReason(code, err);
   }
+  return SndfileReason(code, err) + " : " + path;
 }
 
 std::string TooManyChannels(const std::string& path) {
@@ -261,10 +304,63 @@ bool InputProblem(const std::string& path, FileError& error) {
   return false;
 }
 
+// A sink that keeps nothing, for trial runs of an output format. As an output that cannot seek
+// (`seekable` false), it notes any seek beyond asking where it is.
+struct TrialIo {
+  sf_count_t at = 0;
+  sf_count_t end = 0;
+  bool seekable = true;
+  bool sought = false;
+};
+
+sf_count_t TrialLength(void* user) { return static_cast<TrialIo*>(user)->end; }
+sf_count_t TrialSeek(sf_count_t offset, int whence, void* user) {
+  auto* io = static_cast<TrialIo*>(user);
+  if (!io->seekable && !(whence == SEEK_CUR && offset == 0)) {
+    io->sought = true;
+    errno = ESPIPE;
+    return -1;
+  }
+  io->at = offset + (whence == SEEK_CUR ? io->at : whence == SEEK_END ? io->end : 0);
+  return io->at;
+}
+sf_count_t TrialRead(void*, sf_count_t, void*) { return 0; }
+sf_count_t TrialWrite(const void*, sf_count_t count, void* user) {
+  auto* io = static_cast<TrialIo*>(user);
+  io->at += count;
+  io->end = std::max(io->end, io->at);
+  return count;
+}
+sf_count_t TrialTell(void* user) { return static_cast<TrialIo*>(user)->at; }
+
+// Whether libsndfile writes `format` at `rate`, mono: sf_format_check does not know every
+// limit (FLAC's rates), so a few samples are written into nothing. Where the output cannot
+// seek, without seeking.
+bool FormatWorks(int format, int32_t rate, bool seekable) {
+  static SF_VIRTUAL_IO calls{TrialLength, TrialSeek, TrialRead, TrialWrite, TrialTell};
+  SF_INFO info{};
+  info.samplerate = rate;
+  info.channels = 1;
+  info.format = format;
+  if (!sf_format_check(&info)) {
+    return false;
+  }
+  TrialIo io;
+  io.seekable = seekable;
+  SNDFILE* file = sf_open_virtual(&calls, SFM_WRITE, &info, &io);
+  if (file == nullptr) {
+    return false;
+  }
+  const short silence[64] = {};
+  const bool wrote = sf_write_short(file, silence, 64) == 64;
+  return sf_close(file) == 0 && wrote && !io.sought;
+}
+
 // The libsndfile container for an output extension, able to hold mono samples of `subtype`.
 std::optional<int> OutputFormat(const std::string& ext, int32_t rate, int subtype) {
   if (ext == "wav") {
-    return SF_FORMAT_WAV | subtype;
+    return FormatWorks(SF_FORMAT_WAV | subtype, rate, true) ? std::optional(SF_FORMAT_WAV | subtype)
+                                                            : std::nullopt;
   }
   int count = 0;
   sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof(count));
@@ -272,47 +368,118 @@ std::optional<int> OutputFormat(const std::string& ext, int32_t rate, int subtyp
     SF_FORMAT_INFO info{};
     info.format = i;
     sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &info, sizeof(info));
-    if (info.extension == nullptr || ext != info.extension) {
-      continue;
-    }
-    SF_INFO candidate{};
-    candidate.samplerate = rate;
-    candidate.channels = 1;
-    candidate.format = info.format | subtype;
-    if (sf_format_check(&candidate)) {
-      return candidate.format;
+    if (info.extension != nullptr && ext == info.extension &&
+        FormatWorks(info.format | subtype, rate, true)) {
+      return info.format | subtype;
     }
   }
   return std::nullopt;
 }
 
+// The libsndfile format of an output, 0 for raw .u8; false with a usage error when the
+// extension gives no container that holds these samples at this rate.
+bool ChooseFormat(const std::string& path, int32_t rate, OutputWidth width, int& format,
+                  FileError& error) {
+  format = 0;
+  if (IsRawU8Name(path)) {
+    return true;
+  }
+  const bool pcm16 = width == OutputWidth::Pcm16;
+  const int subtype = pcm16 ? SF_FORMAT_PCM_16 : SF_FORMAT_PCM_U8;
+  const auto chosen = OutputFormat(Extension(path), rate, subtype);
+  if (!chosen && OutputFormat(Extension(path), 8000, subtype)) {
+    error = {kExitUsage, "velunda-filtre : le format de sortie de " + path + " ne permet pas " +
+                             std::to_string(rate) + " Hz (choisissez .wav ou une autre fréquence)"};
+    return false;
+  }
+  if (!chosen) {
+    error = {kExitUsage, "velunda-filtre : le format de sortie de " + path +
+                             (pcm16 ? " ne convient pas (il faut .wav, .flac, .u8 ou un format "
+                                      "qui accepte le 16 bits)"
+                                    : " ne convient pas (il faut .wav, .u8 ou un format qui "
+                                      "accepte le 8 bits non signé)")};
+    return false;
+  }
+  format = *chosen;
+  return true;
+}
+
+// A directory named as the output, with its error.
+bool IsDirectory(const std::string& path, FileError& error) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    error = IoError("impossible d'écrire " + path + " : " + Reason(EISDIR));
+    return true;
+  }
+  return false;
+}
+
+// How a .wav output is written: plain WAV (44-byte header) for one known to fit its 32-bit
+// sizes with room to spare (a compressed input's length is an estimate); RF64 for one known not
+// to; RF64 that libsndfile turns back into WAV when it ends up fitting, otherwise.
+enum class WavKind { Plain, Rf64, Rf64OrWav };
+
+WavKind ChooseWavKind(std::optional<int64_t> length, uint64_t sampleBytes, uint64_t limit) {
+  if (!length) {
+    return WavKind::Rf64OrWav;
+  }
+  const uint64_t bytes = static_cast<uint64_t>(std::max<int64_t>(*length, 0)) * sampleBytes;
+  if (bytes + bytes / 8 <= limit) {
+    return WavKind::Plain;
+  }
+  return bytes > limit ? WavKind::Rf64 : WavKind::Rf64OrWav;
+}
+
 // Explains a failure of the output's safe file.
 FileError OutputError(const std::string& path, const SafeFile& file, int err) {
+  if (file.LinkRefused()) {
+    return IoError("impossible d'écrire " + path +
+                   " : lien symbolique non suivi, car lui ou ce qu'il désigne appartient à un "
+                   "autre utilisateur");
+  }
   if (file.Step() == SafeFileStep::Open || file.Step() == SafeFileStep::Rename) {
     return IoError("impossible d'écrire " + path + " : " + Reason(err));
   }
   return IoError("erreur d'écriture de " + path + " : " + Reason(err));
 }
 
-class RawWriter final : public AudioWriter {
+// Samples written as they are, after a header when there is one: raw .u8 bytes, or a WAV
+// stream (sizes unknown) on an output that cannot seek.
+class PlainWriter final : public AudioWriter {
  public:
-  RawWriter(std::string path, std::unique_ptr<SafeFile> file)
-      : path_(std::move(path)), file_(std::move(file)) {}
+  PlainWriter(std::string path, std::unique_ptr<SafeFile> file, std::vector<uint8_t> header,
+              OutputWidth width, uint64_t wavLimit)
+      : path_(std::move(path)),
+        file_(std::move(file)),
+        header_(std::move(header)),
+        pcm16_(width == OutputWidth::Pcm16),
+        wavLimit_(wavLimit) {}
   bool Write(const uint8_t* samples, size_t count, FileError& error) override {
-    if (const int err = file_->Write(samples, count)) {
-      error = OutputError(path_, *file_, err);
-      return false;
+    if (!pcm16_) {
+      return Send(samples, count, error);
     }
-    return true;
+    bytes_.resize(2 * count);
+    for (size_t i = 0; i < count; ++i) {
+      Put16(i, static_cast<int16_t>((samples[i] - 128) * 256));
+    }
+    return Send(bytes_.data(), bytes_.size(), error);
   }
   bool WriteValues(const double* values, size_t count, FileError& error) override {
-    bytes_.resize(count);
+    bytes_.resize(pcm16_ ? 2 * count : count);
     for (size_t i = 0; i < count; ++i) {
-      bytes_[i] = ToU8Scale(values[i]);
+      if (pcm16_) {
+        Put16(i, ToPcm16(values[i]));
+      } else {
+        bytes_[i] = ToU8Scale(values[i]);
+      }
     }
-    return Write(bytes_.data(), count, error);
+    return Send(bytes_.data(), bytes_.size(), error);
   }
   bool Commit(FileError& error) override {
+    // An empty stream still gets its header.
+    if (!Send(nullptr, 0, error)) {
+      return false;
+    }
     if (const int err = file_->Commit()) {
       error = OutputError(path_, *file_, err);
       return false;
@@ -321,8 +488,39 @@ class RawWriter final : public AudioWriter {
   }
 
  private:
+  void Put16(size_t i, int16_t v) {
+    bytes_[2 * i] = static_cast<uint8_t>(v);
+    bytes_[2 * i + 1] = static_cast<uint8_t>(static_cast<uint16_t>(v) >> 8);
+  }
+  bool Send(const uint8_t* bytes, size_t count, FileError& error) {
+    int err = 0;
+    if (!header_.empty() && !headerSent_) {
+      headerSent_ = true;
+      err = file_->Write(header_.data(), header_.size());
+    }
+    if (err == 0 && count > 0) {
+      err = file_->Write(bytes, count);
+    }
+    if (err != 0) {
+      error = OutputError(path_, *file_, err);
+      return false;
+    }
+    data_ += count;
+    if (!header_.empty() && !noticed_ && data_ > wavLimit_) {
+      noticed_ = true;
+      std::cerr << WavStreamTooLongNotice(path_) << '\n';
+    }
+    return true;
+  }
+
   std::string path_;
   std::unique_ptr<SafeFile> file_;
+  std::vector<uint8_t> header_;
+  bool pcm16_;
+  uint64_t wavLimit_;
+  bool headerSent_ = false;
+  bool noticed_ = false;
+  uint64_t data_ = 0;
   std::vector<uint8_t> bytes_;
 };
 
@@ -380,22 +578,34 @@ class SndfileWriter final : public AudioWriter {
       sf_close(sndfile_);
     }
   }
-  // False with the reason in `error` when libsndfile refuses to start the file.
-  bool Start(int format, int32_t rate, FileError& error) {
+  // False with the reason in `error` when libsndfile refuses to start the file. A .wav is
+  // written as `wav` says; a plain one refuses data beyond `wavLimit` bytes.
+  bool Start(int format, int32_t rate, WavKind wav, uint64_t wavLimit, FileError& error) {
     static SF_VIRTUAL_IO calls{SinkLength, SinkSeek, SinkRead, SinkWrite, SinkTell};
+    const bool isWav = (format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAV;
+    if (isWav && wav != WavKind::Plain) {
+      format = SF_FORMAT_RF64 | (format & SF_FORMAT_SUBMASK);
+    }
     SF_INFO info{};
     info.samplerate = rate;
     info.channels = 1;
     info.format = format;
     sndfile_ = sf_open_virtual(&calls, SFM_WRITE, &info, &io_);
     if (sndfile_ == nullptr) {
-      error = Failure("impossible d'écrire ", sf_strerror(nullptr));
+      error = Failure("impossible d'écrire ", sf_error(nullptr));
       return false;
     }
+    if (isWav && wav == WavKind::Rf64OrWav) {
+      sf_command(sndfile_, SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE);
+    }
     u8_ = (format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_U8;
+    plainLimit_ = isWav && wav == WavKind::Plain ? wavLimit : 0;
     return true;
   }
   bool Write(const uint8_t* samples, size_t count, FileError& error) override {
+    if (!Fits(count, error)) {
+      return false;
+    }
     if (u8_) {
       // The samples are the file's bytes.
       return Wrote(sf_write_raw(sndfile_, samples, static_cast<sf_count_t>(count)), count, error);
@@ -416,6 +626,9 @@ class SndfileWriter final : public AudioWriter {
       }
       return Write(bytes_.data(), count, error);
     }
+    if (!Fits(count, error)) {
+      return false;
+    }
     buffer_.resize(count);
     for (size_t i = 0; i < count; ++i) {
       buffer_[i] = ToPcm16(values[i]);
@@ -429,7 +642,7 @@ class SndfileWriter final : public AudioWriter {
   // Whether a write of `count` samples, which gave `written`, went through; else `error`.
   bool Wrote(sf_count_t written, size_t count, FileError& error) {
     if (written != static_cast<sf_count_t>(count) || io_.err != 0) {
-      error = Failure("erreur d'écriture de ", sf_strerror(sndfile_));
+      error = Failure("erreur d'écriture de ", sf_error(sndfile_));
       return false;
     }
     return true;
@@ -439,7 +652,7 @@ class SndfileWriter final : public AudioWriter {
     sndfile_ = nullptr;
     const int closed = sf_close(file);  // writes the header's final lengths
     if (closed != 0 || io_.err != 0) {
-      error = Failure("erreur d'écriture de ", sf_error_number(closed));
+      error = Failure("erreur d'écriture de ", closed);
       return false;
     }
     if (const int err = file_->Commit()) {
@@ -450,9 +663,23 @@ class SndfileWriter final : public AudioWriter {
   }
 
  private:
-  // The errno of the failing call when there is one; libsndfile's own text otherwise.
-  FileError Failure(const std::string& what, const char* library) const {
-    return IoError(what + path_ + " : " + (io_.err != 0 ? Reason(io_.err) : std::string(library)));
+  // A plain WAV takes no more than its header can describe: past that, the run fails rather
+  // than leave a header that lies (the input announced far less than it held).
+  bool Fits(size_t count, FileError& error) {
+    data_ += count * (u8_ ? 1 : 2);
+    if (plainLimit_ != 0 && data_ > plainLimit_) {
+      error = IoError("erreur d'écriture de " + path_ +
+                      " : l'entrée contient bien plus que sa longueur annoncée, au-delà des 4 "
+                      "Gio qu'un fichier WAV peut décrire");
+      return false;
+    }
+    return true;
+  }
+  // The errno of the failing call when there is one; libsndfile's code in French otherwise.
+  FileError Failure(const std::string& what, int code) const {
+    return IoError(what + path_ + " : " +
+                   (io_.err != 0 ? Reason(io_.err)
+                                 : "refusé par libsndfile (code " + std::to_string(code) + ")"));
   }
 
   std::string path_;
@@ -460,11 +687,48 @@ class SndfileWriter final : public AudioWriter {
   SinkIo io_;
   SNDFILE* sndfile_ = nullptr;
   bool u8_ = false;  // unsigned 8-bit samples
+  uint64_t plainLimit_ = 0;
+  uint64_t data_ = 0;
   std::vector<short> buffer_;
   std::vector<uint8_t> bytes_;
 };
 
 }  // namespace
+
+std::vector<uint8_t> StreamingWavHeader(int32_t rate, uint32_t bits) {
+  std::vector<uint8_t> h(44);
+  const auto put = [&h](size_t at, uint32_t v, size_t bytes) {
+    for (size_t i = 0; i < bytes; ++i) {
+      h[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    }
+  };
+  const auto tag = [&h](size_t at, const char* t) {
+    for (size_t i = 0; i < 4; ++i) {
+      h[at + i] = static_cast<uint8_t>(t[i]);
+    }
+  };
+  const uint32_t align = bits / 8;
+  tag(0, "RIFF");
+  put(4, 0xFFFFFFFFu, 4);
+  tag(8, "WAVE");
+  tag(12, "fmt ");
+  put(16, 16, 4);
+  put(20, 1, 2);  // PCM
+  put(22, 1, 2);  // mono
+  put(24, static_cast<uint32_t>(rate), 4);
+  put(28, static_cast<uint32_t>(rate) * align, 4);
+  put(32, align, 2);
+  put(34, bits, 2);
+  tag(36, "data");
+  put(40, 0xFFFFFFFFu, 4);
+  return h;
+}
+
+std::string WavStreamTooLongNotice(const std::string& name) {
+  return "velunda-filtre : le flux WAV de " + name +
+         " dépasse 4 Gio, plus que les tailles de son en-tête ne peuvent dire : il se lit "
+         "jusqu'à sa fin";
+}
 
 std::string FileErrorReason(int err) { return Reason(err); }
 
@@ -542,11 +806,16 @@ std::unique_ptr<AudioReader> AudioReader::OpenAtFileRate(const std::string& path
     return std::make_unique<RawReader>(file, path, length);
   }
   SF_INFO info{};
-  errno = 0;
-  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+  SNDFILE* file = nullptr;
+  int err = 0;
+  {
+    QuietStderr quiet;
+    errno = 0;
+    file = sf_open(path.c_str(), SFM_READ, &info);
+    err = errno;
+  }
   if (file == nullptr) {
     const int code = sf_error(nullptr);
-    const int err = errno;
     error = IoError(code == TooManyChannelsCode() ? TooManyChannels(path)
                                                   : UnreadableSoundFile(path, code, err));
     return nullptr;
@@ -560,37 +829,47 @@ std::unique_ptr<AudioReader> AudioReader::OpenAtFileRate(const std::string& path
   return std::make_unique<SndfileReader>(file, info, path);
 }
 
+bool AudioWriter::CheckFormat(const std::string& path, int32_t rate, OutputWidth width,
+                              FileError& error) {
+  int format = 0;
+  return !IsDirectory(path, error) && ChooseFormat(path, rate, width, format, error);
+}
+
 std::unique_ptr<AudioWriter> AudioWriter::Open(const std::string& path, int32_t rate,
-                                               FileError& error, OutputWidth width) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-    error = IoError("impossible d'écrire " + path + " : " + Reason(EISDIR));
+                                               FileError& error, OutputWidth width,
+                                               std::optional<int64_t> length, uint64_t wavLimit) {
+  int format = 0;
+  if (IsDirectory(path, error) || !ChooseFormat(path, rate, width, format, error)) {
     return nullptr;
-  }
-  const bool raw = IsRawU8Name(path);
-  std::optional<int> format;
-  if (!raw) {
-    const bool pcm16 = width == OutputWidth::Pcm16;
-    format = OutputFormat(Extension(path), rate, pcm16 ? SF_FORMAT_PCM_16 : SF_FORMAT_PCM_U8);
-    if (!format) {
-      error = {kExitUsage, "velunda-filtre : le format de sortie de " + path +
-                               (pcm16 ? " ne convient pas (il faut .wav, .flac, .u8 ou un format "
-                                        "qui accepte le 16 bits)"
-                                      : " ne convient pas (il faut .wav, .u8 ou un format qui "
-                                        "accepte le 8 bits non signé)")};
-      return nullptr;
-    }
   }
   auto file = std::make_unique<SafeFile>();
   if (const int err = file->Open(path)) {
     error = OutputError(path, *file, err);
     return nullptr;
   }
-  if (raw) {
-    return std::make_unique<RawWriter>(path, std::move(file));
+  if (format == 0) {
+    return std::make_unique<PlainWriter>(path, std::move(file), std::vector<uint8_t>{},
+                                         OutputWidth::U8, wavLimit);
+  }
+  const bool wav = (format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAV;
+  const bool pcm16 = width == OutputWidth::Pcm16;
+  // A FIFO or a terminal: a WAV goes as a stream; another container only if libsndfile writes
+  // it without going back.
+  if (::lseek(file->Fd(), 0, SEEK_CUR) < 0) {
+    if (wav) {
+      return std::make_unique<PlainWriter>(
+          path, std::move(file), StreamingWavHeader(rate, pcm16 ? 16 : 8), width, wavLimit);
+    }
+    if (!FormatWorks(format, rate, false)) {
+      error = {kExitUsage, "velunda-filtre : " + path +
+                               " : ce format de sortie ne s'écrit pas dans un tube ou un "
+                               "périphérique (il faut .wav ou .u8)"};
+      return nullptr;
+    }
   }
   auto writer = std::make_unique<SndfileWriter>(path, std::move(file));
-  if (!writer->Start(*format, rate, error)) {
+  const WavKind kind = ChooseWavKind(length, pcm16 ? 2 : 1, wavLimit);
+  if (!writer->Start(format, rate, kind, wavLimit, error)) {
     return nullptr;
   }
   return writer;

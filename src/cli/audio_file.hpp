@@ -68,16 +68,37 @@ class AudioReader {
 // What an output holds: unsigned 8-bit (the filter's own samples) or 16-bit PCM.
 enum class OutputWidth { U8, Pcm16 };
 
+// The most data bytes the 32-bit sizes of a 44-byte WAV header can describe.
+inline constexpr uint64_t kWavDataLimit = 0xFFFFFFFFu - 36;
+
+// A 44-byte PCM WAV header for a stream of unknown length: its sizes say so (all ones), as
+// streaming writers put them.
+std::vector<uint8_t> StreamingWavHeader(int32_t rate, uint32_t bits);
+
+// Said once on stderr when a WAV stream's data passes kWavDataLimit; `name` is the output
+// ("la sortie standard", a FIFO's name).
+std::string WavStreamTooLongNotice(const std::string& name);
+
 // Writes mono samples through a SafeFile: the output gets its name only at Commit(), and a
 // failed or interrupted run leaves neither a partial output nor a stray file.
 class AudioWriter {
  public:
   virtual ~AudioWriter() = default;
+  // Whether `path` can take the output: not a directory, and its extension gives a container
+  // that holds mono samples of `width` at `rate` (libsndfile is asked to write one into
+  // nothing); else the error. Makes no file: checked before any work.
+  static bool CheckFormat(const std::string& path, int32_t rate, OutputWidth width,
+                          FileError& error);
   // Raw bytes for .u8, WAV PCM_U8 for .wav, otherwise the container libsndfile associates with
   // the extension when it can hold unsigned 8-bit samples. Returns nullptr and fills `error`.
   // With OutputWidth::Pcm16 the container holds 16-bit PCM instead (a .u8 file stays 8-bit).
+  // A .wav whose data (`length` samples, when known) may pass `wavLimit` bytes is written as
+  // RF64; with no length known, as RF64 that libsndfile turns back into WAV if it stays small.
+  // An output that cannot seek (a FIFO, a terminal) gets a WAV stream, sizes unknown.
   static std::unique_ptr<AudioWriter> Open(const std::string& path, int32_t rate, FileError& error,
-                                           OutputWidth width = OutputWidth::U8);
+                                           OutputWidth width = OutputWidth::U8,
+                                           std::optional<int64_t> length = std::nullopt,
+                                           uint64_t wavLimit = kWavDataLimit);
   virtual bool Write(const uint8_t* samples, size_t count, FileError& error) = 0;
   // Mono values on the -1..+1 scale, brought to the output's width (ToU8Scale, ToPcm16).
   virtual bool WriteValues(const double* values, size_t count, FileError& error) = 0;

@@ -1,5 +1,6 @@
 #include "cli/offline.hpp"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -118,21 +119,62 @@ std::unique_ptr<AudioReader> OpenInput(const Options& options, int32_t rate, std
   return reader;
 }
 
+std::string OutputName(const Options& options) {
+  return IsStdStream(options.output) ? "la sortie standard" : options.output;
+}
+
+// The output's rate and width: the filter's rate in 8 bits, or --fe-sortie's in 16 bits.
+int32_t OutputRate(const Options& options, int32_t rate) {
+  return options.outputRate != 0 ? options.outputRate : rate;
+}
+OutputWidth WidthOf(const Options& options) {
+  return options.outputRate != 0 ? OutputWidth::Pcm16 : OutputWidth::U8;
+}
+
+// Whether the input and the output are one regular file, by the same name or another (a link,
+// a redirection): the result would replace the recording it is made from.
+bool SameFile(const Options& options) {
+  struct stat in {};
+  struct stat out {};
+  const bool haveIn = IsStdStream(options.input) ? ::fstat(STDIN_FILENO, &in) == 0
+                                                 : ::stat(options.input.c_str(), &in) == 0;
+  const bool haveOut = IsStdStream(options.output) ? ::fstat(STDOUT_FILENO, &out) == 0
+                                                   : ::stat(options.output.c_str(), &out) == 0;
+  return haveIn && haveOut && S_ISREG(in.st_mode) && in.st_dev == out.st_dev &&
+         in.st_ino == out.st_ino;
+}
+
+// The usage errors found before any work: no input is read and no output made for nothing.
+bool CheckBeforeWork(const Options& options, int32_t rate, FileError& error) {
+  if (SameFile(options)) {
+    error = {kExitUsage, "velunda-filtre : " + InputName(options) + " et " + OutputName(options) +
+                             " sont le même fichier : le résultat remplacerait l'enregistrement "
+                             "(choisissez une autre sortie)"};
+    return false;
+  }
+  return IsStdStream(options.output) ||
+         AudioWriter::CheckFormat(options.output, OutputRate(options, rate), WidthOf(options),
+                                  error);
+}
+
 // The output: a file or standard output, at the filter's rate in 8 bits, or with --fe-sortie
-// converted to that rate in 16 bits.
+// converted to that rate in 16 bits. `length`: the input's samples, when known.
 std::unique_ptr<AudioWriter> OpenOutput(const Options& options, int32_t rate, std::string& summary,
                                         std::shared_ptr<const SourceLength> source,
-                                        FileError& error) {
-  const int32_t outputRate = options.outputRate != 0 ? options.outputRate : rate;
-  const OutputWidth width = options.outputRate != 0 ? OutputWidth::Pcm16 : OutputWidth::U8;
+                                        std::optional<int64_t> length, FileError& error) {
+  const int32_t outputRate = OutputRate(options, rate);
+  const OutputWidth width = WidthOf(options);
   // The ratio is checked first, so that no output is created for nothing.
   if (std::string text; outputRate != rate && !Resampler::Create(rate, outputRate, text)) {
     error = {kExitUsage, text};
     return nullptr;
   }
+  if (length && outputRate != rate) {
+    length = ConvertedLength(*length, rate, outputRate);
+  }
   auto writer = IsStdStream(options.output)
                     ? OpenOutputStream(STDOUT_FILENO, options.rawSample, outputRate, width, error)
-                    : AudioWriter::Open(options.output, outputRate, error, width);
+                    : AudioWriter::Open(options.output, outputRate, error, width, length);
   if (writer && outputRate != rate) {
     // Converted back from a converted input: the input's own length at the output's rate.
     writer = ResamplingWriter(std::move(writer), rate, outputRate, error,
@@ -153,6 +195,9 @@ int RunOffline(const Options& options, Clock& calibrationClock) {
     streamSignals.emplace();
   }
   FileError error;
+  if (!CheckBeforeWork(options, rate, error)) {
+    return Report(error);
+  }
   std::string conversion;
   auto source = std::make_shared<SourceLength>();
   auto reader = OpenInput(options, rate, conversion, source, error);
@@ -160,7 +205,7 @@ int RunOffline(const Options& options, Clock& calibrationClock) {
     return Report(error);
   }
   // Checked before the (possibly long) preparation, so a bad output name fails at once.
-  auto writer = OpenOutput(options, rate, conversion, source, error);
+  auto writer = OpenOutput(options, rate, conversion, source, reader->Length(), error);
   if (!writer) {
     return Report(error);
   }

@@ -1,5 +1,6 @@
 #include "cli/stream_io.hpp"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -7,6 +8,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -391,8 +393,8 @@ std::unique_ptr<AudioReader> OpenWavStream(int fd, int32_t& rate, FileError& err
 // Raw samples of one type (with a WAV header first for a WAV stream), written at once.
 class OutputStream final : public AudioWriter {
  public:
-  OutputStream(int fd, RawSample type, std::vector<uint8_t> header)
-      : fd_(fd), type_(type), header_(std::move(header)) {}
+  OutputStream(int fd, RawSample type, std::vector<uint8_t> header, uint64_t wavLimit)
+      : fd_(fd), type_(type), header_(std::move(header)), wavLimit_(wavLimit) {}
 
   bool Write(const uint8_t* samples, size_t count, FileError& error) override {
     if (type_ == RawSample::U8) {
@@ -442,6 +444,10 @@ class OutputStream final : public AudioWriter {
       return false;
     }
     dataBytes_ += count;
+    if (!header_.empty() && !noticed_ && dataBytes_ > wavLimit_) {
+      noticed_ = true;
+      std::cerr << WavStreamTooLongNotice("la sortie standard") << '\n';
+    }
     return true;
   }
   bool SendAll(const uint8_t* bytes, size_t count, FileError& error) {
@@ -463,9 +469,10 @@ class OutputStream final : public AudioWriter {
     }
     return true;
   }
-  // When the output is a file after all (a redirection), the header gets its real sizes.
+  // When the output is a file after all (a redirection), the header gets its real sizes; not
+  // when appended to (pwrite would add them at the end), nor past what they can say.
   void FixHeader() {
-    if (header_.empty() || dataBytes_ > 0xFFFFFFFFu - 36 ||
+    if (header_.empty() || dataBytes_ > wavLimit_ || (::fcntl(fd_, F_GETFL) & O_APPEND) != 0 ||
         ::lseek(fd_, 0, SEEK_CUR) != static_cast<off_t>(header_.size() + dataBytes_)) {
       return;
     }
@@ -483,37 +490,13 @@ class OutputStream final : public AudioWriter {
   int fd_;
   RawSample type_;
   std::vector<uint8_t> header_;
+  uint64_t wavLimit_;
   bool headerSent_ = false;
+  bool noticed_ = false;
   uint64_t dataBytes_ = 0;
   std::vector<double> values_;
   std::vector<uint8_t> bytes_;
 };
-
-// A 44-byte PCM WAV header whose lengths say "unknown" (all ones), as streaming writers do.
-std::vector<uint8_t> WavHeader(int32_t rate, uint32_t bits) {
-  std::vector<uint8_t> h;
-  const auto text = [&](const char* t) { h.insert(h.end(), t, t + 4); };
-  const auto le = [&](uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) {
-      h.push_back(static_cast<uint8_t>(v >> (8 * i)));
-    }
-  };
-  const uint32_t align = bits / 8;
-  text("RIFF");
-  le(0xFFFFFFFFu, 4);
-  text("WAVE");
-  text("fmt ");
-  le(16, 4);
-  le(1, 2);
-  le(1, 2);
-  le(static_cast<uint32_t>(rate), 4);
-  le(static_cast<uint32_t>(rate) * align, 4);
-  le(align, 2);
-  le(bits, 2);
-  text("data");
-  le(0xFFFFFFFFu, 4);
-  return h;
-}
 
 }  // namespace
 
@@ -526,13 +509,13 @@ std::unique_ptr<AudioReader> OpenInputStream(int fd, RawSample type, int32_t& ra
 }
 
 std::unique_ptr<AudioWriter> OpenOutputStream(int fd, RawSample type, int32_t rate,
-                                              OutputWidth width, FileError&) {
+                                              OutputWidth width, FileError&, uint64_t wavLimit) {
   if (type != RawSample::None) {
-    return std::make_unique<OutputStream>(fd, type, std::vector<uint8_t>{});
+    return std::make_unique<OutputStream>(fd, type, std::vector<uint8_t>{}, wavLimit);
   }
   const bool pcm16 = width == OutputWidth::Pcm16;
   return std::make_unique<OutputStream>(fd, pcm16 ? RawSample::S16 : RawSample::U8,
-                                        WavHeader(rate, pcm16 ? 16 : 8));
+                                        StreamingWavHeader(rate, pcm16 ? 16 : 8), wavLimit);
 }
 
 struct StopStreamOnSignals::Saved {

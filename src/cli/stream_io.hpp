@@ -18,9 +18,13 @@ std::unique_ptr<AudioReader> OpenInputStream(int fd, RawSample type, int32_t& ra
 
 // Standard output as the result: raw mono samples of `type`, or, with RawSample::None, a WAV
 // stream of `width` samples at `rate`. Every block is written at once. When the reader has gone
-// away (EPIPE), writing fails with an empty message and status 0: the run stops quietly.
+// away (EPIPE), writing fails with an empty message and status 0: the run stops quietly. A WAV
+// stream's sizes say "unknown"; they are put right at the end when the output is a file (not
+// one appended to) and its data stays within `wavLimit` bytes, past which stderr says once that
+// they cannot be.
 std::unique_ptr<AudioWriter> OpenOutputStream(int fd, RawSample type, int32_t rate,
-                                              OutputWidth width, FileError& error);
+                                              OutputWidth width, FileError& error,
+                                              uint64_t wavLimit = kWavDataLimit);
 
 // For the life of the object: SIGINT, SIGTERM and SIGHUP end a stream cleanly instead of killing
 // the program (StopSignal tells which one came), even one that waits for input, and a closed

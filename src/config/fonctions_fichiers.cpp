@@ -82,6 +82,7 @@ bool WriteTextFile(const std::string& name, std::string_view text, MessageBox& m
   const std::string_view content = text.substr(0, text.find('\0'));
   SafeFileOptions options;
   options.inPlaceFallback = true;
+  options.regularOnly = true;  // never into a FIFO or a device, by name or through a link
   SafeFile file;
   int err = file.Open(name, options);
   if (err == 0) {

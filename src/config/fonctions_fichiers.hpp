@@ -17,7 +17,8 @@ bool TextFileExists(const std::string& name);
 bool ReadTextFile(const std::string& name, std::string& text, int32_t& count, MessageBox& messages);
 
 // Writes `text` up to its first NUL through a SafeFile: the new content replaces the file at
-// once, through a symbolic link, keeping its mode; on any failure the old file stays as it was.
+// once, through a symbolic link that is safe to follow, keeping its mode; anything but a regular
+// file (a FIFO, a device) is refused; on any failure the old file stays as it was.
 // A file that cannot be opened for writing (read-only) is refused as a plain create-or-truncate
 // would refuse it. Where no new file can be made beside it (a directory the user cannot write
 // to), the file is written in place and synced.

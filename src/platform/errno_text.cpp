@@ -38,6 +38,55 @@ std::string ErrnoText(int err) {
       return "descripteur fermé";
     case EPIPE:
       return "le lecteur est parti";
+    case ESPIPE:
+      return "impossible de revenir en arrière dans un tube ou un périphérique";
+    case ENODEV:
+      return "périphérique absent";
+    case EAGAIN:
+      return "ressource momentanément indisponible";
+    case EINTR:
+      return "interrompu par un signal";
+    case EINVAL:
+      return "argument invalide";
+    case ENOMEM:
+      return "mémoire insuffisante";
+    case EMFILE:
+    case ENFILE:
+      return "trop de fichiers ouverts";
+    case EEXIST:
+      return "le fichier existe déjà";
+    case EXDEV:
+      return "les deux noms sont sur des systèmes de fichiers différents";
+    case ENOTEMPTY:
+      return "dossier non vide";
+    case EMLINK:
+      return "trop de liens";
+    case EOVERFLOW:
+      return "valeur trop grande pour son type";
+    case EOPNOTSUPP:
+      return "opération non prise en charge";
+    case ESTALE:
+      return "fichier réseau devenu invalide";
+    case ETIMEDOUT:
+      return "délai dépassé";
+    case ECONNRESET:
+    case ECONNABORTED:
+      return "connexion interrompue";
+    case ENOTCONN:
+    case ESHUTDOWN:
+      return "connexion fermée";
+    case EHOSTUNREACH:
+    case ENETUNREACH:
+    case ENETDOWN:
+      return "réseau inaccessible";
+    case ENOLCK:
+      return "plus de verrou disponible";
+    case ENOTSOCK:
+      return "ce n'est pas un socket";
+    case ENOTTY:
+      return "opération impossible sur ce périphérique";
+    case EFAULT:
+      return "adresse invalide";
     default:
       return "erreur système n°" + std::to_string(err);
   }

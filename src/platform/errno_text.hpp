@@ -3,7 +3,7 @@
 
 namespace velunda {
 
-// A French reason for the errno values a user meets; the number for the others.
+// A French reason for an errno; the number only for ones too rare to have a text.
 std::string ErrnoText(int err);
 
 }  // namespace velunda

@@ -90,6 +90,26 @@ bool NoUnnamedFiles(int err) { return err == EOPNOTSUPP || err == EISDIR || err 
 
 bool DirectoryRefused(int err) { return err == EACCES || err == EPERM || err == EROFS; }
 
+// Owned by the running user or by root.
+bool Trusted(const struct stat& st) { return st.st_uid == 0 || st.st_uid == ::geteuid(); }
+
+// Whether the link described by `link` may be followed to `to`: the link and what it leads to
+// (the directory it would be made in, for a name not made yet) belong to the user or root.
+// Where `to` cannot be looked at, the open that follows fails the same way.
+bool MayFollow(const struct stat& link, const std::string& to) {
+  if (!Trusted(link)) {
+    return false;
+  }
+  struct stat st {};
+  if (::lstat(to.c_str(), &st) == 0) {
+    return Trusted(st);
+  }
+  if (errno != ENOENT) {
+    return true;
+  }
+  return ::stat(DirectoryOf(to).c_str(), &st) != 0 || Trusted(st);
+}
+
 }  // namespace
 
 std::string FollowLinks(const std::string& path) {
@@ -102,10 +122,16 @@ std::string FollowLinks(const std::string& path) {
     std::vector<char> link(static_cast<size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1);
     const ssize_t n = ::readlink(p.c_str(), link.data(), link.size());
     if (n < 0 || static_cast<size_t>(n) >= link.size()) {
-      return p;  // the link changed meanwhile: let the open find out
+      return p;  // the link changed meanwhile: the open, which follows no link, finds out
     }
     const std::string to(link.data(), static_cast<size_t>(n));
-    p = to.starts_with("/") || p.find('/') == std::string::npos ? to : DirectoryOf(p) + "/" + to;
+    const std::string next =
+        to.starts_with("/") || p.find('/') == std::string::npos ? to : DirectoryOf(p) + "/" + to;
+    if (!MayFollow(st, next)) {
+      errno = EACCES;
+      return "";
+    }
+    p = next;
   }
   errno = ELOOP;
   return "";
@@ -123,25 +149,34 @@ int SafeFile::Fail(SafeFileStep step, int err) {
 int SafeFile::Open(const std::string& path, SafeFileOptions options) {
   Abandon();
   step_ = SafeFileStep::None;
+  linkRefused_ = false;
   target_ = FollowLinks(path);
   if (target_.empty()) {
-    return Fail(SafeFileStep::Open, ELOOP);
+    linkRefused_ = errno == EACCES;
+    return Fail(SafeFileStep::Open, errno);
   }
   base_ = BaseOf(target_);
   if (base_.empty() || base_ == "." || base_ == "..") {
     return Fail(SafeFileStep::Open, EISDIR);
   }
+  // The links are followed: from here on, a link in the target's place is refused.
   struct stat st {};
-  if (::stat(target_.c_str(), &st) == 0) {
+  if (::lstat(target_.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) {
       return Fail(SafeFileStep::Open, EISDIR);
     }
+    if (S_ISLNK(st.st_mode)) {
+      return Fail(SafeFileStep::Open, ELOOP);
+    }
     if (!S_ISREG(st.st_mode)) {
+      if (options.regularOnly) {
+        return Fail(SafeFileStep::Open, EPERM);
+      }
       regular_ = false;
-      return OpenInPlace(O_WRONLY | O_NONBLOCK);
+      return OpenInPlace();
     }
     // Refused as a plain create-or-truncate would refuse it (a read-only file).
-    const int probe = ::open(target_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    const int probe = ::open(target_.c_str(), O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
     if (probe < 0) {
       return Fail(SafeFileStep::Open, errno);
     }
@@ -182,23 +217,28 @@ int SafeFile::Open(const std::string& path, SafeFileOptions options) {
   }
   if (options.inPlaceFallback && replaces_ && DirectoryRefused(err)) {
     regular_ = true;
-    return OpenInPlace(O_WRONLY);
+    return OpenInPlace();
   }
   const int saved = err;
   Abandon();
   return Fail(SafeFileStep::Open, saved);
 }
 
-int SafeFile::OpenInPlace(int flags) {
-  fd_ = ::open(target_.c_str(), flags | O_CLOEXEC);
+int SafeFile::OpenInPlace() {
+  // Without waiting for a FIFO's reader; and no link is followed now that the chain is resolved.
+  fd_ = ::open(target_.c_str(), O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+  struct stat st {};
+  if (fd_ >= 0 && regular_ && (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))) {
+    ::close(fd_);  // replaced by a FIFO or a device meanwhile
+    fd_ = -1;
+    errno = EPERM;
+  }
   if (fd_ < 0) {
     const int err = errno;
     Abandon();
     return Fail(SafeFileStep::Open, err);
   }
-  if ((flags & O_NONBLOCK) != 0) {
-    ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
-  }
+  ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
   kind_ = SafeFileKind::InPlace;
   return 0;
 }

@@ -28,16 +28,21 @@ struct SafeFileOptions {
   bool inPlaceFallback = false;
   // False takes the named file even where O_TMPFILE works (tests of the fallback).
   bool unnamed = true;
+  // Only a regular file is written: a FIFO, device or socket, named or reached through a link,
+  // is refused (EPERM) instead of being written in place.
+  bool regularOnly = false;
 };
 
 // Replaces a file so that a failure or interruption never leaves a partial file under its
 // name, nor a stray file beside it:
-// - symbolic links are followed: the file they lead to is replaced, the links stay;
+// - symbolic links are followed only when safe (see FollowLinks): the file they lead to is
+//   replaced, the links stay; a link refused fails the Open with EACCES and LinkRefused();
 // - a replaced file keeps its mode (and owner and group, where the system allows it); it is a
 //   new file, so a hard link to the old one keeps the old content;
 // - an existing file that cannot be opened for writing (read-only, mode 444) is refused with
 //   that open's errno, as a plain create-or-truncate would be;
-// - a target that is not a regular file (FIFO, character device) is written in place;
+// - a target that is not a regular file (FIFO, character device) is written in place, unless
+//   SafeFileOptions::regularOnly;
 // - the temporary name is short, so any name the file system takes works.
 // Errors are the errno of the failing call; Step() says which call it was.
 class SafeFile {
@@ -63,10 +68,12 @@ class SafeFile {
   SafeFileStep Step() const { return step_; }
   // The file replaced: the path given, with symbolic links followed.
   const std::string& Target() const { return target_; }
+  // The Open failed on a symbolic link that is not safe to follow.
+  bool LinkRefused() const { return linkRefused_; }
 
  private:
   int Fail(SafeFileStep step, int err);
-  int OpenInPlace(int flags);
+  int OpenInPlace();
   int OpenNamed(const std::string& dir);
   int Finish();
 
@@ -79,6 +86,7 @@ class SafeFile {
   SafeFileStep step_ = SafeFileStep::None;
   bool replaces_ = false;  // an existing regular file is replaced
   bool regular_ = true;    // in place: the target is a regular file
+  bool linkRefused_ = false;
   mode_t mode_ = 0;
   uid_t uid_ = 0;
   gid_t gid_ = 0;
@@ -87,7 +95,10 @@ class SafeFile {
 };
 
 // `path` with its symbolic links followed (relative links from the link's directory), up to
-// the first component that does not exist. Empty, with errno ELOOP, on a loop.
+// the first component that does not exist. A link is followed only when it belongs to the
+// running user or root, and so does what it leads to (or, for a name not made yet, the
+// directory it would be made in): a link another user left in /tmp is never followed, as root
+// neither. Empty, with errno ELOOP on a loop or EACCES on a link refused.
 std::string FollowLinks(const std::string& path);
 
 }  // namespace velunda

@@ -1,7 +1,6 @@
 #include "cli/stream_io.hpp"
 
-#include "cli/audio_file.hpp"
-
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -10,10 +9,13 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <functional>
+#include <iterator>
 #include <optional>
 #include <type_traits>
+
+#include "cli/audio_file.hpp"
+#include "platform/virtual/wav_u8.hpp"
 
 namespace velunda {
 namespace {
@@ -274,6 +276,8 @@ Bytes Written(std::FILE* file) {
   return b;
 }
 
+// Each raw type and WAV streams. A WAV stream's sizes are put right once written to a file,
+// unless it is appended to or its data passed what they can say (then stderr says so once).
 TEST(OutputStream, RawTypesAndWavStreams) {
   const uint8_t u8[] = {0, 128, 255};
   const double values[] = {-0.5, 0.25, 2.0};
@@ -283,6 +287,8 @@ TEST(OutputStream, RawTypesAndWavStreams) {
     OutputWidth width;
     std::optional<WavHead> wav;  // the header expected first, when the output is a WAV stream
     Bytes data;
+    bool append = false;  // the output opened with O_APPEND
+    uint64_t limit = kWavDataLimit;
   } cases[] = {
       {"u8", RawSample::U8, OutputWidth::U8, {}, {0, 128, 255, 64, 160, 255}},
       {"s16",
@@ -298,23 +304,44 @@ TEST(OutputStream, RawTypesAndWavStreams) {
        {0, 128, 255, 64, 160, 255}},
       {"WavPcm16", RawSample::None, OutputWidth::Pcm16, WavHead{.rate = 44100},
        Shorts({-32768, 0, 127 * 256, -16384, 8192, 32767})},
+      {"WavAppended",
+       RawSample::None,
+       OutputWidth::U8,
+       WavHead{.bits = 8, .dataSize = 0xFFFFFFFF},
+       {0, 128, 255, 64, 160, 255},
+       true},
+      {"WavPastItsLimit",
+       RawSample::None,
+       OutputWidth::U8,
+       WavHead{.bits = 8, .dataSize = 0xFFFFFFFF},
+       {0, 128, 255, 64, 160, 255},
+       false,
+       2},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     std::FILE* file = std::tmpfile();
+    if (c.append) {
+      ::fcntl(::fileno(file), F_SETFL, O_APPEND);
+    }
     FileError error;
     const int32_t rate = c.wav ? static_cast<int32_t>(c.wav->rate) : 44100;
-    auto writer = OpenOutputStream(::fileno(file), c.type, rate, c.width, error);
+    ::testing::internal::CaptureStderr();
+    auto writer = OpenOutputStream(::fileno(file), c.type, rate, c.width, error, c.limit);
     ASSERT_TRUE(writer);
     ASSERT_TRUE(writer->Write(u8, 3, error));
     ASSERT_TRUE(writer->WriteValues(values, 3, error));
     ASSERT_TRUE(writer->Commit(error));
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said,
+              c.limit < c.data.size() ? WavStreamTooLongNotice("la sortie standard") + "\n" : "");
     Bytes expected = c.data;
     if (c.wav) {
-      // Written to a file after all: the lengths are put right at the end.
       expected = Wav(*c.wav, c.data);
-      expected[4] = static_cast<uint8_t>(36 + c.data.size());
-      std::fill(expected.begin() + 5, expected.begin() + 8, 0);
+      if (!c.append && c.limit >= c.data.size()) {
+        expected[4] = static_cast<uint8_t>(36 + c.data.size());
+        std::fill(expected.begin() + 5, expected.begin() + 8, 0);
+      }
     }
     EXPECT_EQ(Written(file), expected);
     std::fclose(file);
@@ -357,6 +384,64 @@ TEST(OutputFile, EightBitFilesRoundValues) {
     EXPECT_EQ(Bytes(file.end() - 4, file.end()), expected);
   }
   std::filesystem::remove_all(dir);
+}
+
+// A .wav known to fit its header's sizes is plain WAV, byte for byte as before; one known not
+// to is RF64; one of unknown length is RF64 turned back into WAV as it stays small. More data
+// than a plain WAV's header can say fails rather than leave a header that lies. (The limit is
+// brought down from 4 GiB to 1000 bytes.)
+TEST(OutputFile, WavOrRf64ByLength) {
+  const auto dir =
+      std::filesystem::temp_directory_path() / ("velunda-rf64-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string path = (dir / "out.wav").string();
+  const Bytes samples(2000, 77);
+  const struct {
+    const char* name;
+    std::optional<int64_t> length;
+    size_t written;
+    const char* head;  // its first chunk ids, RIFF or RF64 then fmt, ds64 or JUNK; "": fails
+  } cases[] = {
+      {"KnownToFit", 100, 100, "RIFFfmt "},
+      {"KnownNotToFit", 2000, 2000, "RF64ds64"},
+      {"Unknown", std::nullopt, 100, "RIFFJUNK"},  // JUNK: where ds64 would have gone
+      {"MoreThanAnnounced", 100, 2000, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(path);
+    FileError error;
+    auto writer = AudioWriter::Open(path, 8000, error, OutputWidth::U8, c.length, 1000);
+    ASSERT_TRUE(writer) << error.message;
+    const bool done = writer->Write(samples.data(), c.written, error) && writer->Commit(error);
+    ASSERT_EQ(done, *c.head != '\0') << error.message;
+    if (!done) {
+      EXPECT_NE(error.message.find("4 Gio"), std::string::npos) << error.message;
+      EXPECT_FALSE(std::filesystem::exists(path));
+      continue;
+    }
+    std::ifstream in(path, std::ios::binary);
+    const Bytes file{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_EQ(std::string(file.begin(), file.begin() + 4) +
+                  std::string(file.begin() + 12, file.begin() + 16),
+              c.head);
+    if (c.length && *c.length == 100) {
+      EXPECT_EQ(file, WavU8Image(Bytes(samples.begin(), samples.begin() + 100), 8000));
+    }
+    int32_t rate = 0;
+    Bytes back;
+    EXPECT_TRUE(ReadRecordingU8(path, back, rate));
+    EXPECT_EQ(back, Bytes(samples.begin(), samples.begin() + static_cast<long>(c.written)));
+  }
+  std::filesystem::remove_all(dir);
+}
+
+// Every errno an output commonly meets has a French reason, not a number.
+TEST(OutputFile, CommonErrnosHaveFrenchReasons) {
+  for (int err : {ESPIPE, EPIPE, ENXIO, ELOOP, EROFS, EDQUOT, EFBIG, ETXTBSY, ENODEV, EAGAIN,
+                  EINVAL, ENOMEM, EMFILE, EEXIST, EXDEV, EOPNOTSUPP, ESTALE, ECONNRESET}) {
+    EXPECT_EQ(FileErrorReason(err).find("n°"), std::string::npos) << err;
+  }
 }
 
 }  // namespace

@@ -63,8 +63,7 @@ Bytes Signal(size_t n) {
 // The output equals the filter prepared independently and run in process in the program's
 // blocks (a third of a second; 2048 samples for the BFO and the rejector), the last block
 // shorter, the BFO's padded with silence up to a whole transform block. Without a filter
-// (bypass, reducer off) every byte comes out as it went in, whatever the containers, and also
-// in place (the input is read to its end before the output takes its name).
+// (bypass, reducer off) every byte comes out as it went in, whatever the containers.
 using Prepare = std::function<void(DspState&)>;
 
 struct FilterCase {
@@ -199,9 +198,6 @@ INSTANTIATE_TEST_SUITE_P(
                    kLength},
         FilterCase{"BandPassBypass11025", "PASSEBANDE --centre sans --fe 11025 @in.u8 @out.wav",
                    11025, kLength},
-        FilterCase{"BypassInPlaceWav", "PASSEBAS --coupure sans @meme.wav @meme.wav", 8000,
-                   kLength},
-        FilterCase{"BypassInPlaceRaw", "passebas --coupure sans @meme.u8 @meme.u8", 8000, kLength},
         FilterCase{"GeneralOff", "REDUCTEUR_GENERAL --reduction sans @in.u8 @out.u8", 8000,
                    kLength},
         FilterCase{"CwOff", "REDUCTEUR_CW --mode sans @in.u8 @out.u8", 8000, kLength},
@@ -377,6 +373,20 @@ TEST_P(Failures, ExitStatusMessageAndNoOutput) {
   wide[22] = 0x01, wide[23] = 0x04;  // 1025 channels
   WriteBytes("wide.wav", wide);
   std::filesystem::create_directory(Path("dossier"));
+  WriteBytes("nodata.wav", Bytes(lying.begin(), lying.begin() + 36));
+  std::filesystem::create_symlink("in.wav", Path("alias.wav"));
+  std::filesystem::create_symlink("old.wav", Path("foreign.wav"));
+  ASSERT_EQ(::lchown(Path("foreign.wav").c_str(), 65534, 65534), 0);  // another user's link
+  SF_INFO mp3{0, 16000, 1, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 0, 0};
+  SNDFILE* f = sf_open(Path("damaged.mp3").c_str(), SFM_WRITE, &mp3);
+  ASSERT_NE(f, nullptr);
+  std::vector<short> saw(8000);
+  for (size_t i = 0; i < saw.size(); ++i) {
+    saw[i] = static_cast<short>(i * 37 % 20000) - 10000;
+  }
+  sf_write_short(f, saw.data(), 8000);
+  sf_close(f);
+  std::filesystem::resize_file(Path("damaged.mp3"), 300);  // its announced length now lies
   const auto before = Listing();
 
   const auto r = Run(c.args, c.fileSizeLimit, c.stdinName);
@@ -403,9 +413,22 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"InputIsADirectory", "PASSEBAS @dossier @out.wav", 1, "c'est un dossier"},
         FailureCase{"NotASoundFile", "PASSEBAS @garbage.wav @out.wav", 1,
                     "format de fichier son non reconnu"},
+        FailureCase{"WavWithoutData", "PASSEBAS @nodata.wav @out.wav", 1,
+                    "fichier son abîmé ou illisible : "},
+        FailureCase{"DamagedMp3", "PASSEBAS @damaged.mp3 @out.wav", 1,
+                    "fichier son abîmé ou illisible : "},
+        FailureCase{"SameFileTwice", "PASSEBAS --coupure sans @in.wav @in.wav", 2,
+                    "sont le même fichier"},
+        FailureCase{"SameFileThroughLink", "PASSEBAS --coupure sans @in.wav @alias.wav", 2,
+                    "sont le même fichier"},
+        FailureCase{"OutputLinkOfAnotherUser", "PASSEBAS --coefficients 10 @in.wav @foreign.wav", 1,
+                    "foreign.wav : lien symbolique non suivi"},
         FailureCase{"UnknownOutputFormat", "PASSEBAS @in.wav @out.xyz", 2, "format de sortie"},
         FailureCase{"FlacCannotHoldUnsignedBytes", "PASSEBAS @in.u8 @out.flac", 2,
                     "8 bits non signé"},
+        FailureCase{"FlacCannotHoldTheRateCheckedFirst",
+                    "PASSEBAS --fe-sortie 700000 @absent.wav @out.flac", 2,
+                    "out.flac ne permet pas 700000 Hz"},
         FailureCase{"OutputDirectoryMissing", "PASSEBAS --coefficients 10 @in.wav @absent/out.wav",
                     1, "introuvable"},
         FailureCase{"OutputIsADirectory", "PASSEBAS --coefficients 10 @in.wav @dossier", 1,
@@ -426,13 +449,14 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"VirtualSpeakerIsADirectory",
                     "PASSEBAS --carte virtuelle:in.wav:dossier --duree 0.5", 1,
                     "impossible d'écrire dossier : c'est un dossier"},
-        FailureCase{"OutputNameTooLong",
-                    "PASSEBAS --coefficients 10 @in.wav @"
-                    "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
-                    "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
-                    "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
-                    "xxxxxxxxxxxx.wav",
-                    1, "nom trop long"},
+        FailureCase{
+            "OutputNameTooLong",
+            "PASSEBAS --coefficients 10 @in.wav @"
+            "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+            "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+            "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+            "xxxxxxxxxxxx.wav",
+            1, "nom trop long"},
         FailureCase{"MissingVirtualInput", "PASSEBAS --carte virtuelle:absent.wav --duree 1", 1,
                     "introuvable"},
         FailureCase{"StreamCutInASample", "PASSEBAS --brut s16 - @out.wav", 1,

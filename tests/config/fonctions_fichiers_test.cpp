@@ -48,12 +48,14 @@ TEST_F(TextFiles, ReadGivesTheTextBeforeTheFirstNulOrAMessage) {
 }
 
 // The text up to its first NUL replaces the whole file; where no file can be created or
-// replaced (whatever the rights, as root too), or the disk is full, the message shows and the
-// old file stays. (Links, modes and FIFOs are the safe file's, tested with it.)
+// replaced (whatever the rights, as root too), where the name leads to a device, or the disk is
+// full, the message shows and the old file stays. (Links, modes and FIFOs are the safe file's,
+// tested with it.)
 TEST_F(TextFiles, WriteReplacesTheFileOrKeepsTheOldOne) {
   WriteFile("f", std::string(20, 'z'));
   WriteFile("plain", "old");
   WriteFile("full", "previous content");
+  std::filesystem::create_symlink("/dev/null", "device");
   const std::string record("\x20\x01\x20\x20\x01\x20\x01", 7);
   const struct {
     const char* name;
@@ -65,6 +67,7 @@ TEST_F(TextFiles, WriteReplacesTheFileOrKeepsTheOldOne) {
       {"plain/CONFVEL.SER", "abcdefg", 0,
        "Impossible d'ouvrir le fichier plain/CONFVEL.SER en écriture."},
       {"full", "abcdefg", 3, "Ecriture du texte impossible. Disque dur plein? "},
+      {"device", "abcdefg", 0, "Impossible d'ouvrir le fichier device en écriture."},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -85,7 +88,7 @@ TEST_F(TextFiles, WriteReplacesTheFileOrKeepsTheOldOne) {
   EXPECT_EQ(ReadFile("f"), record);
   EXPECT_EQ(ReadFile("plain"), "old");
   EXPECT_EQ(ReadFile("full"), "previous content");
-  EXPECT_EQ(FileCount(), 3);
+  EXPECT_EQ(FileCount(), 4);
 }
 
 // As an unprivileged user, a writable file in a directory the user cannot write to is written

@@ -223,6 +223,75 @@ TEST_P(SafeFileTest, UnprivilegedOutcomes) {
   EXPECT_EQ(st.st_mode & 07777, 0444u);
 }
 
+// A link is followed only when it and what it leads to (for a new name, the directory it would
+// be made in) belong to the user or root, in a sticky world-writable directory as elsewhere;
+// with regularOnly nothing but a regular file is written.
+TEST_P(SafeFileTest, LinksFollowedOnlyWhenSafe) {
+  if (::getuid() != 0) {
+    GTEST_SKIP() << "needs root (to become nobody and to give files away)";
+  }
+  fs::create_directory(P("sticky"));
+  ::chmod(P("sticky").c_str(), 01777);
+  fs::create_directory(P("theirs"));
+  ::chown(P("theirs").c_str(), 1234, 1234);
+  ::chmod(P("theirs").c_str(), 0777);  // only the link rule keeps nobody out
+  Put("decoy", "decoy");
+  Put("their-file", "theirs", 0666);
+  ::chown(P("their-file").c_str(), 1234, 1234);
+  Put("sticky/mine", "mine");
+  ::chown(P("sticky/mine").c_str(), 65534, 65534);
+  ASSERT_EQ(::mkfifo(P("fifo").c_str(), 0666), 0);
+  const auto link = [&](const std::string& to, const std::string& name, uid_t owner) {
+    fs::create_symlink(to, P("sticky/" + name));
+    ::lchown(P("sticky/" + name).c_str(), owner, owner);
+  };
+  link(P("decoy"), "to-decoy", 65534);
+  link(P("their-file"), "to-theirs", 0);
+  link("mine", "to-mine", 65534);
+  link("/dev/null", "to-null", 65534);
+  link("made", "to-new", 65534);
+  link(P("theirs/made"), "into-theirs", 65534);
+  const struct {
+    const char* name;
+    bool nobody;
+    std::string path;
+    bool regularOnly;
+    int err;
+    std::string reached, after;  // a file and what it holds afterwards
+  } cases[] = {
+      {"RootRefusesAnotherUsersLink", false, "sticky/to-decoy", false, EACCES, "decoy", "decoy"},
+      {"RootRefusesLinkToAnotherUsersFile", false, "sticky/to-theirs", false, EACCES, "their-file",
+       "theirs"},
+      {"NobodyRefusesLinkToAnotherUsersFile", true, "sticky/to-theirs", false, EACCES, "their-file",
+       "theirs"},
+      {"NobodyFollowsOwnLinkToOwnFile", true, "sticky/to-mine", false, 0, "sticky/mine", "new"},
+      {"NobodyFollowsOwnLinkToRootsDevice", true, "sticky/to-null", false, 0, "", ""},
+      {"NobodyCreatesThroughOwnDanglingLink", true, "sticky/to-new", false, 0, "sticky/made",
+       "new"},
+      {"NobodyRefusesNewNameInAnotherUsersDirectory", true, "sticky/into-theirs", false, EACCES,
+       "theirs/made", ""},
+      {"RegularOnlyRefusesDeviceThroughLink", true, "sticky/to-null", true, EPERM, "", ""},
+      {"RegularOnlyRefusesFifo", false, "fifo", true, EPERM, "", ""},
+      {"RegularOnlyRefusesDevice", false, "/dev/null", true, EPERM, "", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SafeFileOptions options = Options();
+    options.regularOnly = c.regularOnly;
+    const std::string path = c.path.starts_with("/") ? c.path : P(c.path);
+    EXPECT_EQ(InChild(c.nobody,
+                      [&] {
+                        SafeFile f;
+                        const int err = f.Open(path, options);
+                        return err != 0 ? err : f.Write("new", 3) != 0 || f.Commit() != 0 ? 100 : 0;
+                      }),
+              c.err);
+    if (!c.reached.empty()) {
+      EXPECT_EQ(Get(c.reached), c.after);
+    }
+  }
+}
+
 // A process that dies while writing leaves the directory as it was: the unnamed file vanishes
 // with it, even on SIGKILL; the named one is removed by the handler of every catchable fatal
 // signal.
