@@ -196,8 +196,8 @@ TEST_P(SafeFileTest, UnprivilegedOutcomes) {
   fs::create_directory(P("locked"));
   Put("locked/file", "old content, longer");
   Put("readonly", "kept", 0444);
-  ::chown(P("locked/file").c_str(), 65534, 65534);
-  ::chown(P("readonly").c_str(), 65534, 65534);
+  ASSERT_EQ(::chown(P("locked/file").c_str(), 65534, 65534), 0);
+  ASSERT_EQ(::chown(P("readonly").c_str(), 65534, 65534), 0);
   ::chmod(P("locked").c_str(), 0555);
   const struct {
     const char* name;
