@@ -308,8 +308,8 @@ int SafeFile::Commit() {
   }
   if (replaces_ && kind_ != SafeFileKind::InPlace) {
     // The owner first: a change of owner may clear the set-id bits that the mode then restores.
-    if (::fchown(fd_, uid_, gid_) != 0) {
-      ::fchown(fd_, static_cast<uid_t>(-1), gid_);  // at least the group, where allowed
+    if (::fchown(fd_, uid_, gid_) != 0 && ::fchown(fd_, static_cast<uid_t>(-1), gid_) != 0) {
+      // Not even the group may be kept: the new file is the user's, as cp would leave it.
     }
     ::fchmod(fd_, mode_);
   }

@@ -272,7 +272,7 @@ INSTANTIATE_TEST_SUITE_P(
 Bytes Written(std::FILE* file) {
   std::fflush(file);
   Bytes b(static_cast<size_t>(::lseek(::fileno(file), 0, SEEK_END)));
-  ::pread(::fileno(file), b.data(), b.size(), 0);
+  EXPECT_EQ(::pread(::fileno(file), b.data(), b.size(), 0), static_cast<ssize_t>(b.size()));
   return b;
 }
 

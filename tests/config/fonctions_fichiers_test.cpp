@@ -99,7 +99,7 @@ TEST_F(TextFiles, UnprivilegedWriteFallsBackToInPlace) {
   }
   std::filesystem::create_directory("locked");
   WriteFile("locked/CONFVEL.SER", "0123456789");
-  ::chown("locked/CONFVEL.SER", 65534, 65534);
+  ASSERT_EQ(::chown("locked/CONFVEL.SER", 65534, 65534), 0);
   ::chmod("locked", 0555);
   ::chmod(".", 0777);
   const pid_t pid = ::fork();

@@ -196,8 +196,8 @@ TEST_P(SafeFileTest, UnprivilegedOutcomes) {
   fs::create_directory(P("locked"));
   Put("locked/file", "old content, longer");
   Put("readonly", "kept", 0444);
-  ::chown(P("locked/file").c_str(), 65534, 65534);
-  ::chown(P("readonly").c_str(), 65534, 65534);
+  ASSERT_EQ(::chown(P("locked/file").c_str(), 65534, 65534), 0);
+  ASSERT_EQ(::chown(P("readonly").c_str(), 65534, 65534), 0);
   ::chmod(P("locked").c_str(), 0555);
   const struct {
     const char* name;
@@ -233,17 +233,17 @@ TEST_P(SafeFileTest, LinksFollowedOnlyWhenSafe) {
   fs::create_directory(P("sticky"));
   ::chmod(P("sticky").c_str(), 01777);
   fs::create_directory(P("theirs"));
-  ::chown(P("theirs").c_str(), 1234, 1234);
+  ASSERT_EQ(::chown(P("theirs").c_str(), 1234, 1234), 0);
   ::chmod(P("theirs").c_str(), 0777);  // only the link rule keeps nobody out
   Put("decoy", "decoy");
   Put("their-file", "theirs", 0666);
-  ::chown(P("their-file").c_str(), 1234, 1234);
+  ASSERT_EQ(::chown(P("their-file").c_str(), 1234, 1234), 0);
   Put("sticky/mine", "mine");
-  ::chown(P("sticky/mine").c_str(), 65534, 65534);
+  ASSERT_EQ(::chown(P("sticky/mine").c_str(), 65534, 65534), 0);
   ASSERT_EQ(::mkfifo(P("fifo").c_str(), 0666), 0);
   const auto link = [&](const std::string& to, const std::string& name, uid_t owner) {
     fs::create_symlink(to, P("sticky/" + name));
-    ::lchown(P("sticky/" + name).c_str(), owner, owner);
+    ASSERT_EQ(::lchown(P("sticky/" + name).c_str(), owner, owner), 0);
   };
   link(P("decoy"), "to-decoy", 65534);
   link(P("their-file"), "to-theirs", 0);
