@@ -8,7 +8,6 @@
 
 #include "cli/test_support.hpp"
 #include "common/signals.hpp"
-#include "platform/virtual/wav_u8.hpp"
 
 namespace velunda {
 namespace {
