@@ -322,7 +322,11 @@ class SpeakerFile {
 
 std::vector<uint8_t> SpeakerHeader(uint64_t dataBytes, int32_t rate, bool rf64) {
   std::vector<uint8_t> h;
-  const auto text = [&h](const char* t) { h.insert(h.end(), t, t + 4); };
+  const auto text = [&h](const char* t) {
+    for (int i = 0; i < 4; ++i) {
+      h.push_back(static_cast<uint8_t>(t[i]));
+    }
+  };
   const auto le = [&h](uint64_t v, int bytes) {
     for (int i = 0; i < bytes; ++i) {
       h.push_back(static_cast<uint8_t>(v >> (8 * i)));
