@@ -1,9 +1,9 @@
 #include "cli/card_choice.hpp"
 
 #include <string_view>
-#include <vector>
 
 #include "cli/audio_file.hpp"
+#include "cli/virtual_card_files.hpp"
 #include "platform/alsa/alsa_sound_card.hpp"
 #include "platform/safe_file.hpp"
 #include "platform/virtual/virtual_card.hpp"
@@ -12,29 +12,6 @@ namespace velunda {
 namespace {
 
 constexpr std::string_view kVirtualPrefix = "virtuelle:";
-
-// The recording the virtual card's input plays, read as offline mode reads it, at the rate of
-// its file (.u8: the filter's).
-bool ReadVirtualInput(const std::string& path, int32_t rawRate, std::vector<uint8_t>& samples,
-                      int32_t& rate, std::string& error) {
-  FileError fileError;
-  rate = rawRate;
-  auto reader = AudioReader::OpenAtFileRate(path, rate, fileError);
-  if (!reader) {
-    error = fileError.message;
-    return false;
-  }
-  uint8_t block[4096];
-  size_t got = 0;
-  do {
-    if (!reader->Read(block, sizeof(block), got, fileError)) {
-      error = fileError.message;
-      return false;
-    }
-    samples.insert(samples.end(), block, block + got);
-  } while (got == sizeof(block));
-  return true;
-}
 
 // Whether the loudspeaker's recording could be written: checked before the session, so a bad
 // name is refused at once rather than after the whole session. Leaves nothing behind.
@@ -85,20 +62,26 @@ std::unique_ptr<SoundCard> OpenChosenCard(const CardChoice& choice, int32_t rawR
   if (!choice.virtualOutput.empty() && !CheckSpeakerOutput(choice.virtualOutput, error)) {
     return nullptr;
   }
-  if (!ReadVirtualInput(choice.virtualInput, rawRate, config.input, fileRate, error)) {
+  fileRate = rawRate;
+  config.input = OpenLineRecording(choice.virtualInput, fileRate, error);
+  if (!config.input) {
     return nullptr;
   }
-  config.speakerWav = choice.virtualOutput;
+  if (!choice.virtualOutput.empty()) {
+    config.speaker = std::make_shared<SpeakerFiles>(choice.virtualOutput);
+  }
   config.realTime = true;
   return std::make_unique<VirtualSoundCard>(clock, std::move(config));
 }
 
-std::string SpeakerWriteProblem(const CardChoice& choice, SoundCard& card) {
+std::string SpeakerWriteProblem(SoundCard& card) {
   auto* virtualCard = dynamic_cast<VirtualSoundCard*>(&card);
-  if (virtualCard == nullptr || virtualCard->SpeakerWriteError() == 0) {
+  auto* files =
+      virtualCard != nullptr ? dynamic_cast<SpeakerFiles*>(virtualCard->Speaker()) : nullptr;
+  if (files == nullptr || virtualCard->SpeakerWriteError() == 0) {
     return "";
   }
-  return "velunda-filtre : erreur d'écriture de " + choice.virtualOutput + " : " +
+  return "velunda-filtre : erreur d'écriture de " + files->FailedPath() + " : " +
          FileErrorReason(virtualCard->SpeakerWriteError());
 }
 

@@ -9,7 +9,8 @@ class Clock;
 class SoundCard;
 
 // The card that --carte names: an ALSA device, or "virtuelle:ENTREE[:SORTIE]" for the
-// software card in real time (its input plays ENTREE in a loop, its loudspeaker goes to SORTIE).
+// software card in real time (its input plays ENTREE in a loop, its loudspeaker goes to SORTIE,
+// and to SORTIE-2, -3... for the other rates it plays).
 struct CardChoice {
   bool isVirtual = false;
   std::string alsaDevice;
@@ -31,6 +32,6 @@ std::unique_ptr<SoundCard> OpenChosenCard(const CardChoice& choice, int32_t rawR
 
 // After a session: a French line naming the virtual loudspeaker's file when writing it failed
 // (the close's error box carries only the number), else empty.
-std::string SpeakerWriteProblem(const CardChoice& choice, SoundCard& card);
+std::string SpeakerWriteProblem(SoundCard& card);
 
 }  // namespace velunda

@@ -60,7 +60,7 @@ std::string RateText(int32_t measured) {
 // The session's last line, and what went wrong with its files: a loudspeaker recording that could
 // not be written, a stdout that could not be written (closed, full). A reader of stdout that went
 // away is no error. False when something is to be reported.
-bool ReportSessionEnd(const CardChoice& choice, SoundCard& card) {
+bool ReportSessionEnd(SoundCard& card) {
   bool ok = true;
   std::cout.flush();
   // Written directly, so that the error is this write's own errno.
@@ -69,7 +69,7 @@ bool ReportSessionEnd(const CardChoice& choice, SoundCard& card) {
     std::cerr << StdoutErrorMessage(err) << '\n';
     ok = false;
   }
-  if (const std::string problem = SpeakerWriteProblem(choice, card); !problem.empty()) {
+  if (const std::string problem = SpeakerWriteProblem(card); !problem.empty()) {
     std::cerr << problem << '\n';
     ok = false;
   }
@@ -236,7 +236,7 @@ int RunLive(const Options& options) {
                           }
                         }};
   LaunchAction(*state, launch, ActionOf(options.filterKind));
-  const bool streamsOk = !started || ReportSessionEnd(choice, *card);
+  const bool streamsOk = !started || ReportSessionEnd(*card);
   return started && box.failures == 0 && streamsOk ? kExitOk : kExitIo;
 }
 

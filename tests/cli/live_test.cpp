@@ -5,12 +5,12 @@
 #include "cli/audio_file.hpp"
 #include "cli/test_support.hpp"
 #include "engine/tests_carte_son.hpp"
-#include "platform/virtual/wav_u8.hpp"
 
 namespace velunda {
 namespace {
 
 using testing::Bytes;
+using testing::ReadRecordingU8;
 
 class LiveRun : public testing::WorkDir {};
 
@@ -64,9 +64,8 @@ TEST_F(LiveRun, VirtualCardPlaysTwoSilentBlocksThenTheInput) {
   const auto r = Run("PASSEBAS --coupure sans --carte virtuelle:in.wav:out.wav --duree 1.5");
   ASSERT_EQ(r.status, 0) << r.err;
   Bytes out;
-  int32_t rate = 0;
-  ASSERT_TRUE(ReadRecordingU8(Path("out.wav"), out, rate));
-  EXPECT_EQ(rate, 8000);
+  ASSERT_TRUE(ReadRecordingU8(Path("out.wav"), out, info));
+  EXPECT_EQ(info.samplerate, 8000);
   constexpr size_t kSilent = 2 * 2666;
   ASSERT_GT(out.size(), kSilent + 2 * input.size());  // the recording loops at least twice
   EXPECT_EQ(Bytes(out.begin(), out.begin() + kSilent), Bytes(kSilent, 128));

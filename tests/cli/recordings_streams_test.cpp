@@ -10,7 +10,6 @@
 #include "cli/audio_file.hpp"
 #include "cli/test_support.hpp"
 #include "common/signals.hpp"
-#include "platform/virtual/wav_u8.hpp"
 
 namespace velunda {
 namespace {

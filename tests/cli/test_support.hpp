@@ -3,6 +3,7 @@
 // the built program.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sndfile.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -30,6 +31,53 @@ inline Bytes Noise(size_t n, uint32_t seed) {
     s = static_cast<uint8_t>(seed >> 24);
   }
   return v;
+}
+
+// Unsigned 8-bit mono samples as the bytes of a WAV file: a 44-byte header, the samples, a
+// pad byte after an odd length.
+inline Bytes WavU8Image(const Bytes& samples, int32_t rate) {
+  const auto size = static_cast<uint32_t>(samples.size());
+  Bytes out = {'R', 'I', 'F', 'F', 0, 0, 0,   0,   'W', 'A', 'V', 'E', 'f', 'm', 't',
+               ' ', 16,  0,   0,   0, 1, 0,   1,   0,   0,   0,   0,   0,   0,   0,
+               0,   0,   1,   0,   8, 0, 'd', 'a', 't', 'a', 0,   0,   0,   0};
+  const auto put = [&out](size_t at, uint32_t value) {
+    for (size_t i = 0; i < 4; ++i) {
+      out[at + i] = static_cast<uint8_t>(value >> (8 * i));
+    }
+  };
+  put(4, 36 + size + (size & 1));
+  put(24, static_cast<uint32_t>(rate));
+  put(28, static_cast<uint32_t>(rate));  // bytes per second
+  put(40, size);
+  out.insert(out.end(), samples.begin(), samples.end());
+  out.resize(out.size() + (size & 1), 0);
+  return out;
+}
+
+inline bool WriteWavU8(const std::string& path, const Bytes& samples, int32_t rate) {
+  const Bytes image = WavU8Image(samples, rate);
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(image.data()),
+            static_cast<std::streamsize>(image.size()));
+  return static_cast<bool>(out);
+}
+
+// A recording as libsndfile reads it (its first channel) as unsigned 8-bit samples; its rate
+// and format in `info`. False when libsndfile cannot open it.
+inline bool ReadRecordingU8(const std::string& path, Bytes& samples, SF_INFO& info) {
+  info = {};
+  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+  if (file == nullptr) {
+    return false;
+  }
+  std::vector<short> frame(static_cast<size_t>(info.channels));
+  samples.clear();
+  // 16-bit reads give (u - 128) << 8 for an 8-bit file, so bytes come back exactly.
+  while (sf_readf_short(file, frame.data(), 1) == 1) {
+    samples.push_back(static_cast<uint8_t>((frame[0] >> 8) + 128));
+  }
+  sf_close(file);
+  return true;
 }
 
 struct RunResult {

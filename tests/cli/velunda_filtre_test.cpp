@@ -10,13 +10,14 @@
 #include "common/signals.hpp"
 #include "dsp/dsp_state.hpp"
 #include "dsp/process_block.hpp"
-#include "platform/virtual/wav_u8.hpp"
 
 namespace velunda {
 namespace {
 
 using testing::Bytes;
+using testing::WavU8Image;
 using testing::WorkDir;
+using testing::WriteWavU8;
 
 class VelundaFiltre : public WorkDir {};
 

@@ -39,7 +39,7 @@ TEST_P(SessionFailure, IsShownAndReleasesEverything) {
   EXPECT_EQ(rig.messages(), std::vector<std::string>{row.message});
   EXPECT_EQ(rig.clock.NowMs(), row.endsAt);
   EXPECT_EQ(applied, row.endsAt == kStart ? 0 : 1);
-  EXPECT_EQ(rig.card.Speaker().empty(), row.endsAt == kStart);
+  EXPECT_EQ(rig.Speaker().empty(), row.endsAt == kStart);
   EXPECT_EQ(rig.events.PendingCount(), 0u);
   ExpectNothingHeld(rig);
 }

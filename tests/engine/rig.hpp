@@ -56,19 +56,22 @@ struct Journal final : MessageBox, SpeakerPorts {
 // A whole engine on the virtual card with a manual clock and a script of keys and clicks.
 struct Rig {
   explicit Rig(VirtualCardConfig config = {}, std::vector<ScriptedEvent> script = {})
-      : card(clock, KeepingSpeaker(std::move(config))),
+      : card(clock, KeepingSpeaker(std::move(config), speaker)),
         events(clock, card, std::move(script), 1, 120000),
         dsp(std::make_unique<DspState>()),
         platform{card, events, journal, clock, journal, memory} {}
 
   const std::vector<std::string>& messages() const { return journal.messages; }
+  const std::vector<uint8_t>& Speaker() const { return speaker->played; }
 
-  static VirtualCardConfig KeepingSpeaker(VirtualCardConfig config) {
-    config.keepSpeaker = true;
+  static VirtualCardConfig KeepingSpeaker(VirtualCardConfig config,
+                                          std::shared_ptr<SpeakerSink> speaker) {
+    config.speaker = std::move(speaker);
     return config;
   }
 
   ManualClock clock;
+  std::shared_ptr<MemorySpeaker> speaker = std::make_shared<MemorySpeaker>();
   VirtualSoundCard card;
   ScriptedEventSource events;
   Journal journal;

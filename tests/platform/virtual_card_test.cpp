@@ -1,13 +1,11 @@
 #include "platform/virtual/virtual_card.hpp"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
+#include <cerrno>
 
 #include "platform/event_source.hpp"
 #include "platform/virtual/manual_clock.hpp"
-#include "platform/virtual/wav_u8.hpp"
 #include "platform/wave_buffers.hpp"
 
 namespace velunda::test {
@@ -17,19 +15,18 @@ struct Sink final : QueuedEventSource {
   void WaitBriefly(uint32_t) override {}
 };
 
-TEST(VirtualCard, OutputReadsABufferWhenItPlaysItAndRecordsTheLoudspeaker) {
-  const std::string path = (std::filesystem::temp_directory_path() /
-                            ("velunda_speaker_" + std::to_string(getpid()) + ".wav"))
-                               .string();
+TEST(VirtualCard, OutputReadsABufferWhenItPlaysItAndTellsTheLoudspeaker) {
   ManualClock clock;
   VirtualCardConfig config;
-  config.speakerWav = path;
+  auto speaker = std::make_shared<MemorySpeaker>();
+  config.speaker = speaker;
   VirtualSoundCard card(clock, config);
   Sink sink;
-  // An open that plays nothing writes no file.
+  // An open that plays nothing has no write to report.
+  speaker->closeError = ENOSPC;
   ASSERT_EQ(card.Output().Open(U8Mono(11025), sink), kWaveOk);
   ASSERT_EQ(card.Output().Close(), kWaveOk);
-  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_EQ(card.SpeakerWriteError(), 0);
   ASSERT_EQ(card.Output().Open(U8Mono(1000), sink), kWaveOk);
   Buffer a(10, 1), b(10, 2);
   for (Buffer* x : {&a, &b}) {
@@ -43,7 +40,7 @@ TEST(VirtualCard, OutputReadsABufferWhenItPlaysItAndRecordsTheLoudspeaker) {
   clock.Advance(15);
   card.Service();
   std::vector<uint8_t> expected = {1, 1, 1, 1, 1, 1, 1, 9, 1, 1, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7};
-  EXPECT_EQ(card.Speaker(), expected);
+  EXPECT_EQ(speaker->played, expected);
   DeviceNotice n;
   ASSERT_TRUE(sink.PollDeviceNotice(n));
   EXPECT_EQ(n.message, MM_WOM_DONE);
@@ -54,28 +51,27 @@ TEST(VirtualCard, OutputReadsABufferWhenItPlaysItAndRecordsTheLoudspeaker) {
   // Nothing queued: silence, then playback resumes with the next write.
   clock.Advance(50);
   card.Service();
-  EXPECT_EQ(card.Speaker().size(), 20u);
+  EXPECT_EQ(speaker->played.size(), 20u);
   ASSERT_EQ(card.Output().Write(a.header), kWaveOk);
   clock.Advance(4);
   card.Service();
   expected.insert(expected.end(), {1, 1, 1, 1});
-  EXPECT_EQ(card.Speaker(), expected);
-  // Closing (once reset) writes everything played as a WAV file.
+  EXPECT_EQ(speaker->played, expected);
+  // Closing (once reset) tells the loudspeaker, whose failure is the close's.
   EXPECT_EQ(card.Output().Close(), kWaveErrorStillPlaying);
   ASSERT_EQ(card.Output().Reset(), kWaveOk);
-  ASSERT_EQ(card.Output().Close(), kWaveOk);
-  std::vector<uint8_t> back;
-  int32_t rate = 0;
-  ASSERT_TRUE(ReadRecordingU8(path, back, rate));
-  EXPECT_EQ(back, expected);
-  EXPECT_EQ(rate, 1000);
-  std::filesystem::remove(path);
+  ASSERT_EQ(card.Output().Close(), static_cast<uint32_t>(ENOSPC));
+  EXPECT_EQ(card.SpeakerWriteError(), ENOSPC);
+  ASSERT_EQ(speaker->openings.size(), 2u);
+  EXPECT_EQ(speaker->openings[0].rate, 11025);
+  EXPECT_TRUE(speaker->openings[0].samples.empty());
+  EXPECT_EQ(speaker->openings[1].rate, 1000);
 }
 
 TEST(VirtualCard, InputLoopsItsRecordingAndLosesWhatNoBufferTakes) {
   ManualClock clock;
   VirtualCardConfig config;
-  config.input = {10, 11, 12, 13, 14};
+  config.input = std::make_shared<MemoryLoop>(std::vector<uint8_t>{10, 11, 12, 13, 14});
   config.faults.trueCaptureRate[1000] = 2000;  // delivers twice the asked rate
   VirtualSoundCard card(clock, config);
   Sink sink;

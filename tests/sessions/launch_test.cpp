@@ -267,7 +267,7 @@ TEST(Launch, NoSessionWithoutAUsableCard) {
   SessionRig rig;
   rig.state->Engine.CardTests.SoundCardOK = 0;
   rig.Launch(ActionItem::Passe_bas);
-  EXPECT_TRUE(rig.card.Speaker().empty());
+  EXPECT_TRUE(rig.Speaker().empty());
   EXPECT_EQ(rig.view.menuChanges, 0);
   EXPECT_TRUE(rig.saver.switches.empty());
 }
@@ -291,7 +291,7 @@ TEST_P(BfoRate, PicksTheRateOrRefuses) {
   EXPECT_EQ(Panel(rig.state->Window, 15).Text, row.rateBox);
   if (row.binWidth == 0) {
     EXPECT_EQ(rig.messages(), std::vector<std::string>{kBfoRefused});
-    EXPECT_TRUE(rig.card.Speaker().empty());
+    EXPECT_TRUE(rig.Speaker().empty());
     EXPECT_EQ(rig.view.menuChanges, 0);
     EXPECT_TRUE(rig.Writes(2).empty());  // no screen
   } else {
@@ -395,7 +395,7 @@ TEST_P(Latency, SpeakerPlaysTheOfflineOutputTwoBlocksLate) {
   const LatencyRow& row = GetParam();
   VirtualCardConfig config;
   const std::vector<uint8_t> input = common::TonesAndNoise(24 * 2048, row.rate);
-  config.input = input;
+  config.input = std::make_shared<MemoryLoop>(input);
   std::vector<ScriptedEvent> script;
   for (size_t i = 0; i < row.keys.size(); ++i) {
     script.push_back(KeyAt(kStart + 400 + 350 * static_cast<uint32_t>(i), row.keys[i]));
@@ -422,7 +422,7 @@ TEST_P(Latency, SpeakerPlaysTheOfflineOutputTwoBlocksLate) {
   EXPECT_EQ(rig.card.LastOutputRate(), row.rate);
   EXPECT_EQ(keysTaken, row.keys.size());  // End stops the loop before another poll
   const size_t bl = static_cast<size_t>(row.block);
-  const std::vector<uint8_t>& speaker = rig.card.Speaker();
+  const std::vector<uint8_t>& speaker = rig.Speaker();
   ASSERT_GE(speaker.size(), 4 * bl);
   EXPECT_EQ(std::vector<uint8_t>(speaker.begin(), speaker.begin() + 2 * bl),
             std::vector<uint8_t>(2 * bl, 128));
@@ -494,7 +494,7 @@ constexpr size_t kSecond = 8000;
 
 TEST(RejectorAuto, FindsA1230HzToneAndShowsItAfterEachBlock) {
   VirtualCardConfig config;
-  config.input = common::Tone(1230, 8000, 4 * kSecond);
+  config.input = std::make_shared<MemoryLoop>(common::Tone(1230, 8000, 4 * kSecond));
   SessionRig rig(config, {KeyAt(kStart + 100, kScanInsert), KeyAt(kStart + 2500, kScanEnd)});
   rig.Launch(ActionItem::RejecteurporteuseparTFD);
   const auto& frequencies = rig.Writes(6);
@@ -535,7 +535,7 @@ TEST_P(Centring, SearchesThenFiltersAgain) {
   const CentringRow& row = GetParam();
   VirtualCardConfig config;
   if (row.tone) {
-    config.input = common::Tone(1230, 8000, 4 * kSecond);
+    config.input = std::make_shared<MemoryLoop>(common::Tone(1230, 8000, 4 * kSecond));
   }
   constexpr uint32_t kEndAt = kStart + 3000;
   SessionRig rig(config, {KeyAt(kStart + 400, kScanInsert), KeyAt(kEndAt, kScanEnd)});
@@ -578,7 +578,7 @@ INSTANTIATE_TEST_SUITE_P(Signals, Centring,
 // End during the search ends the session; the rejector's settings are back.
 TEST(Centring, EndDuringTheSearchEndsTheSession) {
   VirtualCardConfig config;
-  config.input = common::Tone(1230, 8000, 4 * kSecond);
+  config.input = std::make_shared<MemoryLoop>(common::Tone(1230, 8000, 4 * kSecond));
   SessionRig rig(config, {KeyAt(kStart + 400, kScanInsert), KeyAt(kStart + 420, kScanEnd)});
   ProgramState& s = *rig.state;
   s.Dsp.Rejecteur.NotchAuto = 0;

@@ -81,7 +81,7 @@ struct WatchedEvents final : EventSource {
 
 struct SessionRig {
   explicit SessionRig(VirtualCardConfig config = {}, std::vector<ScriptedEvent> script = {})
-      : card(clock, Rig::KeepingSpeaker(std::move(config))),
+      : card(clock, Rig::KeepingSpeaker(std::move(config), speaker)),
         events(clock, card, std::move(script), 1, 120000),
         watched(events),
         mixer(FullCardDescription()),
@@ -108,8 +108,10 @@ struct SessionRig {
   }
   const std::vector<std::string>& Writes(int panel) { return view.writes[panel]; }
   const std::vector<std::string>& messages() const { return journal.messages; }
+  const std::vector<uint8_t>& Speaker() const { return speaker->played; }
 
   ManualClock clock;
+  std::shared_ptr<MemorySpeaker> speaker = std::make_shared<MemorySpeaker>();
   VirtualSoundCard card;
   ScriptedEventSource events;
   WatchedEvents watched;

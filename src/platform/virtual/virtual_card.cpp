@@ -4,8 +4,6 @@
 #include <chrono>
 #include <thread>
 
-#include "platform/virtual/wav_u8.hpp"
-
 namespace velunda {
 namespace {
 
@@ -153,8 +151,8 @@ void VirtualSoundCard::ServiceInput(uint32_t now) {
     const uint64_t pending = due - s.moved;
     if (s.queue.empty()) {
       // Nobody to take them: the samples are lost, the line goes on.
-      if (!config_.input.empty()) {
-        inputPos_ = (inputPos_ + pending) % config_.input.size();
+      if (config_.input) {
+        config_.input->Skip(pending);
       }
       s.moved = due;
       break;
@@ -162,13 +160,11 @@ void VirtualSoundCard::ServiceInput(uint32_t now) {
     WaveHeader* h = s.queue.front();
     const uint64_t room = h->dwBufferLength - h->dwBytesRecorded;
     const uint32_t n = static_cast<uint32_t>(std::min(room, pending));
-    for (uint32_t i = 0; i < n; ++i) {
-      uint8_t sample = 128;
-      if (!config_.input.empty()) {
-        sample = config_.input[inputPos_];
-        inputPos_ = (inputPos_ + 1) % config_.input.size();
-      }
-      h->lpData[h->dwBytesRecorded + i] = sample;
+    uint8_t* to = h->lpData + h->dwBytesRecorded;
+    if (config_.input) {
+      config_.input->Read(to, n);
+    } else {
+      std::fill_n(to, n, uint8_t{128});
     }
     h->dwBytesRecorded += n;
     s.moved += n;
@@ -193,8 +189,8 @@ void VirtualSoundCard::ServiceOutput(uint32_t now) {
     WaveHeader* h = s.queue.front();
     const uint64_t left = h->dwBufferLength - s.playOffset;
     const uint32_t n = static_cast<uint32_t>(std::min(left, due - s.moved));
-    if (config_.keepSpeaker || !config_.speakerWav.empty()) {
-      speaker_.insert(speaker_.end(), h->lpData + s.playOffset, h->lpData + s.playOffset + n);
+    if (config_.speaker && n > 0) {
+      config_.speaker->Play(h->lpData + s.playOffset, n);
     }
     s.played = s.played || n > 0;
     s.playOffset += n;
@@ -311,8 +307,12 @@ uint32_t VirtualSoundCard::Out::GetCapabilities(uint32_t& formats) {
 
 uint32_t VirtualSoundCard::Out::Open(const WaveFormat& format, NoticeSink& window) {
   const VirtualCardFaults& f = card_.config_.faults;
-  return card_.OpenSide(card_.out_, WaveOp::OutOpen, f.noOutputDevice, f.outputInUse, card_.in_,
-                        format, window);
+  const uint32_t code = card_.OpenSide(card_.out_, WaveOp::OutOpen, f.noOutputDevice, f.outputInUse,
+                                       card_.in_, format, window);
+  if (code == kWaveOk && card_.config_.speaker) {
+    card_.config_.speaker->Open(card_.out_.rate);
+  }
+  return code;
 }
 
 uint32_t VirtualSoundCard::Out::PrepareHeader(WaveHeader& header) {
@@ -350,11 +350,11 @@ uint32_t VirtualSoundCard::Out::Close() {
   const bool played = s.played;
   s = Side{};
   s.rate = rate;
-  // An open that played nothing (the card tests') leaves the last recording as it is.
-  const std::string& path = card_.config_.speakerWav;
-  if (played && !path.empty()) {
-    card_.speakerWriteError_ = WriteWavU8File(path, card_.speaker_, rate);
-    return static_cast<uint32_t>(card_.speakerWriteError_);
+  const int err = card_.config_.speaker ? card_.config_.speaker->Close() : 0;
+  // An open that played nothing (the card tests') has nothing to report.
+  if (played) {
+    card_.speakerWriteError_ = err;
+    return static_cast<uint32_t>(err);
   }
   return kWaveOk;
 }

@@ -2,10 +2,11 @@
 #include <cstdint>
 #include <deque>
 #include <map>
-#include <string>
+#include <memory>
 #include <vector>
 
 #include "platform/clock.hpp"
+#include "platform/virtual/virtual_card_io.hpp"
 #include "platform/wave_device.hpp"
 
 namespace velunda {
@@ -49,12 +50,11 @@ struct VirtualCardFaults {
 };
 
 struct VirtualCardConfig {
-  std::vector<uint8_t> input = {};  // played in a loop by the line input; empty: silence (128)
-  // Loudspeaker recording, written when an output that played something closes (the close
-  // then gives the write's errno if it fails, the old file kept); empty: none.
-  std::string speakerWav = {};
-  bool keepSpeaker = false;  // keep what the loudspeaker plays (Speaker()) even without a file
-  bool realTime = false;     // WaitForActivity sleeps until audio is due (else returns at once)
+  std::shared_ptr<LoopingSource> input = {};  // what the line input plays; none: silence (128)
+  // Where the loudspeaker's sound goes; none: nowhere. When an output that played something
+  // closes, the sink's error becomes the close's.
+  std::shared_ptr<SpeakerSink> speaker = {};
+  bool realTime = false;  // WaitForActivity sleeps until audio is due (else returns at once)
   VirtualCardFaults faults;
 };
 
@@ -74,13 +74,10 @@ class VirtualSoundCard final : public SoundCard {
   // Moves the audio due at the clock's time and posts the notices.
   void Service();
 
-  // Everything the loudspeaker played, in order (kept only with speakerWav or keepSpeaker).
-  const std::vector<uint8_t>& Speaker() const { return speaker_; }
-  // The errno of the last failed write of the loudspeaker recording, 0 if none failed.
+  SpeakerSink* Speaker() const { return config_.speaker.get(); }
+  // The sink's error at the last close of an output that played something, 0 if none.
   int SpeakerWriteError() const { return speakerWriteError_; }
   bool InputOpen() const { return in_.open; }
-  // Where the looped input goes on: the index of the next sample the line input delivers.
-  size_t InputPosition() const { return inputPos_; }
   bool OutputOpen() const { return out_.open; }
   int32_t LastOutputRate() const { return out_.rate; }
   VirtualCardFaults& Faults() { return config_.faults; }
@@ -160,8 +157,6 @@ class VirtualSoundCard final : public SoundCard {
   Out output_;
   Side in_;
   Side out_;
-  size_t inputPos_ = 0;
-  std::vector<uint8_t> speaker_;
   int speakerWriteError_ = 0;
   std::map<WaveOp, int> calls_;
 };
