@@ -68,8 +68,9 @@ class AudioReader {
 // What an output holds: unsigned 8-bit (the filter's own samples) or 16-bit PCM.
 enum class OutputWidth { U8, Pcm16 };
 
-// The most data bytes the 32-bit sizes of a 44-byte WAV header can describe.
-inline constexpr uint64_t kWavDataLimit = 0xFFFFFFFFu - 36;
+// The most data bytes the 32-bit sizes of a 44-byte WAV header can describe: its RIFF size
+// (36 header bytes, the data, the pad byte of an odd length) must fit. Beyond: RF64.
+inline constexpr uint64_t kWavDataLimit = 0xFFFFFFFFu - 37;
 
 // A 44-byte PCM WAV header for a stream of unknown length: its sizes say so (all ones), as
 // streaming writers put them.

@@ -4,13 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "cli/audio_file.hpp"
 #include "platform/virtual/virtual_card_io.hpp"
 
 namespace velunda {
 
-// The most data bytes of unsigned 8-bit mono a WAV header can describe: its RIFF size (36
-// header bytes, the data, the pad byte of an odd length) must fit 32 bits. Beyond: RF64.
-inline constexpr uint64_t kWavDataLimit = 0xFFFFFFFFull - 37;
 
 // The header of a loudspeaker file of `dataBytes` samples at `rate`: WAV (44 bytes) or RF64
 // (80 bytes, its sizes in a ds64 chunk).

@@ -15,7 +15,7 @@
 #include <type_traits>
 
 #include "cli/audio_file.hpp"
-#include "platform/virtual/wav_u8.hpp"
+#include "test_support.hpp"
 
 namespace velunda {
 namespace {
@@ -426,11 +426,11 @@ TEST(OutputFile, WavOrRf64ByLength) {
                   std::string(file.begin() + 12, file.begin() + 16),
               c.head);
     if (c.length && *c.length == 100) {
-      EXPECT_EQ(file, WavU8Image(Bytes(samples.begin(), samples.begin() + 100), 8000));
+      EXPECT_EQ(file, testing::WavU8Image(Bytes(samples.begin(), samples.begin() + 100), 8000));
     }
-    int32_t rate = 0;
+    SF_INFO info{};
     Bytes back;
-    EXPECT_TRUE(ReadRecordingU8(path, back, rate));
+    EXPECT_TRUE(testing::ReadRecordingU8(path, back, info));
     EXPECT_EQ(back, Bytes(samples.begin(), samples.begin() + static_cast<long>(c.written)));
   }
   std::filesystem::remove_all(dir);
