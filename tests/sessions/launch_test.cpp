@@ -562,7 +562,7 @@ struct CentringRow {
 class Centring : public testing::TestWithParam<CentringRow> {};
 
 // Insert: "en cours", the result, the new centre; the band-pass then runs again, not bypassed,
-// until End.
+// until End. Delete during the search does nothing.
 TEST_P(Centring, SearchesThenFiltersAgain) {
   const CentringRow& row = GetParam();
   VirtualCardConfig config;
@@ -570,7 +570,8 @@ TEST_P(Centring, SearchesThenFiltersAgain) {
     config.input = common::Tone(1230, 8000, 4 * kSecond);
   }
   constexpr uint32_t kEndAt = kStart + 3000;
-  SessionRig rig(config, {KeyAt(kStart + 400, kScanInsert), KeyAt(kEndAt, kScanEnd)});
+  SessionRig rig(config, {KeyAt(kStart + 400, kScanInsert), KeyAt(kStart + 600, kScanDelete),
+                          KeyAt(kEndAt, kScanEnd)});
   ProgramState& s = *rig.state;
   s.Dsp.PasseBande.BandPassCentre = row.centre;
   s.Dsp.PasseBande.BandPassBypass = row.bypass;
@@ -579,6 +580,8 @@ TEST_P(Centring, SearchesThenFiltersAgain) {
   rig.Launch(ActionItem::Passe_bande);
 
   EXPECT_EQ(rig.Writes(18), (std::vector<std::string>{"A l'arrêt", "en cours", row.result}));
+  EXPECT_EQ(rig.Writes(14), std::vector<std::string>{"250"});
+  EXPECT_EQ(s.Dsp.Rejecteur.NotchWide, 1);
   const uint16_t centre = s.Dsp.PasseBande.BandPassCentre;
   if (row.found == 0) {
     EXPECT_EQ(centre % 50, 0);
