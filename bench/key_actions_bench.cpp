@@ -17,8 +17,8 @@
 namespace velunda {
 namespace {
 
-// A program state at 8000 Hz with 1000-tap filters and the notch tables made, and the hooks a
-// session would run.
+// A program state at 8000 Hz with 1000-tap filters and the notch tables made, and a session to
+// give the screens.
 struct KeyBench {
   KeyBench()
       : card(clock, {}),
@@ -27,8 +27,7 @@ struct KeyBench {
         state(std::make_unique<ProgramState>()),
         engine{card, events, box, clock, speaker, memory},
         platform{engine, mixer, saver},
-        session{*state, platform},
-        hooks(MakeSessionHooks(session)) {
+        session{*state, platform} {
     DspState& dsp = state->Dsp;
     dsp.SampleRate = 8000;
     state->OutputLevel = 20;
@@ -50,41 +49,40 @@ struct KeyBench {
   EnginePlatform engine;
   LaunchPlatform platform;
   Session session;
-  SessionHooks hooks;
 };
+
+// Two keys per iteration on a running screen.
+void PressPairs(benchmark::State& st, SessionScreen& screen, uint8_t first, uint8_t second) {
+  for (auto _ : st) {
+    screen.KeyDown(first);
+    screen.KeyDown(second);
+  }
+  st.SetItemsProcessed(2 * st.iterations());
+}
 
 // Right then Left: two redesigns per iteration.
 void LowPassCutoffKeys(benchmark::State& st) {
   KeyBench b;
+  b.state->Dsp.FilterKind = kPasseBas;
   BuildLowPassScreen(*b.state);
-  for (auto _ : st) {
-    b.hooks.LowPassCutoffUp();
-    b.hooks.LowPassCutoffDown();
-  }
-  st.SetItemsProcessed(2 * st.iterations());
+  PressPairs(st, *LowPassScreen(b.session), kScanRight, kScanLeft);
 }
 BENCHMARK(LowPassCutoffKeys)->Unit(benchmark::kMillisecond);
 
 void BandPassCentreKeys(benchmark::State& st) {
   KeyBench b;
+  b.state->Dsp.FilterKind = kPasseBande;
   BuildBandPassScreen(*b.state);
-  for (auto _ : st) {
-    b.hooks.BandPassCentreUp();
-    b.hooks.BandPassCentreDown();
-  }
-  st.SetItemsProcessed(2 * st.iterations());
+  PressPairs(st, *BandPassScreen(b.session), kScanRight, kScanLeft);
 }
 BENCHMARK(BandPassCentreKeys)->Unit(benchmark::kMillisecond);
 
 // Delete twice on the rejector screen: two stop-band reloads.
 void RejectorWidthKeys(benchmark::State& st) {
   KeyBench b;
+  b.state->Dsp.FilterKind = kRejecteurParTfd;
   BuildRejectorScreen(*b.state);
-  for (auto _ : st) {
-    b.hooks.NotchSwitchWidth();
-    b.hooks.NotchSwitchWidth();
-  }
-  st.SetItemsProcessed(2 * st.iterations());
+  PressPairs(st, *RejectorScreen(b.session), kScanDelete, kScanDelete);
 }
 BENCHMARK(RejectorWidthKeys)->Unit(benchmark::kMillisecond);
 
@@ -93,11 +91,7 @@ void OutputLevelKeys(benchmark::State& st) {
   KeyBench b;
   b.state->MixerControl.SoftwareMixer = 1;
   BuildLowPassScreen(*b.state);
-  for (auto _ : st) {
-    b.hooks.OutputLevelUp();
-    b.hooks.OutputLevelDown();
-  }
-  st.SetItemsProcessed(2 * st.iterations());
+  PressPairs(st, *LowPassScreen(b.session), kScanUp, kScanDown);
 }
 BENCHMARK(OutputLevelKeys)->Unit(benchmark::kMillisecond);
 

@@ -10,10 +10,10 @@
 
 #include "cli/audio_file.hpp"
 #include "cli/card_choice.hpp"
+#include "cli/filter_setup.hpp"
 #include "cli/options.hpp"
 #include "cli/std_streams.hpp"
 #include "cli/terminal_screen.hpp"
-#include "dsp/filter_kind.hpp"
 #include "platform/scoped_signals.hpp"
 #include "platform/simulated_mixer.hpp"
 #include "platform/terminal_event_source.hpp"
@@ -41,11 +41,6 @@ class CliMessageBox final : public MessageBox {
  private:
   TerminalScreen& screen_;
 };
-
-bool NeedsDegradedWarning(const std::string& kind) {
-  return kind == kPasseBande || kind == kReducteurGeneral || kind == kReducteurCw ||
-         kind == kRejecteurParTfd;
-}
 
 std::string RateText(int32_t measured) {
   if (measured == 0) {
@@ -81,74 +76,15 @@ int TerminalWidth(int fd) {
   return ::ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
 }
 
-ActionItem ActionOf(const std::string& kind) {
-  for (ActionItem item :
-       {ActionItem::Passe_bas, ActionItem::Passe_bande, ActionItem::Reducteur_bruit_general,
-        ActionItem::Reducteur_bruit_CW_RTTY, ActionItem::BFO_numerique}) {
-    if (kind == FilterKindOf(item)) {
-      return item;
-    }
-  }
-  return ActionItem::RejecteurporteuseparTFD;
-}
-
-// The rejector's notch tables, made before the launch as offline mode makes them: the first
-// start's calibration puts the notch back at 1000 Hz, which would lose --frequence. With a given
-// length or divisor, the tables are made for them instead of the calibration.
-void PrepareRejectorTables(DspState& dsp, const Options& options, int32_t rate, Clock& clock) {
-  RejecteurState& r = dsp.Rejecteur;
-  dsp.SampleRate = rate;
-  r.RejectorSampleRate = rate;
-  r.NotchNyquist = rate / 2;
-  if (!options.tapCount && !options.detectionDivisor) {
-    PrepareNotchTables(dsp, clock);
-    return;
-  }
-  NotchDesignNarrow(dsp);
-  NotchDesignWide(dsp);
-  r.NotchTablesReady = true;
-  r.RejectorCalibrated = true;
-  r.NotchLength = options.tapCount.value_or(r.NotchLength);
-  r.DetectionDivisor = options.detectionDivisor.value_or(r.DetectionDivisor);
+// The command line's filter for the launch, which picks its rate and blocks. --auto is the Insert
+// key, pressed once the session runs, so that the screen shows the switch.
+FilterSettings LiveSettings(const Options& options) {
+  FilterSettings settings = FilterSettingsOf(options);
+  settings.NotchAuto = false;
+  return settings;
 }
 
 }  // namespace
-
-void ApplyLiveSettings(ProgramState& state, const Options& options, int32_t rate, Clock& clock) {
-  DspState& dsp = state.Dsp;
-  dsp.PasseBas.LowPassCutoff = options.LowPassCutoff;
-  dsp.PasseBas.LowPassBypass = options.LowPassBypass;
-  dsp.PasseBande.BandPassCentre = options.BandPassCentre;
-  dsp.PasseBande.BandPassBypass = options.BandPassBypass;
-  dsp.PasseBande.BandPassWidth = options.BandPassWidth;
-  if (options.tapCount) {
-    dsp.PasseBas.LowPassTapCount = dsp.PasseBande.BandPassTapCount = *options.tapCount;
-    dsp.PasseBas.LowPassCalibrated = dsp.PasseBande.BandPassCalibrated = true;
-  }
-  dsp.Bfo.BfoShift = options.BfoShift;
-  dsp.Bfo.BfoInverted = options.BfoInverted;
-  dsp.Rejecteur.NotchWide = options.NotchWide ? 1 : 0;
-  dsp.Rejecteur.NotchThreshold = options.NotchThreshold;
-  if (options.filterKind == kRejecteurParTfd) {
-    PrepareRejectorTables(dsp, options, rate, clock);
-  }
-  dsp.Rejecteur.NotchFrequency = options.NotchFrequency;
-  dsp.ReducteurGeneral.VoiceReductionOff = options.VoiceReductionOff;
-  dsp.ReducteurGeneral.VoiceReductionLevel = options.VoiceReductionLevel;
-  dsp.ReducteurCw.CwReductionOff = options.CwReductionOff;
-  dsp.ReducteurCw.CwRttyMode = options.CwRttyMode;
-  state.Sessions.ShortLatency = options.shortLatency;
-}
-
-int32_t LiveSampleRate(const std::string& filterKind, const TestsCarteSonState& tests) {
-  if (filterKind == kBfoNumerique) {
-    if (tests.Rate6250OK != 0) {
-      return 6250;
-    }
-    return tests.Rate8000OK != 0 ? 8000 : 0;
-  }
-  return tests.Rate8000OK != 0 ? 8000 : 11025;
-}
 
 int RunLive(const Options& options) {
   // A reader of stdout that goes away costs only the lines it no longer takes: the session
@@ -197,8 +133,9 @@ int RunLive(const Options& options) {
   std::cout << "Fréquences mesurées : 8000 -> " << RateText(tests.Measured8000) << ", 6250 -> "
             << RateText(tests.Measured6250) << std::endl;
 
-  const int32_t rate = LiveSampleRate(options.filterKind, tests);
-  if (rate != 0 && tests.Rate8000OK == 0 && NeedsDegradedWarning(options.filterKind)) {
+  const ActionItem item = ActionOf(options.filterKind);
+  const int32_t rate = SessionRate(item, tests);
+  if (WarnsDegraded(item, tests)) {
     // The launch warns only when it runs the card test itself; here the test ran first.
     std::cerr << kDegradedModeWarning << '\n';
   }
@@ -210,7 +147,7 @@ int RunLive(const Options& options) {
     std::cerr << "velunda-filtre : " << choice.virtualInput << " est à " << fileRate
               << " Hz, joué à " << rate << " Hz.\n";
   }
-  ApplyLiveSettings(*state, options, rate, clock);
+  state->Sessions.ShortLatency = options.shortLatency;
 
   // The virtual card comes with the simulated mixer, set by the program; a real card's mixer
   // stays the user's: the level keys then only change the number.
@@ -235,7 +172,7 @@ int RunLive(const Options& options) {
                             events.PostKey(WM_KEYDOWN, MakeKeyLParam(kScanInsert, true));
                           }
                         }};
-  LaunchAction(*state, launch, ActionOf(options.filterKind));
+  LaunchAction(*state, launch, LiveSettings(options));
   const bool streamsOk = !started || ReportSessionEnd(*card);
   return started && box.failures == 0 && streamsOk ? kExitOk : kExitIo;
 }

@@ -216,10 +216,7 @@ int RunOffline(const Options& options, Clock& calibrationClock) {
   const int decisionsFd = streamOut ? STDERR_FILENO : STDOUT_FILENO;
 
   auto dsp = std::make_unique<DspState>();
-  std::string setupError;
-  if (!PrepareFilter(*dsp, options, calibrationClock, setupError)) {
-    return Report({kExitUsage, "velunda-filtre : " + setupError});
-  }
+  PrepareFilter(*dsp, FilterSettingsOf(options), calibrationClock);
 
   // The calibration's own steps do not count in the decisions' times.
   const uint64_t firstStep = dsp->Rejecteur.StepCount;

@@ -1,6 +1,5 @@
 #pragma once
 #include <cstdint>
-#include <functional>
 
 #include "engine/engine_platform.hpp"
 
@@ -14,46 +13,27 @@ struct DspState;
 // a signal taken by another thread.
 inline constexpr uint32_t kIdleWaitMs = 50;
 
-// What the loop calls in the screens and filters. Every entry may be left empty: an absent
-// action does nothing. End always ends the session, whatever EndSession does.
-struct SessionHooks {
-  using Action = std::function<void()>;
-  Action EndSession;
-  Action OutputLevelUp;
-  Action OutputLevelDown;
-  Action ApplyOutputLevel;
-  // BFO
-  Action BfoShiftDown;
-  Action BfoShiftUp;
-  Action BfoSwitchInversion;
-  // Low-pass
-  Action LowPassCutoffDown;
-  Action LowPassCutoffUp;
-  // Band-pass
-  Action BandPassCentreDown;
-  Action BandPassCentreUp;
-  Action BandPassNextWidth;
-  Action BandPassRequestCentring;
-  // Rejector
-  Action NotchDown;
-  Action NotchUp;
-  Action NotchSwitchWidth;
-  Action NotchSwitchAuto;
-  Action NotchNextThreshold;
-  Action RejectorBlockDisplay;
-  // Noise reducers
-  Action GeneralReducerNextState;
-  Action CwReducerNextState;
-  // Set by the band-pass launch while it runs its carrier search.
-  std::function<bool()> CarrierSearchActive;
+// The running session's screen, as the loop sees it. The calls that return false stop the loop
+// at the end of its pass.
+class SessionScreen {
+ public:
+  virtual ~SessionScreen() = default;
+  // The devices run; no block has come yet.
+  virtual void Started() = 0;
+  // An extended key went down: its scan code.
+  virtual bool KeyDown(uint8_t scanCode) = 0;
+  // The left button went down on the window.
+  virtual bool Clicked() = 0;
+  // A captured block went through ProcessBlock.
+  virtual bool BlockDone() = 0;
 };
 
-// One filter session: opens the devices, runs blocks through ProcessBlock until
-// StopRequested, then closes everything. Returns at once when the preparation fails, having
+// One filter session: opens the devices, runs blocks through ProcessBlock until the screen
+// stops it, then closes everything. Returns at once when the preparation fails, having
 // released whatever it had opened or allocated.
-void RunSession(EngineState& e, DspState& dsp, const SessionHooks& hooks, const EnginePlatform& p);
+void RunSession(EngineState& e, DspState& dsp, SessionScreen& screen, const EnginePlatform& p);
 
-// The action of a WM_KEYDOWN's lParam in a session of dsp.FilterKind.
-void DecodeKey(EngineState& e, const DspState& dsp, const SessionHooks& hooks, uint32_t lParam);
+// The scan code of a WM_KEYDOWN's lParam for an extended key; 0 for any other key.
+uint8_t ExtendedScanCode(uint32_t lParam);
 
 }  // namespace velunda

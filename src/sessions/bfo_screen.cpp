@@ -17,7 +17,8 @@ void ShowInversion(ProgramState& s) {
 }
 
 // The cell is rewritten even when the limit stopped the change.
-void ShiftDown(ProgramState& s) {
+void ShiftDown(Session& session) {
+  ProgramState& s = session.state;
   int32_t& shift = s.Dsp.Bfo.BfoShift;
   if (shift * s.Sessions.BfoBinWidth > -kShiftLimit) {
     --shift;
@@ -25,7 +26,8 @@ void ShiftDown(ProgramState& s) {
   ShowShift(s);
 }
 
-void ShiftUp(ProgramState& s) {
+void ShiftUp(Session& session) {
+  ProgramState& s = session.state;
   int32_t& shift = s.Dsp.Bfo.BfoShift;
   if (shift * s.Sessions.BfoBinWidth < kShiftLimit) {
     ++shift;
@@ -44,6 +46,10 @@ void SwitchInversion(Session& session) {
   ShowInversion(s);
 }
 
+// Left and Right shift by one bin, Delete switches the inversion.
+constexpr ScreenKey kBfoKeys[] = {
+    {kScanLeft, ShiftDown}, {kScanRight, ShiftUp}, {kScanDelete, SwitchInversion}};
+
 }  // namespace
 
 std::string BfoShiftText(int32_t shift, int32_t binWidth) {
@@ -61,12 +67,8 @@ void BuildBfoScreen(ProgramState& s) {
   ShowInversion(s);
 }
 
-// Left and Right shift by one bin, Delete switches the inversion.
-void BindBfoKeys(SessionHooks& hooks, Session& session) {
-  ProgramState& s = session.state;
-  hooks.BfoShiftDown = [&s] { ShiftDown(s); };
-  hooks.BfoShiftUp = [&s] { ShiftUp(s); };
-  hooks.BfoSwitchInversion = [&session] { SwitchInversion(session); };
+std::unique_ptr<SessionScreen> BfoScreen(Session& session) {
+  return std::make_unique<FilterScreen>(session, kBfoKeys);
 }
 
 }  // namespace velunda

@@ -45,7 +45,6 @@ void EndSession(ProgramState& s) {
   s.Dsp.Rejecteur.NotchAuto = 0;
   s.Sessions.SessionRepeat = false;
   s.Sessions.EndRequested = true;
-  s.Engine.StopRequested = 1;
 }
 
 // Steps of 1 below 4, 4 up to 36, 8 up to 60, 20 up to 100: the ladder 0, 1, 2, 3, 4, 8, ... 36,
@@ -109,26 +108,39 @@ void OutputLevelDown(Session& session) {
   WriteCell(session.state, 4, session.state.OutputLevel);
 }
 
-SessionHooks MakeSessionHooks(Session& session) {
-  SessionHooks hooks;
-  ProgramState& s = session.state;
-  hooks.EndSession = [&s] { EndSession(s); };
-  hooks.OutputLevelUp = [&session] { OutputLevelUp(session); };
-  hooks.OutputLevelDown = [&session] { OutputLevelDown(session); };
-  hooks.ApplyOutputLevel = [&session] {
-    ApplyOutputLevel(session);
-    if (session.platform.sessionStarted) {
-      session.platform.sessionStarted();
+void FilterScreen::Started() {
+  ApplyOutputLevel(session_);
+  if (session_.platform.sessionStarted) {
+    session_.platform.sessionStarted();
+  }
+}
+
+bool FilterScreen::KeyDown(uint8_t scanCode) {
+  switch (scanCode) {
+    case kScanEnd:
+      EndSession(session_.state);
+      return false;
+    case kScanUp:
+      OutputLevelUp(session_);
+      return true;
+    case kScanDown:
+      OutputLevelDown(session_);
+      return true;
+    default:
+      break;
+  }
+  for (const ScreenKey& key : keys_) {
+    if (key.scanCode == scanCode) {
+      key.action(session_);
+      return !key.stopsLoop;
     }
-  };
-  hooks.RejectorBlockDisplay = [&s] { RejectorBlockDisplay(s); };
-  hooks.CarrierSearchActive = [&s] { return s.Sessions.CarrierSearchActive; };
-  BindLowPassKeys(hooks, session);
-  BindBandPassKeys(hooks, session);
-  BindReducerKeys(hooks, session);
-  BindBfoKeys(hooks, session);
-  BindRejectorKeys(hooks, session);
-  return hooks;
+  }
+  return true;
+}
+
+bool FilterScreen::Clicked() {
+  EndSession(session_.state);
+  return false;
 }
 
 }  // namespace velunda

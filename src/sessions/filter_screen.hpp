@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -32,8 +34,8 @@ void BeginScreen(ProgramState& s, std::initializer_list<int> cells, std::string_
 // Hides every FilterScreen cell.
 void HideFilterScreen(ProgramState& s);
 
-// End or a click: hides the screen, leaves the rejector's automatic mode, cancels a band-pass
-// repeat and stops the loop.
+// End or a click: hides the screen, leaves the rejector's automatic mode and cancels a band-pass
+// repeat.
 void EndSession(ProgramState& s);
 
 // ---- output level ----
@@ -46,7 +48,7 @@ void ApplyOutputLevel(Session& session);
 uint8_t LevelAbove(uint8_t level);
 uint8_t LevelBelow(uint8_t level);
 
-// ---- the screens: each builder shows its screen, each Bind fills its keys ----
+// ---- the screens: each builder shows its screen, each screen object takes its keys ----
 
 void BuildLowPassScreen(ProgramState& s);
 void BuildBandPassScreen(ProgramState& s);
@@ -55,18 +57,42 @@ void BuildCwReducerScreen(ProgramState& s);
 void BuildBfoScreen(ProgramState& s);
 void BuildRejectorScreen(ProgramState& s);
 
-void BindLowPassKeys(SessionHooks& hooks, Session& session);
-void BindBandPassKeys(SessionHooks& hooks, Session& session);
-void BindReducerKeys(SessionHooks& hooks, Session& session);
-void BindBfoKeys(SessionHooks& hooks, Session& session);
-void BindRejectorKeys(SessionHooks& hooks, Session& session);
+// One key of a screen's own table: an extended key's scan code and what it does.
+struct ScreenKey {
+  uint8_t scanCode;
+  void (*action)(Session&);
+  bool stopsLoop = false;  // the loop stops after the action
+};
 
-// After each block of a rejector session (and of a band-pass centring but its last block).
-void RejectorBlockDisplay(ProgramState& s);
+// A running session's screen as the loop sees it. Common to every screen: End and a click end
+// the session, Up and Down move the output level; the other keys come from the screen's table.
+class FilterScreen : public SessionScreen {
+ public:
+  FilterScreen(Session& session, std::span<const ScreenKey> keys)
+      : session_(session), keys_(keys) {}
+  // Applies the output level, then tells platform.sessionStarted.
+  void Started() override;
+  bool KeyDown(uint8_t scanCode) override;
+  bool Clicked() override;
+  bool BlockDone() override { return true; }
 
-// Every hook of a session: the common keys, every screen's keys (the loop picks them by
-// FilterKind), the block display and the output level at the loop's start.
-SessionHooks MakeSessionHooks(Session& session);
+ protected:
+  Session& session_;
+
+ private:
+  std::span<const ScreenKey> keys_;
+};
+
+std::unique_ptr<SessionScreen> LowPassScreen(Session& session);
+std::unique_ptr<SessionScreen> BandPassScreen(Session& session);
+std::unique_ptr<SessionScreen> GeneralReducerScreen(Session& session);
+std::unique_ptr<SessionScreen> CwReducerScreen(Session& session);
+std::unique_ptr<SessionScreen> BfoScreen(Session& session);
+// Shows the automatic search's result after each block.
+std::unique_ptr<SessionScreen> RejectorScreen(Session& session);
+// The band-pass's automatic centring, on the band-pass screen: End, Up and Down only; after each
+// block the rejector's display, until the block that brings the decision stops the loop.
+std::unique_ptr<SessionScreen> CentringScreen(Session& session);
 
 // Text of the BFO shift in hertz for `shift` bins of `binWidth` mHz.
 std::string BfoShiftText(int32_t shift, int32_t binWidth);

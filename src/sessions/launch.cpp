@@ -1,12 +1,15 @@
 #include "sessions/launch.hpp"
 
 #include <array>
+#include <iterator>
+#include <memory>
 
 #include "config/fonctions_mixer.hpp"
 #include "dsp/filter_kind.hpp"
 #include "engine/boucle.hpp"
 #include "engine/tests_carte_son.hpp"
 #include "sessions/filter_screen.hpp"
+#include "sessions/filter_settings.hpp"
 #include "sessions/program_state.hpp"
 
 namespace velunda {
@@ -14,34 +17,39 @@ namespace {
 
 // What differs from one action to the next.
 struct ActionTraits {
+  ActionItem item;
   std::string_view kind;
   bool degradedWarning;
   bool hidesMixerMenu;
   void (*buildScreen)(ProgramState&);
+  std::unique_ptr<SessionScreen> (*screen)(Session&);
 };
 
-ActionTraits TraitsOf(ActionItem item) {
-  switch (item) {
-    case ActionItem::Passe_bas:
-      return {kPasseBas, false, true, BuildLowPassScreen};
-    case ActionItem::Passe_bande:
-      return {kPasseBande, true, false, BuildBandPassScreen};
-    case ActionItem::Reducteur_bruit_general:
-      return {kReducteurGeneral, true, false, BuildGeneralReducerScreen};
-    case ActionItem::Reducteur_bruit_CW_RTTY:
-      return {kReducteurCw, true, false, BuildCwReducerScreen};
-    case ActionItem::BFO_numerique:
-      return {kBfoNumerique, false, false, BuildBfoScreen};
-    case ActionItem::RejecteurporteuseparTFD:
-      break;
+constexpr ActionTraits kActions[] = {
+    {ActionItem::Passe_bas, kPasseBas, false, true, BuildLowPassScreen, LowPassScreen},
+    {ActionItem::Passe_bande, kPasseBande, true, false, BuildBandPassScreen, BandPassScreen},
+    {ActionItem::Reducteur_bruit_general, kReducteurGeneral, true, false, BuildGeneralReducerScreen,
+     GeneralReducerScreen},
+    {ActionItem::Reducteur_bruit_CW_RTTY, kReducteurCw, true, false, BuildCwReducerScreen,
+     CwReducerScreen},
+    {ActionItem::BFO_numerique, kBfoNumerique, false, false, BuildBfoScreen, BfoScreen},
+    {ActionItem::RejecteurporteuseparTFD, kRejecteurParTfd, true, false, BuildRejectorScreen,
+     RejectorScreen},
+};
+
+const ActionTraits& TraitsOf(ActionItem item) {
+  for (const ActionTraits& traits : kActions) {
+    if (traits.item == item) {
+      return traits;
+    }
   }
-  return {kRejecteurParTfd, true, false, BuildRejectorScreen};
+  return kActions[std::size(kActions) - 1];
 }
 
 void ShowRate(ProgramState& s, int32_t rate) { WriteCell(s, 15, "Fe=" + std::to_string(rate)); }
 
 // Step 1: the card test, when the timer has not run it yet.
-void TestOnFirstUse(ProgramState& s, const LaunchPlatform& p, const ActionTraits& traits) {
+void TestOnFirstUse(ProgramState& s, const LaunchPlatform& p, ActionItem item) {
   TestsCarteSonState& tests = s.Engine.CardTests;
   if (tests.TestDone != 0) {
     return;
@@ -51,53 +59,20 @@ void TestOnFirstUse(ProgramState& s, const LaunchPlatform& p, const ActionTraits
   tests.TestDone = 1;
   tests.SoundCardOK = TestSoundCard(s.Engine, s.Dsp, p.engine);
   SetPanelColour(s.Window, 15, PanelColour::ButtonFace);
-  if (traits.degradedWarning && tests.Rate8000OK == 0) {
+  if (WarnsDegraded(item, tests)) {
     p.engine.box.ShowError(kDegradedModeWarning);
   }
 }
 
 // Step 3: the action's rate, shown in the rate box; 0 when the BFO cannot run.
 int32_t ChooseRate(ProgramState& s, const LaunchPlatform& p, ActionItem item) {
-  const TestsCarteSonState& tests = s.Engine.CardTests;
-  SessionsState& ss = s.Sessions;
-  DspState& dsp = s.Dsp;
-  if (item == ActionItem::BFO_numerique) {
-    if (tests.Rate6250OK != 0) {
-      ss.BfoSampleRate = 6250;
-    } else if (tests.Rate8000OK != 0) {
-      ss.BfoSampleRate = 8000;
-    } else {
-      p.engine.box.ShowError(kBfoRefused);
-      ShowRate(s, 11025);
-      return 0;
-    }
-    ShowRate(s, ss.BfoSampleRate);
-    return ss.BfoSampleRate;
+  const int32_t rate = SessionRate(item, s.Engine.CardTests);
+  if (rate == 0) {
+    p.engine.box.ShowError(kBfoRefused);
+    ShowRate(s, 11025);
+    return 0;
   }
-  const int32_t rate = tests.Rate8000OK != 0 ? 8000 : 11025;
   ShowRate(s, rate);
-  switch (item) {
-    case ActionItem::Passe_bas:
-      ss.LowPassSampleRate = rate;
-      break;
-    case ActionItem::Passe_bande:
-      ss.BandPassSampleRate = rate;
-      dsp.Rejecteur.RejectorSampleRate = rate;
-      dsp.Rejecteur.NotchNyquist = rate / 2;
-      break;
-    case ActionItem::RejecteurporteuseparTFD:
-      dsp.Rejecteur.RejectorSampleRate = rate;
-      dsp.Rejecteur.NotchNyquist = rate / 2;
-      break;
-    case ActionItem::Reducteur_bruit_general:
-      dsp.ReducteurGeneral.VoiceReducerSampleRate = rate;
-      break;
-    case ActionItem::Reducteur_bruit_CW_RTTY:
-      dsp.ReducteurCw.CwReducerSampleRate = rate;
-      break;
-    case ActionItem::BFO_numerique:
-      break;
-  }
   return rate;
 }
 
@@ -125,14 +100,14 @@ void ShowMenus(ProgramState& s, const HiddenMenus& hidden) {
   }
 }
 
-void RunLoop(Session& session, const SessionHooks& hooks) {
-  RunSession(session.state.Engine, session.state.Dsp, hooks, session.platform.engine);
+void RunLoop(Session& session, SessionScreen& screen) {
+  RunSession(session.state.Engine, session.state.Dsp, screen, session.platform.engine);
 }
 
 // The automatic centring of a band-pass session: the rejector's detection, borrowed for one
-// decision with every spectral line counting as a carrier. False when the user ended the session
-// during the search.
-bool CentreOnCarrier(Session& session, const SessionHooks& hooks) {
+// decision with every spectral line counting as a carrier, then the band-pass redesigned on the
+// centre found. False when the user ended the session during the search.
+bool CentreOnCarrier(Session& session) {
   ProgramState& s = session.state;
   DspState& dsp = s.Dsp;
   RejecteurState& r = dsp.Rejecteur;
@@ -141,13 +116,11 @@ bool CentreOnCarrier(Session& session, const SessionHooks& hooks) {
   r.NotchAuto = 1;
   r.NotchThreshold = 0;
   WriteCell(s, 18, "en cours");
-  s.Sessions.CarrierSearchActive = true;
   dsp.FilterKind = kRejecteurParTfd;
   dsp.SampleRate = r.RejectorSampleRate;
   dsp.BlockLength = 2048;
-  PrepareRejectorRun(dsp);  // clears CarrierFound, arms the detection
-  RunLoop(session, hooks);
-  s.Sessions.CarrierSearchActive = false;
+  DesignFilter(dsp, DesignStep::RunStart);  // clears CarrierFound, arms the detection
+  RunLoop(session, *CentringScreen(session));
   if (r.MeanPeakPower <= 0) {
     WriteCell(s, 18, "échec     ");
   } else {
@@ -162,102 +135,103 @@ bool CentreOnCarrier(Session& session, const SessionHooks& hooks) {
   dsp.FilterKind = kPasseBande;
   dsp.SampleRate = s.Sessions.BandPassSampleRate;
   dsp.BlockLength = PerSampleBlockLength(dsp.SampleRate, s.Sessions.ShortLatency);
-  return !s.Sessions.EndRequested;
+  if (s.Sessions.EndRequested) {
+    return false;
+  }
+  DesignFilter(dsp);
+  return true;
 }
 
 // Step 13 of the band-pass: band-pass runs, each Insert making the next pass a centring.
-void RunBandPass(Session& session, const SessionHooks& hooks) {
+void RunBandPass(Session& session, SessionScreen& screen) {
   SessionsState& ss = session.state.Sessions;
   while (ss.SessionRepeat) {
     ss.SessionRepeat = false;
-    if (ss.CentringRequested && !CentreOnCarrier(session, hooks)) {
+    if (ss.CentringRequested && !CentreOnCarrier(session)) {
       return;
     }
-    BandPassSetup(session.state.Dsp);
-    RunLoop(session, hooks);
+    RunLoop(session, screen);
   }
 }
 
-// Step 13: filter preparation and the processing loop.
-void PrepareAndRun(Session& session, ActionItem item, const SessionHooks& hooks) {
-  DspState& dsp = session.state.Dsp;
-  switch (item) {
-    case ActionItem::Passe_bas:
-      if (!dsp.PasseBas.LowPassCalibrated) {
-        LowPassCalibrate(dsp, session.platform.engine.clock);
-      }
-      LowPassDesign(dsp);
-      break;
-    case ActionItem::Passe_bande:
-      RunBandPass(session, hooks);
-      return;
-    case ActionItem::Reducteur_bruit_general:
-      GeneralReducerSetup(dsp);
-      break;
-    case ActionItem::Reducteur_bruit_CW_RTTY:
-      CwReducerSetup(dsp);
-      break;
-    case ActionItem::BFO_numerique:
-      break;
-    case ActionItem::RejecteurporteuseparTFD:
-      // Also step 6's transform and step 11's cleared CarrierFound: none is seen before.
-      PrepareRejectorRun(dsp);
-      break;
+// Step 3 and the preparation: the rate, then the filter prepared for it (for the band-pass, after
+// the tables its centring borrows). False when the BFO cannot run.
+bool PrepareSessionFilter(ProgramState& s, const LaunchPlatform& p, FilterSettings& settings,
+                          ActionItem item) {
+  settings.rate = ChooseRate(s, p, item);
+  if (settings.rate == 0) {
+    return false;
   }
-  RunLoop(session, hooks);
+  settings.blockLength = BlockLengthOf(settings.kind, settings.rate, s.Sessions.ShortLatency);
+  if (item == ActionItem::Passe_bande) {
+    s.Sessions.BandPassSampleRate = settings.rate;
+    PrepareCentringTables(s.Dsp, settings.rate, p.engine.clock);  // once per run
+  }
+  PrepareFilter(s.Dsp, settings, p.engine.clock);
+  if (item == ActionItem::BFO_numerique) {
+    s.Sessions.BfoBinWidth = settings.rate * 1000 / 1024;
+  }
+  return true;
 }
 
 }  // namespace
 
 const char* FilterKindOf(ActionItem item) { return TraitsOf(item).kind.data(); }
 
+ActionItem ActionOf(std::string_view kind) {
+  for (const ActionTraits& traits : kActions) {
+    if (traits.kind == kind) {
+      return traits.item;
+    }
+  }
+  return ActionItem::RejecteurporteuseparTFD;
+}
+
+int32_t SessionRate(ActionItem item, const TestsCarteSonState& tests) {
+  if (item == ActionItem::BFO_numerique) {
+    if (tests.Rate6250OK != 0) {
+      return 6250;
+    }
+    return tests.Rate8000OK != 0 ? 8000 : 0;
+  }
+  return tests.Rate8000OK != 0 ? 8000 : 11025;
+}
+
+bool WarnsDegraded(ActionItem item, const TestsCarteSonState& tests) {
+  return TraitsOf(item).degradedWarning && tests.Rate8000OK == 0;
+}
+
 void LaunchAction(ProgramState& s, const LaunchPlatform& p, ActionItem item) {
-  const ActionTraits traits = TraitsOf(item);
-  DspState& dsp = s.Dsp;
-  TestOnFirstUse(s, p, traits);
-  if (s.Engine.CardTests.SoundCardOK == 0) {
+  LaunchAction(s, p, SettingsKept(s.Dsp, FilterKindOf(item)));
+}
+
+void LaunchAction(ProgramState& s, const LaunchPlatform& p, FilterSettings settings) {
+  const ActionTraits& traits = TraitsOf(ActionOf(settings.kind));
+  TestOnFirstUse(s, p, traits.item);
+  if (s.Engine.CardTests.SoundCardOK == 0 || !PrepareSessionFilter(s, p, settings, traits.item)) {
     return;
-  }
-  const int32_t rate = ChooseRate(s, p, item);
-  if (rate == 0) {
-    return;
-  }
-  const bool usesNotches =
-      item == ActionItem::Passe_bande || item == ActionItem::RejecteurporteuseparTFD;
-  if (usesNotches) {
-    PrepareNotchTables(dsp, p.engine.clock);  // once per run
   }
   s.Engine.Wave.InputStereo = 0;
   s.Engine.Wave.InputEightBit = 1;
   s.Engine.Wave.OutputEightBit = 1;
-  dsp.SampleRate = rate;
-  const bool blocksOf2048 =
-      item == ActionItem::BFO_numerique || item == ActionItem::RejecteurporteuseparTFD;
-  dsp.BlockLength = blocksOf2048 ? 2048 : PerSampleBlockLength(rate, s.Sessions.ShortLatency);
-  if (item == ActionItem::BFO_numerique) {
-    dsp.Transform.WindowEnabled = false;
-    dsp.Transform.TransformSize = 1024;
-    TransformInit(dsp.Transform);
-    s.Sessions.BfoBinWidth = dsp.SampleRate * 1000 / 1024;
-  }
   traits.buildScreen(s);
   SetMasterVolume(p.mixer, s.MixerControl, 0, 0);
   const bool screenSaverWasActive = p.screenSaver.IsActive();
   if (screenSaverWasActive) {
     p.screenSaver.SetActive(false);
   }
-  if (item == ActionItem::Passe_bande && !dsp.PasseBande.BandPassCalibrated) {
-    BandPassCalibrate(dsp, p.engine.clock);
-  }
-  dsp.FilterKind = traits.kind;
   s.Sessions.SessionRepeat = true;
   s.Sessions.CentringRequested = false;
   s.Sessions.EndRequested = false;
   const HiddenMenus hidden = HideMenus(s, traits.hidesMixerMenu);
 
   Session session{s, p};
-  const SessionHooks hooks = MakeSessionHooks(session);
-  PrepareAndRun(session, item, hooks);
+  const std::unique_ptr<SessionScreen> screen = traits.screen(session);
+  if (traits.item == ActionItem::Passe_bande) {
+    RunBandPass(session, *screen);
+  } else {
+    RunLoop(session, *screen);
+  }
 
   // A loop that could not open the devices returns without EndSession: its screen goes too.
   HideFilterScreen(s);

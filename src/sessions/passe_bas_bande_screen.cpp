@@ -1,9 +1,8 @@
 // The low-pass and band-pass screens and their keys.
 #include <cmath>
 
-#include "dsp/passebande.hpp"
-#include "dsp/passebas.hpp"
 #include "sessions/filter_screen.hpp"
+#include "sessions/filter_settings.hpp"
 #include "sessions/program_state.hpp"
 
 namespace velunda {
@@ -27,7 +26,8 @@ void ShowCentre(ProgramState& s) {
   }
 }
 
-void CutoffUp(ProgramState& s) {
+void CutoffUp(Session& session) {
+  ProgramState& s = session.state;
   PasseBasState& lp = s.Dsp.PasseBas;
   if (lp.LowPassCutoff < 3100) {
     lp.LowPassCutoff += 100;
@@ -36,12 +36,13 @@ void CutoffUp(ProgramState& s) {
     lp.LowPassBypass = true;
   }
   if (!lp.LowPassBypass) {
-    LowPassDesign(s.Dsp);
+    DesignFilter(s.Dsp);
   }
   ShowCutoff(s);
 }
 
-void CutoffDown(ProgramState& s) {
+void CutoffDown(Session& session) {
+  ProgramState& s = session.state;
   PasseBasState& lp = s.Dsp.PasseBas;
   if (lp.LowPassCutoff > 300) {
     lp.LowPassCutoff -= 100;
@@ -49,34 +50,37 @@ void CutoffDown(ProgramState& s) {
   if (lp.LowPassCutoff == 3000) {
     lp.LowPassBypass = false;
   }
-  LowPassDesign(s.Dsp);
+  DesignFilter(s.Dsp);
   ShowCutoff(s);
 }
 
-void CentreUp(ProgramState& s) {
+void CentreUp(Session& session) {
+  ProgramState& s = session.state;
   PasseBandeState& bp = s.Dsp.PasseBande;
   if (bp.BandPassCentre < 3350) {
     bp.BandPassCentre = static_cast<uint16_t>(bp.BandPassCentre + 50);
   }
   bp.BandPassBypass = bp.BandPassCentre == 3350;
   if (!bp.BandPassBypass) {
-    BandPassSetup(s.Dsp);
+    DesignFilter(s.Dsp);
   }
   ShowCentre(s);
 }
 
-void CentreDown(ProgramState& s) {
+void CentreDown(Session& session) {
+  ProgramState& s = session.state;
   PasseBandeState& bp = s.Dsp.PasseBande;
   if (bp.BandPassCentre > 100) {
     bp.BandPassCentre = static_cast<uint16_t>(bp.BandPassCentre - 50);
   }
   bp.BandPassBypass = false;
-  BandPassSetup(s.Dsp);
+  DesignFilter(s.Dsp);
   ShowCentre(s);
 }
 
 // 120 -> 250 -> 500 -> 2000 -> 120; a width off the cycle stays.
-void NextWidth(ProgramState& s) {
+void NextWidth(Session& session) {
+  ProgramState& s = session.state;
   double& width = s.Dsp.PasseBande.BandPassWidth;
   if (width == 120) {
     width = 250;
@@ -88,16 +92,26 @@ void NextWidth(ProgramState& s) {
     width = 120;
   }
   WriteCell(s, 14, std::lrint(width));
-  BandPassSetup(s.Dsp);
+  DesignFilter(s.Dsp);
 }
 
-// The loop stops; the band-pass session runs the centring, then the band-pass again.
-void RequestCentring(ProgramState& s) {
+// The loop stops (see the key table); the band-pass session runs the centring, then the
+// band-pass again.
+void RequestCentring(Session& session) {
+  ProgramState& s = session.state;
   s.Dsp.PasseBande.BandPassBypass = false;
-  s.Engine.StopRequested = 1;
   s.Sessions.SessionRepeat = true;
   s.Sessions.CentringRequested = true;
 }
+
+// Left and Right move the cut-off.
+constexpr ScreenKey kLowPassKeys[] = {{kScanLeft, CutoffDown}, {kScanRight, CutoffUp}};
+
+// Left and Right move the centre, Delete the width, Insert asks for the centring.
+constexpr ScreenKey kBandPassKeys[] = {{kScanLeft, CentreDown},
+                                       {kScanRight, CentreUp},
+                                       {kScanDelete, NextWidth},
+                                       {kScanInsert, RequestCentring, true}};
 
 }  // namespace
 
@@ -123,20 +137,12 @@ void BuildBandPassScreen(ProgramState& s) {
   WriteCell(s, 18, "A l'arrêt");
 }
 
-// Left and Right move the cut-off.
-void BindLowPassKeys(SessionHooks& hooks, Session& session) {
-  ProgramState& s = session.state;
-  hooks.LowPassCutoffDown = [&s] { CutoffDown(s); };
-  hooks.LowPassCutoffUp = [&s] { CutoffUp(s); };
+std::unique_ptr<SessionScreen> LowPassScreen(Session& session) {
+  return std::make_unique<FilterScreen>(session, kLowPassKeys);
 }
 
-// Left and Right move the centre, Delete the width, Insert asks for the centring.
-void BindBandPassKeys(SessionHooks& hooks, Session& session) {
-  ProgramState& s = session.state;
-  hooks.BandPassCentreDown = [&s] { CentreDown(s); };
-  hooks.BandPassCentreUp = [&s] { CentreUp(s); };
-  hooks.BandPassNextWidth = [&s] { NextWidth(s); };
-  hooks.BandPassRequestCentring = [&s] { RequestCentring(s); };
+std::unique_ptr<SessionScreen> BandPassScreen(Session& session) {
+  return std::make_unique<FilterScreen>(session, kBandPassKeys);
 }
 
 }  // namespace velunda

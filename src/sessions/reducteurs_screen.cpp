@@ -1,7 +1,6 @@
 // The two noise reducer screens and their Delete key.
-#include "dsp/reducteur_bruit_cw_rtty.hpp"
-#include "dsp/reducteur_wiener_phonie.hpp"
 #include "sessions/filter_screen.hpp"
+#include "sessions/filter_settings.hpp"
 #include "sessions/program_state.hpp"
 
 namespace velunda {
@@ -22,15 +21,16 @@ const char* CwStateText(const ReducteurCwState& r) {
 }
 
 // none -> weak -> strong -> none
-void NextGeneralState(ProgramState& s) {
+void NextGeneralState(Session& session) {
+  ProgramState& s = session.state;
   ReducteurGeneralState& r = s.Dsp.ReducteurGeneral;
   if (r.VoiceReductionOff) {
     r.VoiceReductionLevel = 3;
     r.VoiceReductionOff = false;
-    GeneralReducerSetup(s.Dsp);
+    DesignFilter(s.Dsp);
   } else if (r.VoiceReductionLevel == 3) {
     r.VoiceReductionLevel = 1;
-    GeneralReducerSetup(s.Dsp);
+    DesignFilter(s.Dsp);
   } else {
     r.VoiceReductionOff = true;
   }
@@ -38,20 +38,25 @@ void NextGeneralState(ProgramState& s) {
 }
 
 // none -> CW -> RTTY -> none
-void NextCwState(ProgramState& s) {
+void NextCwState(Session& session) {
+  ProgramState& s = session.state;
   ReducteurCwState& r = s.Dsp.ReducteurCw;
   if (r.CwReductionOff) {
     r.CwRttyMode = 0;
     r.CwReductionOff = false;
-    CwReducerSetup(s.Dsp);
+    DesignFilter(s.Dsp);
   } else if (r.CwRttyMode == 0) {
     r.CwRttyMode = 1;
-    CwReducerSetup(s.Dsp);
+    DesignFilter(s.Dsp);
   } else {
     r.CwReductionOff = true;
   }
   WriteCell(s, 6, CwStateText(r));
 }
+
+// Delete moves each reducer to its next state.
+constexpr ScreenKey kGeneralKeys[] = {{kScanDelete, NextGeneralState}};
+constexpr ScreenKey kCwKeys[] = {{kScanDelete, NextCwState}};
 
 }  // namespace
 
@@ -72,11 +77,12 @@ void BuildCwReducerScreen(ProgramState& s) {
   WriteCell(s, 6, CwStateText(s.Dsp.ReducteurCw));
 }
 
-// Delete moves each reducer to its next state.
-void BindReducerKeys(SessionHooks& hooks, Session& session) {
-  ProgramState& s = session.state;
-  hooks.GeneralReducerNextState = [&s] { NextGeneralState(s); };
-  hooks.CwReducerNextState = [&s] { NextCwState(s); };
+std::unique_ptr<SessionScreen> GeneralReducerScreen(Session& session) {
+  return std::make_unique<FilterScreen>(session, kGeneralKeys);
+}
+
+std::unique_ptr<SessionScreen> CwReducerScreen(Session& session) {
+  return std::make_unique<FilterScreen>(session, kCwKeys);
 }
 
 }  // namespace velunda

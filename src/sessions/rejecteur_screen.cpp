@@ -1,8 +1,8 @@
 // The carrier rejector screen, its keys and its display after each block.
 #include <cmath>
 
-#include "dsp/rejecteur_par_tfd.hpp"
 #include "sessions/filter_screen.hpp"
+#include "sessions/filter_settings.hpp"
 #include "sessions/program_state.hpp"
 
 namespace velunda {
@@ -28,7 +28,8 @@ const char* WidthText(uint8_t wide) { return wide == 1 ? "Bande large  " : "Band
 void ShowFrequency(ProgramState& s) { WriteCell(s, 6, std::lrint(s.Dsp.Rejecteur.NotchFrequency)); }
 
 // Manual mode only; the screen does not change at the ends.
-void NotchDown(ProgramState& s) {
+void NotchDown(Session& session) {
+  ProgramState& s = session.state;
   RejecteurState& r = s.Dsp.Rejecteur;
   if (r.NotchAuto != 0) {
     return;
@@ -36,12 +37,13 @@ void NotchDown(ProgramState& s) {
   r.CarrierFound = 0;
   if (r.NotchFrequency > 100) {
     r.NotchFrequency -= 50;
-    NotchStart(s.Dsp);
+    DesignFilter(s.Dsp);
     ShowFrequency(s);
   }
 }
 
-void NotchUp(ProgramState& s) {
+void NotchUp(Session& session) {
+  ProgramState& s = session.state;
   RejecteurState& r = s.Dsp.Rejecteur;
   if (r.NotchAuto != 0) {
     return;
@@ -49,24 +51,26 @@ void NotchUp(ProgramState& s) {
   r.CarrierFound = 0;
   if (r.NotchFrequency < 3300) {
     r.NotchFrequency += 50;
-    NotchStart(s.Dsp);
+    DesignFilter(s.Dsp);
     ShowFrequency(s);
   }
 }
 
-void SwitchWidth(ProgramState& s) {
+void SwitchWidth(Session& session) {
+  ProgramState& s = session.state;
   RejecteurState& r = s.Dsp.Rejecteur;
   r.NotchWide = r.NotchWide == 1 ? 0 : 1;
-  NotchStart(s.Dsp);
+  DesignFilter(s.Dsp);
   WriteCell(s, 14, WidthText(r.NotchWide));
 }
 
 // Leaving the automatic mode keeps the stop band it last set.
-void SwitchAuto(ProgramState& s) {
+void SwitchAuto(Session& session) {
+  ProgramState& s = session.state;
   RejecteurState& r = s.Dsp.Rejecteur;
   if (r.NotchAuto == 0) {
     r.NotchAuto = 1;
-    NotchStart(s.Dsp);
+    DesignFilter(s.Dsp);
     WriteCell(s, 22, "En cours");
   } else {
     r.NotchAuto = 0;
@@ -76,11 +80,57 @@ void SwitchAuto(ProgramState& s) {
 }
 
 // 20001 -> 5001 -> 1001 -> 101 -> 20001
-void NextThreshold(ProgramState& s) {
+void NextThreshold(Session& session) {
+  ProgramState& s = session.state;
   int32_t& t = s.Dsp.Rejecteur.NotchThreshold;
   t = t == 20001 ? 5001 : t == 5001 ? 1001 : t == 1001 ? 101 : 20001;
   WriteCell(s, 18, ThresholdText(t));
 }
+
+// Arrows move the notch (manual mode), Delete the width, Insert the automatic mode, Page Down
+// the threshold.
+constexpr ScreenKey kRejectorKeys[] = {{kScanLeft, NotchDown},
+                                       {kScanRight, NotchUp},
+                                       {kScanDelete, SwitchWidth},
+                                       {kScanInsert, SwitchAuto},
+                                       {kScanPageDown, NextThreshold}};
+
+// After each block: the automatic search's result, and its frequency unless a centring runs
+// (the band-pass screen shows its centre there).
+void BlockDisplay(ProgramState& s, bool showFrequency) {
+  RejecteurState& r = s.Dsp.Rejecteur;
+  if (r.NotchAuto == 1 && r.DecisionMade == 1) {
+    r.DecisionMade = 0;
+  }
+  if (r.NotchAuto != 1) {
+    return;
+  }
+  WriteCell(s, 23, r.CarrierFound == 1 ? "Trouvé" : "Echec ");
+  if (showFrequency) {
+    ShowFrequency(s);
+  }
+}
+
+class RejectorSessionScreen final : public FilterScreen {
+ public:
+  explicit RejectorSessionScreen(Session& session) : FilterScreen(session, kRejectorKeys) {}
+  bool BlockDone() override {
+    BlockDisplay(session_.state, true);
+    return true;
+  }
+};
+
+class CentringSessionScreen final : public FilterScreen {
+ public:
+  explicit CentringSessionScreen(Session& session) : FilterScreen(session, {}) {}
+  bool BlockDone() override {
+    if (session_.state.Dsp.Rejecteur.DecisionMade == 1) {
+      return false;
+    }
+    BlockDisplay(session_.state, false);
+    return true;
+  }
+};
 
 }  // namespace
 
@@ -103,29 +153,12 @@ void BuildRejectorScreen(ProgramState& s) {
   WriteCell(s, 23, kNoResult);
 }
 
-void RejectorBlockDisplay(ProgramState& s) {
-  RejecteurState& r = s.Dsp.Rejecteur;
-  if (r.NotchAuto == 1 && r.DecisionMade == 1) {
-    r.DecisionMade = 0;
-  }
-  if (r.NotchAuto != 1) {
-    return;
-  }
-  WriteCell(s, 23, r.CarrierFound == 1 ? "Trouvé" : "Echec ");
-  if (!s.Sessions.CarrierSearchActive) {
-    ShowFrequency(s);
-  }
+std::unique_ptr<SessionScreen> RejectorScreen(Session& session) {
+  return std::make_unique<RejectorSessionScreen>(session);
 }
 
-// Arrows move the notch (manual mode), Delete the width, Insert the automatic mode, Page Down
-// the threshold.
-void BindRejectorKeys(SessionHooks& hooks, Session& session) {
-  ProgramState& s = session.state;
-  hooks.NotchDown = [&s] { NotchDown(s); };
-  hooks.NotchUp = [&s] { NotchUp(s); };
-  hooks.NotchSwitchWidth = [&s] { SwitchWidth(s); };
-  hooks.NotchSwitchAuto = [&s] { SwitchAuto(s); };
-  hooks.NotchNextThreshold = [&s] { NextThreshold(s); };
+std::unique_ptr<SessionScreen> CentringScreen(Session& session) {
+  return std::make_unique<CentringSessionScreen>(session);
 }
 
 }  // namespace velunda

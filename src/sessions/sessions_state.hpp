@@ -7,15 +7,12 @@ namespace velunda {
 // reducers' rates live with their filters (RejectorSampleRate, VoiceReducerSampleRate...), the
 // output level in ProgramState.
 struct SessionsState {
-  int32_t LowPassSampleRate = 8000;
-  int32_t BandPassSampleRate = 8000;
-  int32_t BfoSampleRate = 6250;
-  int32_t BfoBinWidth = 6103;  // mHz per transform bin of the BFO
+  int32_t BandPassSampleRate = 8000;  // the rate a band-pass session returns to after a centring
+  int32_t BfoBinWidth = 6103;         // mHz per transform bin of the BFO
 
   // Band-pass session: run the loop once more, as an automatic centring.
   bool SessionRepeat = false;
   bool CentringRequested = false;
-  bool CarrierSearchActive = false;
   // The user ended the session (End or a click): a centring in progress does not resume.
   bool EndRequested = false;
 

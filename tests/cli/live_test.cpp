@@ -14,27 +14,6 @@ using testing::ReadRecordingU8;
 
 class LiveRun : public testing::WorkDir {};
 
-// The launch's rate choice from the card test's two flags.
-TEST(LiveSampleRate, ByKindAndMeasuredRates) {
-  const struct {
-    const char* kind;
-    uint8_t ok8000, ok6250;
-    int32_t rate;
-  } cases[] = {
-      {"BFO_NUMERIQUE", 1, 1, 6250},      {"BFO_NUMERIQUE", 0, 1, 6250},
-      {"BFO_NUMERIQUE", 1, 0, 8000},      {"BFO_NUMERIQUE", 0, 0, 0},
-      {"PASSEBAS", 1, 0, 8000},           {"PASSEBAS", 0, 1, 11025},
-      {"REJECTEUR_PAR_TFD", 0, 0, 11025}, {"REDUCTEUR_CW", 1, 1, 8000},
-  };
-  for (const auto& c : cases) {
-    TestsCarteSonState tests;
-    tests.Rate8000OK = c.ok8000;
-    tests.Rate6250OK = c.ok6250;
-    EXPECT_EQ(LiveSampleRate(c.kind, tests), c.rate)
-        << c.kind << " " << int{c.ok8000} << int{c.ok6250};
-  }
-}
-
 // The virtual card in real time, filter at "sans": the loudspeaker plays two silent blocks,
 // then the line input byte for byte, from wherever the card tests left the looped recording.
 // A 16-bit stereo recording must give the bytes offline mode reads from it.

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "cli/test_support.hpp"
+#include "common/reference_filters.hpp"
 #include "common/signals.hpp"
 #include "dsp/dsp_state.hpp"
 #include "dsp/process_block.hpp"
@@ -65,7 +66,12 @@ Bytes Signal(size_t n) {
 // blocks (a third of a second; 2048 samples for the BFO and the rejector), the last block
 // shorter, the BFO's padded with silence up to a whole transform block. Without a filter
 // (bypass, reducer off) every byte comes out as it went in, whatever the containers.
-using Prepare = std::function<void(DspState&)>;
+using common::BandPass;
+using common::Bfo;
+using common::LowPass;
+using common::Notch;
+using common::Prepare;
+using common::Reducer;
 
 struct FilterCase {
   const char* name;
@@ -94,73 +100,6 @@ Bytes Reference(const FilterCase& c, const Bytes& input) {
   }
   out.resize(input.size());
   return out;
-}
-
-Prepare LowPass(double cutoff, int32_t taps) {
-  return [=](DspState& d) {
-    d.FilterKind = "PASSEBAS";
-    d.PasseBas.LowPassCutoff = cutoff;
-    d.PasseBas.LowPassTapCount = taps;
-    LowPassDesign(d);
-  };
-}
-
-Prepare BandPass(uint16_t centre, double width, int32_t taps) {
-  return [=](DspState& d) {
-    d.FilterKind = "PASSEBANDE";
-    d.PasseBande.BandPassCentre = centre;
-    d.PasseBande.BandPassWidth = width;
-    d.PasseBande.BandPassTapCount = taps;
-    BandPassSetup(d);
-  };
-}
-
-Prepare Bfo(int32_t shift, bool inverted) {
-  return [=](DspState& d) {
-    d.FilterKind = "BFO_NUMERIQUE";
-    d.Bfo.BfoShift = shift;
-    d.Bfo.BfoInverted = inverted;
-    d.Transform.WindowEnabled = false;
-    d.Transform.TransformSize = 1024;
-    TransformInit(d.Transform);
-  };
-}
-
-Prepare Notch(double frequency, uint8_t wide, uint8_t automatic, int32_t threshold, int32_t length,
-              int32_t divisor) {
-  return [=](DspState& d) {
-    d.FilterKind = "REJECTEUR_PAR_TFD";
-    RejecteurState& r = d.Rejecteur;
-    r.RejectorSampleRate = d.SampleRate;
-    r.NotchNyquist = d.SampleRate / 2;
-    NotchDesignNarrow(d);
-    NotchDesignWide(d);
-    r.NotchLength = length;
-    r.DetectionDivisor = divisor;
-    r.NotchFrequency = frequency;
-    r.NotchWide = wide;
-    r.NotchThreshold = threshold;
-    PrepareRejectorRun(d);  // in manual mode; automatic mode then starts as the Insert key does
-    if (automatic != 0) {
-      r.NotchAuto = 1;
-      NotchStart(d);
-    }
-  };
-}
-
-Prepare Reducer(const char* kind, uint8_t setting) {
-  return [=](DspState& d) {
-    d.FilterKind = kind;
-    if (d.FilterKind == "REDUCTEUR_CW") {
-      d.ReducteurCw.CwReducerSampleRate = d.SampleRate;
-      d.ReducteurCw.CwRttyMode = setting;
-      CwReducerSetup(d);
-    } else {
-      d.ReducteurGeneral.VoiceReducerSampleRate = d.SampleRate;
-      d.ReducteurGeneral.VoiceReductionLevel = setting;
-      GeneralReducerSetup(d);
-    }
-  };
 }
 
 class Filtering : public VelundaFiltre, public ::testing::WithParamInterface<FilterCase> {};

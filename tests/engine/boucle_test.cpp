@@ -2,13 +2,35 @@
 
 #include <gtest/gtest.h>
 
-#include "dsp/filter_kind.hpp"
+#include <algorithm>
+
 #include "rig.hpp"
 
 namespace velunda::test {
 namespace {
 
 constexpr uint32_t kEnd = kStart + 5000;  // End is pressed then in every session below
+
+// What the loop hands the screen, in order. End, a click, and the block numbered stopAtBlock
+// (from 1) stop the loop.
+struct RecordingScreen final : SessionScreen {
+  void Started() override { calls.push_back("started"); }
+  bool KeyDown(uint8_t scanCode) override {
+    calls.push_back("key " + std::to_string(scanCode));
+    return scanCode != kScanEnd;
+  }
+  bool Clicked() override {
+    calls.push_back("click");
+    return false;
+  }
+  bool BlockDone() override {
+    calls.push_back("block");
+    return ++blocks != stopAtBlock;
+  }
+  std::vector<std::string> calls;
+  int blocks = 0;
+  int stopAtBlock = 0;
+};
 
 // ---- failures: shown, the session ends (or goes on), nothing is kept ----
 
@@ -30,15 +52,14 @@ TEST_P(SessionFailure, IsShownAndReleasesEverything) {
   Rig rig(config, {KeyAt(kEnd, kScanEnd)});
   rig.memory.failAt = row.memoryFailAt;
   rig.dsp->FilterKind = "AUCUN";
-  int applied = 0;
-  SessionHooks hooks;
-  hooks.ApplyOutputLevel = [&] { ++applied; };
+  RecordingScreen screen;
 
-  RunSession(rig.engine, *rig.dsp, hooks, rig.platform);
+  RunSession(rig.engine, *rig.dsp, screen, rig.platform);
 
   EXPECT_EQ(rig.messages(), std::vector<std::string>{row.message});
   EXPECT_EQ(rig.clock.NowMs(), row.endsAt);
-  EXPECT_EQ(applied, row.endsAt == kStart ? 0 : 1);
+  EXPECT_EQ(std::count(screen.calls.begin(), screen.calls.end(), "started"),
+            row.endsAt == kStart ? 0 : 1);
   EXPECT_EQ(rig.Speaker().empty(), row.endsAt == kStart);
   EXPECT_EQ(rig.events.PendingCount(), 0u);
   ExpectNothingHeld(rig);
@@ -85,19 +106,14 @@ INSTANTIATE_TEST_SUITE_P(Each, SessionFailure, testing::ValuesIn(Failures()),
 // ---- running ----
 
 TEST(RunSession, IgnoresForeignNoticesAndDrainsWhatIsLeftForTheNextSession) {
-  // Foreign notices first; End, a key, a key release and two clicks in the same millisecond.
-  // The second session ignores a key release and a right click, takes a key, ends on a click.
+  // Foreign notices first; End, a key, a key release and two clicks in the same millisecond:
+  // the pass takes a click and End, the rest is drained. The second session ignores a key
+  // release, a right click and a key without the extended flag, takes a key, ends on a click.
   const uint32_t t = kStart + 500;
   Rig rig({}, {KeyAt(t, kScanEnd), KeyAt(t, kScanUp), At(t, WM_KEYUP), At(t, WM_LBUTTONDOWN),
                At(t, WM_LBUTTONDOWN), At(kStart + 1000, WM_KEYUP, MakeKeyLParam(kScanDown, true)),
-               At(kStart + 1100, WM_RBUTTONDOWN), KeyAt(kStart + 1200, kScanUp),
-               At(kStart + 1500, WM_LBUTTONDOWN)});
-  int applied = 0, ups = 0, downs = 0, ended = 0;
-  SessionHooks hooks;
-  hooks.ApplyOutputLevel = [&] { ++applied; };
-  hooks.OutputLevelUp = [&] { ++ups; };
-  hooks.OutputLevelDown = [&] { ++downs; };
-  hooks.EndSession = [&] { ++ended; };
+               At(kStart + 1100, WM_RBUTTONDOWN), KeyAt(kStart + 1150, kScanDown, false),
+               KeyAt(kStart + 1200, kScanUp), At(kStart + 1500, WM_LBUTTONDOWN)});
   std::vector<uint8_t> data(16, 9);
   WaveHeader foreign;
   foreign.lpData = data.data();
@@ -106,113 +122,38 @@ TEST(RunSession, IgnoresForeignNoticesAndDrainsWhatIsLeftForTheNextSession) {
   rig.events.PostNotice(MM_WOM_DONE, &foreign);
   rig.events.PostNotice(MM_WIM_DATA, nullptr);
 
-  RunSession(rig.engine, *rig.dsp, hooks, rig.platform);
+  RecordingScreen first;
+  RunSession(rig.engine, *rig.dsp, first, rig.platform);
   EXPECT_EQ(foreign.dwFlags, 0u);
   EXPECT_EQ(data, std::vector<uint8_t>(16, 9));
-  EXPECT_EQ(ups, 0);
-  EXPECT_EQ(ended, 2);  // End's pass takes a click too
+  EXPECT_EQ(first.calls, (std::vector<std::string>{"started", "block", "click", "key 79"}));
   EXPECT_EQ(rig.events.PendingCount(), 0u);
   ExpectNothingHeld(rig);
 
-  RunSession(rig.engine, *rig.dsp, hooks, rig.platform);
+  RecordingScreen second;
+  RunSession(rig.engine, *rig.dsp, second, rig.platform);
   EXPECT_EQ(rig.clock.NowMs(), kStart + 1500);
-  EXPECT_EQ(applied, 2);
-  EXPECT_EQ(ended, 3);
-  EXPECT_EQ(ups, 1);
-  EXPECT_EQ(downs, 0);
+  EXPECT_EQ(second.calls,
+            (std::vector<std::string>{"started", "block", "block", "key 72", "block", "click"}));
   EXPECT_TRUE(rig.messages().empty());
   ExpectNothingHeld(rig);
 }
 
-TEST(RunSession, RejectorShowsEachBlockUntilASearchHasDecided) {
-  for (const bool search : {false, true}) {
+// Blocks of 2048 at 8000 Hz fill every 256 ms: the screen hears of each until it stops the loop.
+TEST(RunSession, BlockDoneUntilTheScreenStopsTheLoop) {
+  for (const int stopAtBlock : {0, 2}) {
     Rig rig({}, {At(kStart + 1100, WM_LBUTTONDOWN)});
-    rig.dsp->FilterKind = std::string(kRejecteurParTfd);
     rig.dsp->BlockLength = 2048;
-    rig.dsp->Rejecteur.DecisionMade = 1;
-    int displays = 0;
-    SessionHooks hooks;
-    hooks.CarrierSearchActive = [search] { return search; };
-    hooks.RejectorBlockDisplay = [&] { ++displays; };
+    RecordingScreen screen;
+    screen.stopAtBlock = stopAtBlock;
 
-    RunSession(rig.engine, *rig.dsp, hooks, rig.platform);
+    RunSession(rig.engine, *rig.dsp, screen, rig.platform);
 
-    // Blocks of 2048 at 8000 Hz fill every 256 ms; the search ends at the first.
-    EXPECT_EQ(displays, search ? 0 : 4) << search;
-    EXPECT_EQ(rig.clock.NowMs(), kStart + (search ? 256 : 1100)) << search;
+    EXPECT_EQ(screen.blocks, stopAtBlock == 0 ? 4 : 2) << stopAtBlock;
+    EXPECT_EQ(rig.clock.NowMs(), kStart + (stopAtBlock == 0 ? 1100 : 512)) << stopAtBlock;
     ExpectNothingHeld(rig);
   }
 }
-
-// ---- key decoding ----
-
-using H = SessionHooks;
-using Hook = H::Action H::*;
-
-// A kind's own keys: Left, Right, Delete, Insert, Page Down (nullptr: the key does nothing).
-struct KindKeys {
-  std::string_view kind;
-  Hook own[5];
-  friend void PrintTo(const KindKeys& k, std::ostream* os) { *os << k.kind; }
-};
-
-const KindKeys kKinds[] = {
-    {kBfoNumerique, {&H::BfoShiftDown, &H::BfoShiftUp, &H::BfoSwitchInversion}},
-    {kPasseBas, {&H::LowPassCutoffDown, &H::LowPassCutoffUp}},
-    {kPasseBande,
-     {&H::BandPassCentreDown, &H::BandPassCentreUp, &H::BandPassNextWidth,
-      &H::BandPassRequestCentring}},
-    {kRejecteurParTfd,
-     {&H::NotchDown, &H::NotchUp, &H::NotchSwitchWidth, &H::NotchSwitchAuto,
-      &H::NotchNextThreshold}},
-    {kReducteurGeneral, {nullptr, nullptr, &H::GeneralReducerNextState}},
-    {kReducteurCw, {nullptr, nullptr, &H::CwReducerNextState}},
-    {"AUTRE", {}}};
-
-// The hooks (of every kind) that one key press calls in a session of `kind`.
-std::vector<Hook> Decoded(std::string_view kind, uint8_t scan, bool extended, bool search) {
-  std::vector<Hook> calls;
-  SessionHooks hooks;
-  for (Hook h : {&H::EndSession, &H::OutputLevelUp, &H::OutputLevelDown}) {
-    hooks.*h = [&calls, h] { calls.push_back(h); };
-  }
-  for (const KindKeys& k : kKinds) {
-    for (Hook h : k.own) {
-      if (h != nullptr) {
-        hooks.*h = [&calls, h] { calls.push_back(h); };
-      }
-    }
-  }
-  hooks.CarrierSearchActive = [search] { return search; };
-  EngineState e;
-  auto dsp = std::make_unique<DspState>();
-  dsp->FilterKind = std::string(kind);
-  DecodeKey(e, *dsp, hooks, MakeKeyLParam(scan, extended));
-  EXPECT_EQ(e.StopRequested, scan == kScanEnd && extended ? 1 : 0);
-  return calls;
-}
-
-class KeyTable : public testing::TestWithParam<KindKeys> {};
-
-TEST_P(KeyTable, EachExtendedKeyCallsItsHook) {
-  const KindKeys& k = GetParam();
-  const std::pair<uint8_t, Hook> keys[] = {
-      {kScanEnd, &H::EndSession}, {kScanUp, &H::OutputLevelUp}, {kScanDown, &H::OutputLevelDown},
-      {kScanLeft, k.own[0]},      {kScanRight, k.own[1]},       {kScanDelete, k.own[2]},
-      {kScanInsert, k.own[3]},    {kScanPageDown, k.own[4]}};
-  for (const auto& [scan, hook] : keys) {
-    const std::vector<Hook> none, one = hook ? std::vector<Hook>{hook} : none;
-    EXPECT_EQ(Decoded(k.kind, scan, true, false), one) << int{scan};
-    EXPECT_EQ(Decoded(k.kind, scan, false, false), none) << int{scan};
-    // During a carrier search the rejector's own keys do nothing.
-    const bool own = scan != kScanEnd && scan != kScanUp && scan != kScanDown;
-    EXPECT_EQ(Decoded(k.kind, scan, true, true), own && k.kind == kRejecteurParTfd ? none : one)
-        << int{scan};
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(ByKind, KeyTable, testing::ValuesIn(kKinds),
-                         [](const auto& info) { return std::string(info.param.kind); });
 
 }  // namespace
 }  // namespace velunda::test

@@ -4,9 +4,10 @@
 
 #include <functional>
 
+#include "common/reference_filters.hpp"
+#include "common/signals.hpp"
 #include "dsp/filter_kind.hpp"
 #include "dsp/process_block.hpp"
-#include "common/signals.hpp"
 #include "session_rig.hpp"
 #include "sessions/filter_screen.hpp"
 
@@ -28,6 +29,13 @@ void ExpectIdle(SessionRig& rig) {
   EXPECT_TRUE(rig.memory.live.empty());
   EXPECT_FALSE(rig.events.TimedOut());
 }
+
+using common::BandPass;
+using common::Bfo;
+using common::LowPass;
+using common::Notch;
+using common::Prepare;
+using common::Reducer;
 
 constexpr uint8_t L = kScanLeft, R = kScanRight, Del = kScanDelete, Ins = kScanInsert,
                   PgDn = kScanPageDown, Up = kScanUp, Down = kScanDown;
@@ -166,11 +174,6 @@ std::vector<KeyRow> KeyRows() {
        nullptr,
        {Ins, L, R},
        {{6, {"1000"}}, {22, {"A l'arrêt", "En cours"}}}},
-      {"RejectorAutoTwice",
-       RejecteurporteuseparTFD,
-       nullptr,
-       {Ins, Ins},
-       {{22, {"A l'arrêt", "En cours", "A l'arrêt"}}, {23, {"          "}}}},
       {"RejectorWidth",
        RejecteurporteuseparTFD,
        nullptr,
@@ -378,142 +381,171 @@ struct LatencyRow {
   std::string name;
   ActionItem item;
   bool shortLatency;
-  bool has8000;    // false: the card captures at 11025 only
-  int32_t rate;    // the session's rate
-  int32_t block;   // the session's block length
-  int32_t offlineBlock;  // the block length the offline output is made with
-  std::vector<uint8_t> keys = {};  // pressed during the session (offline in the same blocks)
+  bool has8000;                       // false: the card captures at 11025 only
+  int32_t rate;                       // the session's rate
+  int32_t block;                      // the session's block length
+  int32_t offlineBlock;               // the block length the reference runs in
+  Prepare filter;                     // the last loop's filter as it starts
+  std::vector<uint8_t> keys = {};     // pressed during the session, one a block
+  std::vector<Prepare> changes = {};  // the filter each key makes, from the running one
+  uint32_t endAt = kStart + 1600;
+  bool carrier = false;  // the input: a 1230 Hz carrier, else two tones and noise
   friend void PrintTo(const LatencyRow& row, std::ostream* os) { *os << row.name; }
 };
 
 class Latency : public testing::TestWithParam<LatencyRow> {};
 
-// The loudspeaker plays two silent blocks of the session's length, then exactly what the same
-// filter, prepared by the same launch, makes of the input offline in its usual blocks. A key
-// changes the filter from the next block on, and loses or repeats no block.
-TEST_P(Latency, SpeakerPlaysTheOfflineOutputTwoBlocksLate) {
+// The loudspeaker plays two silent blocks of the session's length, then exactly what a filter
+// prepared apart from the session, by the design functions alone, makes of the input the last
+// loop captured, run in other blocks. A key changes the filter from the next block on, and loses
+// or repeats no block.
+TEST_P(Latency, SpeakerPlaysAFilterPreparedApartTwoBlocksLate) {
   const LatencyRow& row = GetParam();
   VirtualCardConfig config;
-  const std::vector<uint8_t> input = common::TonesAndNoise(24 * 2048, row.rate);
-  config.input = std::make_shared<MemoryLoop>(input);
+  config.input = std::make_shared<MemoryLoop>(row.carrier ? common::Tone(1230, row.rate, 4 * 8000)
+                                                          : common::TonesAndNoise(24 * 2048, row.rate));
   std::vector<ScriptedEvent> script;
   for (size_t i = 0; i < row.keys.size(); ++i) {
     script.push_back(KeyAt(kStart + 400 + 350 * static_cast<uint32_t>(i), row.keys[i]));
   }
-  script.push_back(KeyAt(kStart + 1600, kScanEnd));
+  script.push_back(KeyAt(row.endAt, kScanEnd));
   SessionRig rig(config, script);
   rig.state->Sessions.ShortLatency = row.shortLatency;
   rig.state->Engine.CardTests.Rate8000OK = row.has8000 ? 1 : 0;
-  std::map<size_t, std::unique_ptr<DspState>> states;  // from this block on, the filter then
+  size_t firstBlock = 0, speakerAt = 0;  // where the last loop's capture and sound begin
   rig.platform.sessionStarted = [&] {
-    states.try_emplace(0, std::make_unique<DspState>(rig.state->Dsp));
+    firstBlock = rig.watched.captured.size();
+    speakerAt = rig.Speaker().size();
   };
-  size_t keysTaken = 0;
-  rig.watched.afterKey = [&](size_t block) {
-    ++keysTaken;
-    states.insert_or_assign(block, std::make_unique<DspState>(rig.state->Dsp));
-  };
+  std::map<size_t, size_t> keyAt;  // block from which each key applies -> its index
+  rig.watched.afterKey = [&](size_t block) { keyAt.emplace(block - firstBlock, keyAt.size()); };
   rig.Launch(row.item);
 
-  ASSERT_EQ(states.count(0), 1u);
-  DspState& offline = *states.at(0);
-  EXPECT_EQ(offline.SampleRate, row.rate);
-  EXPECT_EQ(offline.BlockLength, row.block);
+  ASSERT_EQ(keyAt.size(), row.keys.size());  // End stops the loop before another poll
   EXPECT_EQ(rig.card.LastOutputRate(), row.rate);
-  EXPECT_EQ(keysTaken, row.keys.size());  // End stops the loop before another poll
+  const auto& blocks = rig.watched.captured;
+  std::vector<uint8_t> input;
+  for (size_t k = firstBlock; k < blocks.size(); ++k) {
+    EXPECT_EQ(blocks[k].size(), static_cast<size_t>(row.block));
+    input.insert(input.end(), blocks[k].begin(), blocks[k].end());
+  }
   const size_t bl = static_cast<size_t>(row.block);
-  const std::vector<uint8_t>& speaker = rig.Speaker();
+  const std::vector<uint8_t> speaker(rig.Speaker().begin() + static_cast<ptrdiff_t>(speakerAt),
+                                     rig.Speaker().end());
   ASSERT_GE(speaker.size(), 4 * bl);
   EXPECT_EQ(std::vector<uint8_t>(speaker.begin(), speaker.begin() + 2 * bl),
             std::vector<uint8_t>(2 * bl, 128));
 
-  offline.BlockLength = row.offlineBlock;
+  auto filter = std::make_unique<DspState>();
+  filter->SampleRate = row.rate;
+  row.filter(*filter);
+  filter->BlockLength = row.offlineBlock;
   const size_t ob = static_cast<size_t>(row.offlineBlock);
   std::vector<uint8_t> expected(input.size() / ob * ob);
-  DspState* filter = &offline;
-  for (size_t i = 0, k = 0; i < expected.size(); i += ob, ++k) {
-    if (auto changed = states.find(k); k > 0 && changed != states.end()) {
-      // Blocks 0..k-1 ran as here, then the key came: what the filter makes of this block is
-      // no longer what it made without the key.
+  for (size_t i = 0; i < expected.size(); i += ob) {
+    if (auto key = keyAt.find(i / ob); key != keyAt.end() && key->second < row.changes.size()) {
+      // What the filter makes of this block with the key is no longer what it made without.
       DspState unchanged = *filter;
       std::vector<uint8_t> without(ob);
       ProcessBlock(unchanged, input.data() + i, without.data());
-      filter = changed->second.get();
+      row.changes[key->second](*filter);
       ProcessBlock(*filter, input.data() + i, expected.data() + i);
       EXPECT_NE(without, std::vector<uint8_t>(expected.begin() + static_cast<ptrdiff_t>(i),
                                               expected.begin() + static_cast<ptrdiff_t>(i + ob)))
-          << "the key before block " << k << " changed nothing";
+          << "the key before block " << i / ob << " changed nothing";
       continue;
     }
     ProcessBlock(*filter, input.data() + i, expected.data() + i);
   }
-  const size_t n = speaker.size() - 2 * bl;
-  ASSERT_LE(n, expected.size());
+  const size_t n = std::min(speaker.size() - 2 * bl, expected.size());
+  ASSERT_GE(n, bl);
   expected.resize(n);
-  EXPECT_EQ(std::vector<uint8_t>(speaker.begin() + static_cast<ptrdiff_t>(2 * bl), speaker.end()),
+  EXPECT_EQ(std::vector<uint8_t>(speaker.begin() + static_cast<ptrdiff_t>(2 * bl),
+                                 speaker.begin() + static_cast<ptrdiff_t>(2 * bl + n)),
             expected);
   // The filter does something: its output is not its input.
-  EXPECT_NE(expected, std::vector<uint8_t>(input.begin(), input.begin() + static_cast<ptrdiff_t>(n)));
+  EXPECT_NE(expected,
+            std::vector<uint8_t>(input.begin(), input.begin() + static_cast<ptrdiff_t>(n)));
   ExpectIdle(rig);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Modes, Latency,
-    testing::Values(
-        LatencyRow{"LowPassShort8000", ActionItem::Passe_bas, true, true, 8000, 768, 2666},
-        LatencyRow{"LowPassShort11025", ActionItem::Passe_bas, true, false, 11025, 1058, 3675},
-        LatencyRow{"BandPassShort8000", ActionItem::Passe_bande, true, true, 8000, 768, 2666},
-        LatencyRow{"GeneralReducerShort8000", ActionItem::Reducteur_bruit_general, true, true,
-                   8000, 768, 2666},
-        LatencyRow{"GeneralReducerShort11025", ActionItem::Reducteur_bruit_general, true, false,
-                   11025, 1058, 3675},
-        LatencyRow{"CwReducerShort8000", ActionItem::Reducteur_bruit_CW_RTTY, true, true, 8000,
-                   768, 2666},
-        LatencyRow{"BfoShortKeeps2048", ActionItem::BFO_numerique, true, true, 6250, 2048, 2048},
-        LatencyRow{"RejectorShortKeeps2048", ActionItem::RejecteurporteuseparTFD, true, true,
-                   8000, 2048, 2048},
-        LatencyRow{"LowPassNormal8000", ActionItem::Passe_bas, false, true, 8000, 2666, 768},
-        // Keys that change the filter, one a block.
-        LatencyRow{"LowPassKeys", ActionItem::Passe_bas, false, true, 8000, 2666, 2666,
-                   {R, L, L}},
-        LatencyRow{"BandPassKeys", ActionItem::Passe_bande, false, true, 8000, 2666, 2666,
-                   {R, Del, L}},
-        LatencyRow{"GeneralReducerKeys", ActionItem::Reducteur_bruit_general, false, true, 8000,
-                   2666, 2666, {Del, Del}},
-        LatencyRow{"CwReducerKeys", ActionItem::Reducteur_bruit_CW_RTTY, false, true, 8000, 2666,
-                   2666, {Del, Del}},
-        LatencyRow{"BfoKeys", ActionItem::BFO_numerique, false, true, 6250, 2048, 2048,
-                   {R, Del, L}},
-        LatencyRow{"RejectorKeys", ActionItem::RejecteurporteuseparTFD, false, true, 8000, 2048,
-                   2048, {R, Del, L}}),
-    [](const auto& info) { return info.param.name; });
+// Keys that turn a reducer off.
+const Prepare kGeneralOff = [](DspState& d) { d.ReducteurGeneral.VoiceReductionOff = true; };
+const Prepare kCwOff = [](DspState& d) { d.ReducteurCw.CwReductionOff = true; };
+
+// The rig's filters: 200 taps for the low-pass and the band-pass; the rejector as calibrated on
+// a clock that does not move (1000 taps, whole 2048-point detection).
+std::vector<LatencyRow> LatencyRows() {
+  using enum ActionItem;
+  using Row = LatencyRow;
+  const Prepare lowPass = LowPass(1000, 200), bandPass = BandPass(800, 250, 200),
+                general = Reducer("REDUCTEUR_GENERAL", 3), cw = Reducer("REDUCTEUR_CW", 0),
+                bfo = Bfo(0, false), notch = Notch(1000, 1, 0, 1001, 1000, 1);
+  return {
+      Row("LowPassShort8000", Passe_bas, true, true, 8000, 768, 2666, lowPass),
+      Row("LowPassShort11025", Passe_bas, true, false, 11025, 1058, 3675, lowPass),
+      Row("BandPassShort8000", Passe_bande, true, true, 8000, 768, 2666, bandPass),
+      Row("GeneralReducerShort8000", Reducteur_bruit_general, true, true, 8000, 768, 2666, general),
+      Row("GeneralReducerShort11025", Reducteur_bruit_general, true, false, 11025, 1058, 3675,
+          general),
+      Row("CwReducerShort8000", Reducteur_bruit_CW_RTTY, true, true, 8000, 768, 2666, cw),
+      Row("BfoShortKeeps2048", BFO_numerique, true, true, 6250, 2048, 2048, bfo),
+      Row("RejectorShortKeeps2048", RejecteurporteuseparTFD, true, true, 8000, 2048, 2048, notch),
+      Row("LowPassNormal8000", Passe_bas, false, true, 8000, 2666, 768, lowPass),
+      // Keys that change the filter, one a block.
+      Row("LowPassKeys", Passe_bas, false, true, 8000, 2666, 2666, lowPass, {R, L, L},
+          {LowPass(1100, 200), LowPass(1000, 200), LowPass(900, 200)}),
+      Row("BandPassKeys", Passe_bande, false, true, 8000, 2666, 2666, bandPass, {R, Del, L},
+          {BandPass(850, 250, 200), BandPass(850, 500, 200), BandPass(800, 500, 200)}),
+      Row("GeneralReducerKeys", Reducteur_bruit_general, false, true, 8000, 2666, 2666, general,
+          {Del, Del}, {Reducer("REDUCTEUR_GENERAL", 1), kGeneralOff}),
+      Row("CwReducerKeys", Reducteur_bruit_CW_RTTY, false, true, 8000, 2666, 2666, cw, {Del, Del},
+          {Reducer("REDUCTEUR_CW", 1), kCwOff}),
+      Row("BfoKeys", BFO_numerique, false, true, 6250, 2048, 2048, bfo, {R, Del, L},
+          {Bfo(1, false), Bfo(1, true), Bfo(0, true)}),
+      Row("RejectorKeys", RejecteurporteuseparTFD, false, true, 8000, 2048, 2048, notch,
+          {R, Del, L},
+          {Notch(1050, 1, 0, 1001, 1000, 1), Notch(1050, 0, 0, 1001, 1000, 1),
+           Notch(1000, 0, 0, 1001, 1000, 1)}),
+      // After the centring on a 1230 Hz carrier, the band-pass filters on the centre found.
+      Row("BandPassAfterCentring", Passe_bande, false, true, 8000, 2666, 2666,
+          BandPass(1250, 250, 200), {Ins}, {}, kStart + 3000, true),
+  };
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, Latency, testing::ValuesIn(LatencyRows()),
+                         [](const auto& info) { return info.param.name; });
 
 // ---- the rejector's automatic mode and the band-pass centring ----
 
 constexpr size_t kSecond = 8000;
 
-TEST(RejectorAuto, FindsA1230HzToneAndShowsItAfterEachBlock) {
+// Insert again leaves the automatic mode: the result cell is blanked, the notch stays.
+TEST(RejectorAuto, FindsA1230HzToneShowsItAfterEachBlockAndBlanksItWhenLeft) {
   VirtualCardConfig config;
   config.input = std::make_shared<MemoryLoop>(common::Tone(1230, 8000, 4 * kSecond));
-  SessionRig rig(config, {KeyAt(kStart + 100, kScanInsert), KeyAt(kStart + 2500, kScanEnd)});
+  SessionRig rig(config, {KeyAt(kStart + 100, kScanInsert), KeyAt(kStart + 2000, kScanInsert),
+                          KeyAt(kStart + 2500, kScanEnd)});
   rig.Launch(ActionItem::RejecteurporteuseparTFD);
   const auto& frequencies = rig.Writes(6);
   ASSERT_GE(frequencies.size(), 2u);
   const int found = std::stoi(frequencies.back());
   EXPECT_EQ(found % 50, 0);
   EXPECT_LE(std::abs(found - 1230), 50);
-  EXPECT_EQ(rig.Writes(23).back(), "Trouvé");
+  EXPECT_EQ(rig.Writes(23),
+            (std::vector<std::string>{"          ", "Echec ", "Trouvé", "          "}));
+  EXPECT_EQ(rig.Writes(22), (std::vector<std::string>{"A l'arrêt", "En cours", "A l'arrêt"}));
   EXPECT_EQ(rig.state->Dsp.Rejecteur.NotchFrequency, found);
-  // End leaves the automatic mode: the next session starts in manual mode.
-  EXPECT_EQ(rig.state->Dsp.Rejecteur.NotchAuto, 0);
   ExpectIdle(rig);
 }
 
+// End leaves the automatic mode: the next session starts in manual mode.
 TEST(RejectorAuto, SilenceGivesEchecAndKeepsTheNotch) {
   SessionRig rig({}, {KeyAt(kStart + 100, kScanInsert), KeyAt(kStart + 2500, kScanEnd)});
   rig.Launch(ActionItem::RejecteurporteuseparTFD);
   EXPECT_EQ(rig.Writes(6), std::vector<std::string>{"1000"});
   EXPECT_EQ(rig.Writes(23), (std::vector<std::string>{"          ", "Echec "}));
+  EXPECT_EQ(rig.state->Dsp.Rejecteur.NotchAuto, 0);
 }
 
 struct CentringRow {
@@ -530,7 +562,7 @@ struct CentringRow {
 class Centring : public testing::TestWithParam<CentringRow> {};
 
 // Insert: "en cours", the result, the new centre; the band-pass then runs again, not bypassed,
-// until End.
+// until End. Delete during the search does nothing.
 TEST_P(Centring, SearchesThenFiltersAgain) {
   const CentringRow& row = GetParam();
   VirtualCardConfig config;
@@ -538,7 +570,8 @@ TEST_P(Centring, SearchesThenFiltersAgain) {
     config.input = std::make_shared<MemoryLoop>(common::Tone(1230, 8000, 4 * kSecond));
   }
   constexpr uint32_t kEndAt = kStart + 3000;
-  SessionRig rig(config, {KeyAt(kStart + 400, kScanInsert), KeyAt(kEndAt, kScanEnd)});
+  SessionRig rig(config, {KeyAt(kStart + 400, kScanInsert), KeyAt(kStart + 600, kScanDelete),
+                          KeyAt(kEndAt, kScanEnd)});
   ProgramState& s = *rig.state;
   s.Dsp.PasseBande.BandPassCentre = row.centre;
   s.Dsp.PasseBande.BandPassBypass = row.bypass;
@@ -547,6 +580,8 @@ TEST_P(Centring, SearchesThenFiltersAgain) {
   rig.Launch(ActionItem::Passe_bande);
 
   EXPECT_EQ(rig.Writes(18), (std::vector<std::string>{"A l'arrêt", "en cours", row.result}));
+  EXPECT_EQ(rig.Writes(14), std::vector<std::string>{"250"});
+  EXPECT_EQ(s.Dsp.Rejecteur.NotchWide, 1);
   const uint16_t centre = s.Dsp.PasseBande.BandPassCentre;
   if (row.found == 0) {
     EXPECT_EQ(centre % 50, 0);
@@ -561,19 +596,17 @@ TEST_P(Centring, SearchesThenFiltersAgain) {
   EXPECT_EQ(s.Dsp.BlockLength, row.shortLatency ? 768 : 2666);
   EXPECT_EQ(rig.clock.NowMs(), kEndAt);  // the band-pass ran again until End
   EXPECT_EQ(s.Dsp.Rejecteur.NotchThreshold, 20001);
-  EXPECT_FALSE(s.Sessions.CarrierSearchActive);
   ExpectIdle(rig);
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, Centring,
-                         // A constant input is no silence to the detection: its offset leaks into
-                         // the first bins, the strongest line is found at the lowest notch.
-                         testing::Values(CentringRow{"Carrier", true, 800, false, "trouvé    ", 0},
-                                         CentringRow{"CarrierWithShortBlocks", true, 800, false,
-                                                     "trouvé    ", 0, true},
-                                         CentringRow{"ConstantInputFromBypass", false, 3350, true,
-                                                     "trouvé    ", 100}),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Signals, Centring,
+    // A constant input is no silence to the detection: its offset leaks into
+    // the first bins, the strongest line is found at the lowest notch.
+    testing::Values(CentringRow{"Carrier", true, 800, false, "trouvé    ", 0},
+                    CentringRow{"CarrierWithShortBlocks", true, 800, false, "trouvé    ", 0, true},
+                    CentringRow{"ConstantInputFromBypass", false, 3350, true, "trouvé    ", 100}),
+    [](const auto& info) { return info.param.name; });
 
 // End during the search ends the session; the rejector's settings are back.
 TEST(Centring, EndDuringTheSearchEndsTheSession) {

@@ -47,9 +47,9 @@ struct RecordingView final : MainWindowView {
   int menuChanges = 0;
 };
 
-// The rig's events as the loop sees them: counts the input blocks handed to the loop and, at
-// the first poll after a key was taken, calls afterKey with that count: the block from which
-// the key's change applies.
+// The rig's events as the loop sees them: keeps the input blocks handed to the loop and, at the
+// first poll after a key was taken, calls afterKey with their count: the block from which the
+// key's change applies.
 struct WatchedEvents final : EventSource {
   explicit WatchedEvents(EventSource& e) : inner(e) {}
   void PostNotice(uint32_t message, WaveHeader* header) override {
@@ -57,10 +57,13 @@ struct WatchedEvents final : EventSource {
   }
   bool PollDeviceNotice(DeviceNotice& notice) override {
     if (std::exchange(keyTaken, false) && afterKey) {
-      afterKey(blocks);
+      afterKey(captured.size());
     }
     const bool got = inner.PollDeviceNotice(notice);
-    blocks += got && notice.message == MM_WIM_DATA ? 1 : 0;
+    if (got && notice.message == MM_WIM_DATA) {
+      const WaveHeader& h = *notice.header;
+      captured.emplace_back(h.lpData, h.lpData + h.dwBytesRecorded);
+    }
     return got;
   }
   bool PollLeftButtonDown() override { return inner.PollLeftButtonDown(); }
@@ -75,7 +78,7 @@ struct WatchedEvents final : EventSource {
 
   EventSource& inner;
   std::function<void(size_t)> afterKey;
-  size_t blocks = 0;
+  std::vector<std::vector<uint8_t>> captured;
   bool keyTaken = false;
 };
 

@@ -28,6 +28,26 @@ class InputCounter final : public QObject {
   int count = 0;
 };
 
+// A session's screen that names End (or a click), Up and Down as they reach it; `started` runs
+// as the loop starts. End and a click end the session.
+struct NamingScreen final : SessionScreen {
+  void Started() override { started(); }
+  bool KeyDown(uint8_t scanCode) override {
+    if (scanCode == kScanEnd) {
+      seen << "end";
+      return false;
+    }
+    if (scanCode == kScanUp || scanCode == kScanDown) {
+      seen << (scanCode == kScanUp ? "up" : "down");
+    }
+    return true;
+  }
+  bool Clicked() override { return KeyDown(kScanEnd); }
+  bool BlockDone() override { return true; }
+  std::function<void()> started;
+  QStringList seen;
+};
+
 // Runs the action's menu item and lets the queued command run.
 void Choose(TForm1& window, const char* item) {
   window.Item(item)->trigger();
@@ -132,18 +152,14 @@ class WindowCommandsTest : public QObject {
     QVERIFY(rig.Start());
     VelundaProgram& program = *rig.program;
     TForm1& window = program.Window();
-    QStringList seen;
     int launches = 0;
     int settingsCommands = 0;
     QObject::connect(window.Item("x8"), &QAction::triggered, [&] { ++settingsCommands; });
     InputCounter reached;
     window.installEventFilter(&reached);
     window.centralWidget()->installEventFilter(&reached);
-    SessionHooks hooks;
-    hooks.EndSession = [&] { seen << "end"; };
-    hooks.OutputLevelUp = [&] { seen << "up"; };
-    hooks.OutputLevelDown = [&] { seen << "down"; };
-    hooks.ApplyOutputLevel = [&] {
+    NamingScreen screen;
+    screen.started = [&] {
       for (const QString& what : input) {
         auto key = [&](int k, Qt::KeyboardModifiers m) {
           QCoreApplication::postEvent(&window, new QKeyEvent(QEvent::KeyPress, k, m));
@@ -173,11 +189,11 @@ class WindowCommandsTest : public QObject {
       QCOMPARE(item, ActionItem::Passe_bas);
       QVERIFY(program.SessionRunning());
       program.State().Dsp.FilterKind.clear();
-      RunSession(program.State().Engine, program.State().Dsp, hooks, program.Platform());
+      RunSession(program.State().Engine, program.State().Dsp, screen, program.Platform());
     };
     Choose(window, "Passe_bas");
     QCOMPARE(launches, 1);
-    QCOMPARE(seen, acted);
+    QCOMPARE(screen.seen, acted);
     QCOMPARE(settingsCommands, 0);
     QCOMPARE(reached.count, 0);
     QVERIFY(!rig.timedOut);
@@ -257,11 +273,11 @@ class WindowCommandsTest : public QObject {
     }
     bool endedBeforeLeaving = false;
     if (duringSession) {
-      SessionHooks hooks;
-      hooks.ApplyOutputLevel = box.isEmpty() ? std::function<void()>(leave)
-                                             : [&] { program.Platform().box.ShowError("Erreur"); };
+      NamingScreen screen;
+      screen.started = box.isEmpty() ? std::function<void()>(leave)
+                                      : [&] { program.Platform().box.ShowError("Erreur"); };
       program.Hooks.LaunchAction = [&](ActionItem) {
-        RunSession(program.State().Engine, program.State().Dsp, hooks, program.Platform());
+        RunSession(program.State().Engine, program.State().Dsp, screen, program.Platform());
         endedBeforeLeaving = !program.HasLeft() && program.Window().isVisible();
       };
       Choose(program.Window(), "Passe_bas");
