@@ -510,6 +510,9 @@ TEST_P(Faults, StatusMessageOutputAndNothingLeft) {
   WriteBytes("cut44.wav", cut44);
   WriteBytes("old.wav", Bytes{'O', 'L', 'D'});
   ASSERT_EQ(::mkfifo(Path("fifo.u8").c_str(), 0600), 0);
+  if (std::string(c.args).find("@long.u8") != std::string::npos) {
+    WriteBytes("long.u8", Signal(8000 * 300));  // seconds of work, signalled half a second in
+  }
   const auto before = Listing();
 
   RunSetup setup;
@@ -581,9 +584,9 @@ INSTANTIATE_TEST_SUITE_P(
                   true},
         FaultCase{"Sighup", kWaiting, Stream::File, Stream::File, SIGHUP, 0, 128 + SIGHUP, "",
                   true},
-        // A regular input is no recording: cut short (during the calibration), nothing kept.
-        FaultCase{"SigintOnRegularInput", "PASSEBAS @in.wav @old.wav", Stream::File, Stream::File,
-                  SIGINT, 0, 128 + SIGINT},
+        // A regular input is no recording: cut short, nothing kept.
+        FaultCase{"SigintOnRegularInput", "PASSEBAS --coefficients 1000 @long.u8 @old.wav",
+                  Stream::File, Stream::File, SIGINT, 0, 128 + SIGINT},
         FaultCase{"SigintOnStdin", "PASSEBAS --coefficients 100 --brut u8 - @old.wav", Stream::File,
                   Stream::File, SIGINT, 0, 128 + SIGINT, "", true},
         // Any other signal abandons the output, as SafeFile's own tests check for each one.
