@@ -14,6 +14,7 @@
 #include <iostream>
 #include <vector>
 
+#include "cli/stream_io.hpp"
 #include "platform/errno_text.hpp"
 #include "platform/safe_file.hpp"
 
@@ -85,11 +86,22 @@ class RawReader final : public AudioReader {
       : file_(file), path_(std::move(path)), length_(length) {}
   ~RawReader() override { std::fclose(file_); }
 
+  // A FIFO's read interrupted by a stop signal ends the input there.
   bool Read(uint8_t* samples, size_t count, size_t& got, FileError& error) override {
-    got = std::fread(samples, 1, count, file_);
-    if (got < count && std::ferror(file_)) {
-      error = IoError("erreur de lecture de " + path_ + " : " + Reason(errno));
-      return false;
+    got = 0;
+    while (got < count) {
+      got += std::fread(samples + got, 1, count - got, file_);
+      if (got == count || !std::ferror(file_)) {
+        break;
+      }
+      if (errno != EINTR) {
+        error = IoError("erreur de lecture de " + path_ + " : " + Reason(errno));
+        return false;
+      }
+      std::clearerr(file_);
+      if (StopStreamOnSignals::StopSignal() != 0) {
+        break;
+      }
     }
     return true;
   }
@@ -117,10 +129,15 @@ uint32_t Le32(const unsigned char* p) {
 }
 
 // The frames a RIFF WAV's header announces (its data chunk's length over the frame size), read
-// from the file itself: libsndfile gives only what the file really holds. None when unknown.
+// from the file itself: libsndfile gives only what the file really holds. None when unknown,
+// and for a FIFO, whose bytes a second reader would take from libsndfile.
 std::optional<int64_t> AnnouncedWavFrames(const std::string& path) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) {
+    return std::nullopt;
+  }
+  if (struct stat st{}; ::fstat(::fileno(file), &st) != 0 || !S_ISREG(st.st_mode)) {
+    std::fclose(file);
     return std::nullopt;
   }
   std::optional<int64_t> frames;
@@ -132,7 +149,8 @@ std::optional<int64_t> AnnouncedWavFrames(const std::string& path) {
     while (std::fread(chunk, 1, 8, file) == 8) {
       const uint32_t size = Le32(chunk + 4);
       if (std::memcmp(chunk, "data", 4) == 0) {
-        if (frameSize != 0 && size != 0xFFFFFFFFu) {
+        // Streaming writers' "unknown": all ones, or sox's 0x7FFFF000 (ours too).
+        if (frameSize != 0 && size != 0xFFFFFFFFu && size != kWavUnknownSize) {
           frames = size / frameSize;
         }
         break;
@@ -356,8 +374,29 @@ bool FormatWorks(int format, int32_t rate, bool seekable) {
   return sf_close(file) == 0 && wrote && !io.sought;
 }
 
+// The compressed formats known by their extension (libsndfile's own are .oga and .m1a), each
+// with its one encoding: 16-bit samples go in, the encoder keeps what it can.
+struct Compressed {
+  const char* ext;
+  int format;
+  const char* name;
+};
+constexpr Compressed kCompressed[] = {
+    {"ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, "Ogg/Vorbis"},
+    {"oga", SF_FORMAT_OGG | SF_FORMAT_VORBIS, "Ogg/Vorbis"},
+    {"opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, "Opus"},
+    {"mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, "MP3"},
+};
+
 // The libsndfile container for an output extension, able to hold mono samples of `subtype`.
+// A compressed format takes 16-bit samples only.
 std::optional<int> OutputFormat(const std::string& ext, int32_t rate, int subtype) {
+  for (const Compressed& c : kCompressed) {
+    if (ext == c.ext) {
+      const bool works = subtype == SF_FORMAT_PCM_16 && FormatWorks(c.format, rate, true);
+      return works ? std::optional(c.format) : std::nullopt;
+    }
+  }
   if (ext == "wav") {
     return FormatWorks(SF_FORMAT_WAV | subtype, rate, true) ? std::optional(SF_FORMAT_WAV | subtype)
                                                             : std::nullopt;
@@ -376,6 +415,22 @@ std::optional<int> OutputFormat(const std::string& ext, int32_t rate, int subtyp
   return std::nullopt;
 }
 
+// A format's name for messages: its own for the compressed ones, else the extension in capitals.
+std::string FormatName(const std::string& ext) {
+  for (const Compressed& c : kCompressed) {
+    if (ext == c.ext) {
+      return c.name;
+    }
+  }
+  std::string name = ext;
+  for (char& c : name) {
+    if (c >= 'a' && c <= 'z') {
+      c = static_cast<char>(c - 'a' + 'A');
+    }
+  }
+  return name;
+}
+
 // The libsndfile format of an output, 0 for raw .u8; false with a usage error when the
 // extension gives no container that holds these samples at this rate.
 bool ChooseFormat(const std::string& path, int32_t rate, OutputWidth width, int& format,
@@ -390,6 +445,15 @@ bool ChooseFormat(const std::string& path, int32_t rate, OutputWidth width, int&
   if (!chosen && OutputFormat(Extension(path), 8000, subtype)) {
     error = {kExitUsage, "velunda-filtre : le format de sortie de " + path + " ne permet pas " +
                              std::to_string(rate) + " Hz (choisissez .wav ou une autre fréquence)"};
+    return false;
+  }
+  if (!chosen && !pcm16 &&
+      (OutputFormat(Extension(path), rate, SF_FORMAT_PCM_16) ||
+       OutputFormat(Extension(path), 8000, SF_FORMAT_PCM_16))) {
+    error = {kExitUsage, "velunda-filtre : le format de sortie de " + path +
+                             " ne convient pas : " + FormatName(Extension(path)) +
+                             " ne prend pas d'échantillons 8 bits non signés ; ajouter "
+                             "--fe-sortie HZ pour écrire du 16 bits"};
     return false;
   }
   if (!chosen) {
@@ -709,7 +773,7 @@ std::vector<uint8_t> StreamingWavHeader(int32_t rate, uint32_t bits) {
   };
   const uint32_t align = bits / 8;
   tag(0, "RIFF");
-  put(4, 0xFFFFFFFFu, 4);
+  put(4, 36 + kWavUnknownSize, 4);
   tag(8, "WAVE");
   tag(12, "fmt ");
   put(16, 16, 4);
@@ -720,7 +784,7 @@ std::vector<uint8_t> StreamingWavHeader(int32_t rate, uint32_t bits) {
   put(32, align, 2);
   put(34, bits, 2);
   tag(36, "data");
-  put(40, 0xFFFFFFFFu, 4);
+  put(40, kWavUnknownSize, 4);
   return h;
 }
 

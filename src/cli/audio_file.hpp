@@ -72,8 +72,12 @@ enum class OutputWidth { U8, Pcm16 };
 // (36 header bytes, the data, the pad byte of an odd length) must fit. Beyond: RF64.
 inline constexpr uint64_t kWavDataLimit = 0xFFFFFFFFu - 37;
 
-// A 44-byte PCM WAV header for a stream of unknown length: its sizes say so (all ones), as
-// streaming writers put them.
+// The data size a WAV stream of unknown length announces, as sox writes it: readers take it
+// for "unknown" (ours too, see UnknownLength) where all ones makes sox warn of a cut file.
+inline constexpr uint32_t kWavUnknownSize = 0x7FFFF000u;
+
+// A 44-byte PCM WAV header for a stream of unknown length: its sizes say so, as sox puts them
+// (data kWavUnknownSize, RIFF 36 more).
 std::vector<uint8_t> StreamingWavHeader(int32_t rate, uint32_t bits);
 
 // Said once on stderr when a WAV stream's data passes kWavDataLimit; `name` is the output

@@ -157,6 +157,16 @@ bool CheckBeforeWork(const Options& options, int32_t rate, FileError& error) {
                                   error);
 }
 
+// Whether the input has no end of its own (standard input or a FIFO fed by a recorder, a
+// device, a socket): a signal then ends the recording and the output keeps what came. A regular
+// file cut short by a signal leaves no output instead.
+bool EndlessInput(const Options& options) {
+  struct stat st {};
+  const int got =
+      IsStdStream(options.input) ? ::fstat(STDIN_FILENO, &st) : ::stat(options.input.c_str(), &st);
+  return got == 0 && !S_ISREG(st.st_mode);
+}
+
 // The output: a file or standard output, at the filter's rate in 8 bits, or with --fe-sortie
 // converted to that rate in 16 bits. `length`: the input's samples, when known.
 std::unique_ptr<AudioWriter> OpenOutput(const Options& options, int32_t rate, std::string& summary,
@@ -189,7 +199,8 @@ std::unique_ptr<AudioWriter> OpenOutput(const Options& options, int32_t rate, st
 int RunOffline(const Options& options, Clock& calibrationClock) {
   const int32_t rate = SampleRateOf(options);
   const bool streamOut = IsStdStream(options.output);
-  // With audio on stdout a signal ends the stream cleanly; a file output is removed instead.
+  // With audio on stdout a signal ends the stream cleanly; a file output is removed instead,
+  // unless the input has no end (below).
   std::optional<StopStreamOnSignals> streamSignals;
   if (streamOut) {
     streamSignals.emplace();
@@ -208,6 +219,12 @@ int RunOffline(const Options& options, Clock& calibrationClock) {
   auto writer = OpenOutput(options, rate, conversion, source, reader->Length(), error);
   if (!writer) {
     return Report(error);
+  }
+  // Only now that the output is open: a signal before it ends the run with nothing written.
+  // Set after the output's own handlers (a named temporary file's), and put back before them.
+  std::optional<StopStreamOnSignals> recordingSignals;
+  if (!streamSignals && EndlessInput(options)) {
+    recordingSignals.emplace();
   }
   // A stdout or stderr that goes away shows as EPIPE at the write rather than killing the
   // run; a size limit (ulimit -f) as EFBIG, reported with the file's name.
@@ -291,8 +308,11 @@ int RunOffline(const Options& options, Clock& calibrationClock) {
   } else {
     std::cerr << " ; résultat dans " << options.output << '\n';
   }
-  // A stream stopped by a signal: the output is whole, the caller still learns why it ended.
-  if (const int signal = StopStreamOnSignals::StopSignal(); signal != 0 && streamSignals) {
+  // A stream stopped by a signal: the output is whole and kept, the caller still learns why it
+  // ended.
+  if (const int signal = StopStreamOnSignals::StopSignal();
+      signal != 0 && (streamSignals || recordingSignals)) {
+    recordingSignals.reset();
     streamSignals.reset();
     std::signal(signal, SIG_DFL);
     std::raise(signal);

@@ -307,13 +307,13 @@ TEST(OutputStream, RawTypesAndWavStreams) {
       {"WavAppended",
        RawSample::None,
        OutputWidth::U8,
-       WavHead{.bits = 8, .dataSize = 0xFFFFFFFF},
+       WavHead{.bits = 8, .dataSize = kWavUnknownSize},
        {0, 128, 255, 64, 160, 255},
        true},
       {"WavPastItsLimit",
        RawSample::None,
        OutputWidth::U8,
-       WavHead{.bits = 8, .dataSize = 0xFFFFFFFF},
+       WavHead{.bits = 8, .dataSize = kWavUnknownSize},
        {0, 128, 255, 64, 160, 255},
        false,
        2},
@@ -338,9 +338,11 @@ TEST(OutputStream, RawTypesAndWavStreams) {
     Bytes expected = c.data;
     if (c.wav) {
       expected = Wav(*c.wav, c.data);
-      if (!c.append && c.limit >= c.data.size()) {
-        expected[4] = static_cast<uint8_t>(36 + c.data.size());
-        std::fill(expected.begin() + 5, expected.begin() + 8, 0);
+      // The RIFF size: put right at the end, else sox's "unknown" (data kWavUnknownSize).
+      const bool fixed = !c.append && c.limit >= c.data.size();
+      const uint32_t riff = 36 + (fixed ? static_cast<uint32_t>(c.data.size()) : kWavUnknownSize);
+      for (size_t i = 0; i < 4; ++i) {
+        expected[4 + i] = static_cast<uint8_t>(riff >> (8 * i));
       }
     }
     EXPECT_EQ(Written(file), expected);

@@ -96,6 +96,7 @@ struct RunSetup {
   Stream err = Stream::File;
   // A FIFO of the work directory that gets 8000 bytes; once the program has taken them all
   // and waits for more, it is sent `signal` (0: the FIFO is closed, so the input ends).
+  // Without a FIFO, `signal` comes half a second after the start.
   std::string fifo;
   int signal = 0;
   bool unprivileged = false;  // run as the user nobody (when root)
@@ -237,6 +238,9 @@ class WorkDir : public ::testing::Test {
         ::kill(pid, setup.signal);
       }
       ::close(fifo);
+    } else if (setup.signal != 0) {
+      ::usleep(500000);
+      ::kill(pid, setup.signal);
     }
     int wstatus = 0;
     rusage usage{};
