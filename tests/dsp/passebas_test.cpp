@@ -6,8 +6,9 @@
 namespace velunda {
 namespace {
 
-// Windowed-sinc designs: pairs, first two and last coefficients, twice the sum of all 500.
-// Entries beyond the new length keep what they held (77 here).
+// Windowed-sinc designs: pairs, first two and last coefficients, twice the sum of all 500
+// (tests/data/fir_design.py regenerates them). Entries beyond the new length keep what they
+// held (77 here).
 TEST(KernelDesign, Coefficients) {
   const std::tuple<double, double, int32_t, int32_t, std::vector<int32_t>> cases[] = {
       {0, 1000, 1000, 8000, {500, 24362, 19605, 2, 100016}},
