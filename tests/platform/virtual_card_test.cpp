@@ -1,10 +1,10 @@
 #include "platform/virtual/virtual_card.hpp"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 
+#include "common/files.hpp"
 #include "platform/event_source.hpp"
 #include "platform/virtual/manual_clock.hpp"
 #include "platform/virtual/wav_u8.hpp"
@@ -18,9 +18,8 @@ struct Sink final : QueuedEventSource {
 };
 
 TEST(VirtualCard, OutputReadsABufferWhenItPlaysItAndRecordsTheLoudspeaker) {
-  const std::string path = (std::filesystem::temp_directory_path() /
-                            ("velunda_speaker_" + std::to_string(getpid()) + ".wav"))
-                               .string();
+  const common::TempDir dir;
+  const std::string path = dir.P("speaker.wav");
   ManualClock clock;
   VirtualCardConfig config;
   config.speakerWav = path;
@@ -69,7 +68,6 @@ TEST(VirtualCard, OutputReadsABufferWhenItPlaysItAndRecordsTheLoudspeaker) {
   ASSERT_TRUE(ReadRecordingU8(path, back, rate));
   EXPECT_EQ(back, expected);
   EXPECT_EQ(rate, 1000);
-  std::filesystem::remove(path);
 }
 
 TEST(VirtualCard, InputLoopsItsRecordingAndLosesWhatNoBufferTakes) {
