@@ -25,7 +25,8 @@ QStringList Literals(QString source) {
   QStringList out;
   for (auto m = literal.globalMatch(source); m.hasNext();) {
     QString text = m.next().captured(1);
-    text.replace(QStringLiteral("\\n"), QStringLiteral("\n")).replace(QStringLiteral("\\t"), QStringLiteral("\t"));
+    text.replace(QStringLiteral("\\n"), QStringLiteral("\n"))
+        .replace(QStringLiteral("\\t"), QStringLiteral("\t"));
     static const QRegularExpression escape(QStringLiteral("\\\\(.)"));
     out << text.replace(escape, QStringLiteral("\\1"));
   }

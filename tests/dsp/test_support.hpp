@@ -13,8 +13,8 @@
 #include <utility>
 #include <vector>
 
-#include "dsp/dsp_state.hpp"
 #include "common/clocks.hpp"
+#include "dsp/dsp_state.hpp"
 
 namespace velunda::test {
 

@@ -76,6 +76,7 @@ INSTANTIATE_TEST_SUITE_P(Chunks, BufferQueueFill,
                                            FillCase{"one_chunk_fills_both", {2, 3}, {5}, {2}, 5},
                                            FillCase{"surplus_dropped", {2, 2}, {7}, {2}, 4},
                                            FillCase{"partial", {10}, {3, 3}, {0, 0}, 6},
+                                           FillCase{"one_byte_short", {4}, {3}, {0}, 3},
                                            FillCase{"nothing_queued", {}, {10}, {0}, 0},
                                            FillCase{"empty_buffer_completes", {0, 2}, {2}, {2}, 2}),
                          [](const auto& info) { return std::string(info.param.name); });

@@ -2,8 +2,8 @@
 // and nothing left beside it whatever ends the process.
 #include "platform/safe_file.hpp"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -60,7 +60,7 @@ TEST_P(SafeFileTest, ReplacesThroughLinksKeepingModeAndName) {
   fs::create_hard_link(P("old"), P("hard"));
   Put("target", "t0");
   fs::create_symlink("target", P("rel"));
-  fs::create_symlink(P("rel"), P("chain"));    // absolute, then relative
+  fs::create_symlink(P("rel"), P("chain"));  // absolute, then relative
   fs::create_symlink("nothing", P("dangling"));
   fs::create_directory(P("sub"));
   fs::create_symlink("../target", P("sub/up"));
