@@ -1,24 +1,14 @@
 #pragma once
-// Shared by the config and window tests: whole files read and written, configuration records,
-// and a mixer's values for comparison. No test framework here: both gtest and Qt Test use it.
+// Shared by the config and window tests: configuration records, and a mixer's values for
+// comparison. No test framework here: both gtest and Qt Test use it.
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "common/files.hpp"
 #include "platform/mixer_model.hpp"
 
 namespace velunda::common {
-
-inline void WriteFile(const std::string& name, const std::string& bytes) {
-  std::ofstream(name, std::ios::binary) << bytes;
-}
-
-inline std::string ReadFile(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // A configuration record: gain code at 1, input at 4, mixer mode at 6, spaces elsewhere.
 inline std::string Record(uint8_t gain, uint8_t input, uint8_t mode, size_t length = 7) {

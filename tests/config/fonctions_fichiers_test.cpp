@@ -3,8 +3,8 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
+#include "common/child.hpp"
 #include "test_support.hpp"
 
 namespace velunda {
@@ -99,20 +99,15 @@ TEST_F(TextFiles, UnprivilegedWriteFallsBackToInPlace) {
   }
   std::filesystem::create_directory("locked");
   WriteFile("locked/CONFVEL.SER", "0123456789");
-  ASSERT_EQ(::chown("locked/CONFVEL.SER", 65534, 65534), 0);
+  ASSERT_EQ(::chown("locked/CONFVEL.SER", common::kNobody, common::kNobody), 0);
   ::chmod("locked", 0555);
-  ::chmod(".", 0777);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    if (::setgid(65534) != 0 || ::setuid(65534) != 0) {
-      ::_exit(99);
-    }
-    RecordingMessageBox box;
-    ::_exit(!WriteTextFile("locked/CONFVEL.SER", "abcdefg", box) && box.messages.empty() ? 0 : 1);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  const int status = common::RunInChild(
+      [] {
+        RecordingMessageBox box;
+        return !WriteTextFile("locked/CONFVEL.SER", "abcdefg", box) && box.messages.empty() ? 0 : 1;
+      },
+      true);
+  EXPECT_EQ(status, 0);
   EXPECT_EQ(ReadFile("locked/CONFVEL.SER"), "abcdefg");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator("locked"), {}), 1);
 }

@@ -112,20 +112,5 @@ TEST_F(Settings, TheProgramsModeChecksTheMixerAgain) {
   }
 }
 
-TEST(ProblemMessage, FirstMissingItemInOrder) {
-  const std::pair<MixerResults, std::string> cases[] = {
-      {{0, 0, 0, 0, 0, 0}, "PAS DE MIXER TROUVÉ!"},
-      {{1, 0, 0, 0, 0, 0}, "PROBLÈME MIXER. PAS DE CONTRÔLE DE L'ENREGISTREMENT TROUVÉ!"},
-      {{1, 1, 0, 0, 0, 0}, "PROBLÈME MIXER. PAS DE CONTRÔLE DU VOLUME TROUVÉ!"},
-      {{1, 1, 1, 0, 0, 0}, "PROBLÈME MIXER. PAS D'ENTRÉE SON (WAVE) TROUVÉE!"},
-      {{1, 1, 1, 1, 0, 0}, "PROBLÈME MIXER. PAS D'ENTRÉE LIGNE EN ENREGISTREMENT TROUVÉE!"},
-      {{1, 1, 1, 1, 1, 0}, "PROBLÈME MIXER. PAS D'ENTRÉE LIGNE EN RESTITUTION TROUVÉE!"},
-      {{1, 1, 1, 1, 1, 1}, ""},
-  };
-  for (const auto& [flags, message] : cases) {
-    EXPECT_EQ(MixerProblemMessage(flags), message);
-  }
-}
-
 }  // namespace
 }  // namespace velunda

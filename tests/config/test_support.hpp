@@ -2,7 +2,6 @@
 // Shared by the config tests: a temporary working directory, and the records and mixer values
 // of common/records.hpp.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -19,25 +18,13 @@ using common::WriteFile;
 // Runs each test in a fresh temporary directory, made the working directory.
 class InTempDir : public ::testing::Test {
  protected:
-  void SetUp() override {
-    previous_ = std::filesystem::current_path();
-    std::string pattern = (std::filesystem::temp_directory_path() / "velunda-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-    std::filesystem::current_path(dir_);
-  }
-  void TearDown() override {
-    std::filesystem::current_path(previous_);
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
-  }
-
+  void SetUp() override { std::filesystem::current_path(dir_); }
+  void TearDown() override { std::filesystem::current_path(previous_); }
   static long FileCount() { return std::distance(std::filesystem::directory_iterator("."), {}); }
 
-  std::filesystem::path dir_;
-
- private:
-  std::filesystem::path previous_;
+  std::filesystem::path previous_ = std::filesystem::current_path();
+  common::TempDir temp_;
+  std::filesystem::path dir_ = temp_.path();
 };
 
 }  // namespace velunda::testing

@@ -15,63 +15,21 @@ namespace {
 
 // --- The program's string literals -------------------------------------------------------
 
-// Reads the C++ string literals of one source, adjacent literals joined as the compiler does.
-QStringList Literals(const QString& source) {
+// The C++ string literals of one source, adjacent literals joined as the compiler joins them
+// (the sources hold no raw strings; a quote in a comment can only add a harmless literal).
+QStringList Literals(QString source) {
+  static const QRegularExpression charLiteral(QStringLiteral("'(\\\\.|[^'\\\\\\n])'"));
+  static const QRegularExpression join(QStringLiteral("(?<!\\\\)\"\\s*\""));
+  static const QRegularExpression literal(QStringLiteral("\"((?:[^\"\\\\\\n]|\\\\.)*)\""));
+  source.replace(charLiteral, QStringLiteral("0")).replace(join, QString());
   QStringList out;
-  QString current;
-  bool open = false;  // a literal was read and may be continued
-  const qsizetype n = source.size();
-  qsizetype i = 0;
-  auto flush = [&] {
-    if (open) {
-      out << current;
-    }
-    current.clear();
-    open = false;
-  };
-  while (i < n) {
-    const QChar c = source[i];
-    if (c == u'/' && i + 1 < n && source[i + 1] == u'/') {
-      i = source.indexOf(u'\n', i);
-      i = i < 0 ? n : i;
-    } else if (c == u'/' && i + 1 < n && source[i + 1] == u'*') {
-      i = source.indexOf(QStringLiteral("*/"), i + 2);
-      i = i < 0 ? n : i + 2;
-    } else if (c == u'\'') {
-      flush();
-      ++i;
-      while (i < n && source[i] != u'\'') {
-        i += source[i] == u'\\' ? 2 : 1;
-      }
-      ++i;
-    } else if (c == u'R' && i + 1 < n && source[i + 1] == u'"') {
-      const qsizetype paren = source.indexOf(u'(', i);
-      const QString end = u')' + source.mid(i + 2, paren - i - 2) + u'"';
-      const qsizetype close = source.indexOf(end, paren);
-      current += source.mid(paren + 1, close - paren - 1);
-      open = true;
-      i = close + end.size();
-    } else if (c == u'"') {
-      ++i;
-      while (i < n && source[i] != u'"') {
-        if (source[i] == u'\\' && i + 1 < n) {
-          const QChar e = source[i + 1];
-          current += e == u'n' ? QChar(u'\n') : e == u't' ? QChar(u'\t') : e;
-          i += 2;
-        } else {
-          current += source[i++];
-        }
-      }
-      ++i;
-      open = true;
-    } else if (c.isSpace()) {
-      ++i;
-    } else {
-      flush();
-      ++i;
-    }
+  for (auto m = literal.globalMatch(source); m.hasNext();) {
+    QString text = m.next().captured(1);
+    text.replace(QStringLiteral("\\n"), QStringLiteral("\n"))
+        .replace(QStringLiteral("\\t"), QStringLiteral("\t"));
+    static const QRegularExpression escape(QStringLiteral("\\\\(.)"));
+    out << text.replace(escape, QStringLiteral("\\1"));
   }
-  flush();
   return out;
 }
 

@@ -15,36 +15,6 @@ namespace {
 constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
 constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
 
-// Coefficients at the edges of the 16-bit halves: low + 65536 * high gives c back modulo 2^32,
-// the chunks with a high half are counted, and nothing past the pairs in use is kept.
-TEST(FirSplit, HalvesGiveEveryCoefficientBack) {
-  const std::tuple<int32_t, int16_t, int16_t> cases[] = {
-      {0, 0, 0},           {32767, 32767, 0}, {32768, -32768, 1},   {-32768, -32768, 0},
-      {-32769, 32767, -1}, {65535, -1, 1},    {100000, -31072, 2},  {-100000, 31072, -2},
-      {kMax, -1, -32768},  {kMin, 0, -32768}, {kMin + 1, 1, -32768}};
-  for (const auto& [c, low, high] : cases) {
-    for (const int32_t at : {0, 15, 16, 37, 499}) {
-      SCOPED_TRACE(testing::Message() << c << " at " << at);
-      std::array<int32_t, kFirMaxPairs> values{};
-      values.fill(77);
-      values[static_cast<size_t>(at)] = c;
-      FirSplit split;
-      split.high.fill(5);
-      FirSplitFrom(split, values.data(), at + 1);
-      EXPECT_EQ(split.low[static_cast<size_t>(at)], low);
-      EXPECT_EQ(split.high[static_cast<size_t>(at)], high);
-      EXPECT_EQ(split.whole[static_cast<size_t>(at)], c);
-      EXPECT_EQ(static_cast<uint32_t>(low) + (static_cast<uint32_t>(high) << 16),
-                static_cast<uint32_t>(c));
-      EXPECT_EQ(split.chunks, at / 16 + 1);
-      EXPECT_EQ(split.highChunks, high != 0 ? at / 16 + 1 : 0);
-      EXPECT_EQ(split.low[static_cast<size_t>(at) + 1], 0);
-      EXPECT_EQ(split.high[static_cast<size_t>(at) + 1], 0);
-      EXPECT_EQ(split.whole[static_cast<size_t>(at) + 1], 0);
-    }
-  }
-}
-
 // A way of filling the kernel for a tap count, the way one of the filters does it.
 struct Design {
   std::string name;
@@ -208,10 +178,8 @@ TEST_P(KernelBitExact, MatchesTheWordedKernel) {
 
 INSTANTIATE_TEST_SUITE_P(
     Designs, KernelBitExact,
-    testing::Values(LowPass(300, 8000), LowPass(1000, 8000), LowPass(3000, 8000),
-                    LowPass(3000, 11025), BandPass(1000, 250, 8000), BandPass(100, 120, 8000),
-                    BandPass(3300, 2000, 8000), BandPass(800, 500, 11025), Notch(false, 1000, 8000),
-                    Notch(true, 100, 8000), Notch(true, 3300, 8000), Notch(false, 2450, 11025),
+    testing::Values(LowPass(300, 8000), LowPass(3000, 11025), BandPass(100, 120, 8000),
+                    BandPass(3300, 2000, 8000), Notch(true, 100, 8000), Notch(false, 2450, 11025),
                     Forced("FullRangeCoefficients", FullRange),
                     Forced("HalfEdgeCoefficients", Boundary),
                     Forced("EqualLargeCoefficients", [](int32_t) { return 1 << 22; })),

@@ -13,29 +13,14 @@
 #include <utility>
 #include <vector>
 
+#include "common/clocks.hpp"
 #include "dsp/dsp_state.hpp"
-#include "platform/clock.hpp"
 
 namespace velunda::test {
 
 inline constexpr double kPi = std::numbers::pi;
 
-// Each read advances by the next scripted step, from 16 ms before the 32-bit wrap, so that
-// the timings cross it. Reading past the script is a failure.
-class StepClock final : public Clock {
- public:
-  explicit StepClock(std::vector<uint32_t> steps) : steps_(std::move(steps)) {}
-  uint32_t NowMs() override {
-    EXPECT_LT(reads_, steps_.size()) << "clock read more often than scripted";
-    return reads_ < steps_.size() ? now_ += steps_[reads_++] : now_;
-  }
-  size_t reads() const { return reads_; }
-
- private:
-  std::vector<uint32_t> steps_;
-  size_t reads_ = 0;
-  uint32_t now_ = 0xFFFFFFF0u;
-};
+using common::StepClock;
 
 // The kernel as worded: a linear history shifted in place, the pair sum in 32-bit wrap-around.
 // `wrapped` counts the sums whose exact value left the int32 range.

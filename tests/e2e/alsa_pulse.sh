@@ -16,6 +16,7 @@
 # during the transport sessions), VELUNDA_E2E_ONLY_TRANSPORT=1 (skip step 2).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+. tests/e2e/lib.sh
 
 filtre=${VELUNDA_FILTRE_BIN:-build/debug/src/velunda-filtre}
 work=${VELUNDA_E2E_DIR:-build/debug/e2e-pulse}
@@ -24,22 +25,10 @@ seconds=${VELUNDA_E2E_SECONDS:-3}
 modes=${VELUNDA_E2E_MODES:-normale courte}
 block=$((rate / 3))
 
-skip() {
-  echo "!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!" >&2
-  echo "!! SKIPPED: tests/e2e/alsa_pulse.sh: $*" >&2
-  echo "!! The live mode on ALSA was NOT tested on this machine." >&2
-  echo "!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!" >&2
-  exit 0
-}
-fail() {
-  echo "FAILED: tests/e2e/alsa_pulse.sh: $*" >&2
-  exit 1
-}
+untested="The live mode on ALSA"
 
 [ -x "$filtre" ] || fail "$filtre is missing (build the debug preset first)"
-for tool in pulseaudio pactl pacat parecord od awk; do
-  command -v "$tool" >/dev/null || skip "$tool is not installed"
-done
+need pulseaudio pactl pacat parecord od awk
 
 pids=()     # the server and the keep-alive clients
 running=()  # the session and recorder of the moment, until waited for
@@ -78,15 +67,7 @@ pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disable-shm
   -L "module-remap-sink sink_name=hautparleur master=mesure channels=1 channel_map=mono master_channel_map=front-right remix=no $u8" \
   >"$work/pulseaudio.log" 2>&1 &
 pids+=($!)
-up=0
-for _ in $(seq 150); do
-  if pactl info >/dev/null 2>&1; then
-    up=1
-    break
-  fi
-  sleep 0.1
-done
-if [ "$up" -ne 1 ]; then
+if ! poll 150 pactl info >/dev/null 2>&1; then
   tail -5 "$work/pulseaudio.log" >&2 || true
   skip "the private PulseAudio server did not start"
 fi
@@ -132,11 +113,8 @@ live_session() {
   "$filtre" "$@" --carte pulse --duree "$seconds" </dev/null >"$log" 2>&1 &
   local session=$!
   running=("$recorder" "$session")
-  for _ in $(seq 300); do
-    grep -q "en marche" "$log" && break
-    kill -0 "$session" 2>/dev/null || break
-    sleep 0.1
-  done
+  started() { grep -q "en marche" "$log" || ! kill -0 "$session" 2>/dev/null; }
+  poll 300 started || true
   grep -q "en marche" "$log" || { cat "$log" >&2; fail "the live session did not start"; }
   sleep 0.5
   pacat "${raw[@]}" --channels=1 --device=recepteur "$signal"

@@ -5,23 +5,14 @@
 # hardware sound device. VELUNDA_FILTRE_BIN points it at another build (default: build/debug).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+. tests/e2e/lib.sh
 
 filtre=${VELUNDA_FILTRE_BIN:-build/debug/src/velunda-filtre}
 
-skip() {
-  echo "!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!" >&2
-  echo "!! SKIPPED: tests/e2e/busy_hw.sh: $*" >&2
-  echo "!! A card held by another program was NOT tested on real hardware here." >&2
-  echo "!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!" >&2
-  exit 0
-}
-fail() {
-  echo "FAILED: tests/e2e/busy_hw.sh: $*" >&2
-  exit 1
-}
+untested="A card held by another program, on real hardware,"
 
 [ -x "$filtre" ] || fail "$filtre is missing (build the debug preset first)"
-command -v arecord >/dev/null || skip "arecord is not installed"
+need arecord
 line=$(arecord -l 2>/dev/null | grep -m1 -E '^card [0-9]+: .*device [0-9]+:' || true)
 [ -n "$line" ] || skip "no hardware capture device"
 card=$(sed -E 's/^card ([0-9]+):.*/\1/' <<<"$line")

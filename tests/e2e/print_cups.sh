@@ -12,6 +12,7 @@
 # VELUNDA_FENETRES_BIN and VELUNDA_E2E_DIR point it at another build (default: build/debug).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+. tests/e2e/lib.sh
 
 driver=${VELUNDA_FENETRES_BIN:-build/debug/tests/dialogs/velunda-fenetres-essai}
 work=${VELUNDA_E2E_DIR:-build/debug/e2e-cups}
@@ -19,22 +20,10 @@ guide=data/aide/guide_utilisation.txt
 ppd=/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd
 backend=/usr/lib/cups/backend/cups-pdf
 
-skip() {
-  echo "!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!" >&2
-  echo "!! SKIPPED: tests/e2e/print_cups.sh: $*" >&2
-  echo "!! Printing the guide was NOT tested on this machine." >&2
-  echo "!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!" >&2
-  exit 0
-}
-fail() {
-  echo "FAILED: tests/e2e/print_cups.sh: $*" >&2
-  exit 1
-}
+untested="Printing the guide"
 
 [ -x "$driver" ] || fail "$driver is missing (build the debug preset first)"
-for tool in cupsd lpadmin lpstat cupsreject cupsaccept pdftotext pdfinfo getent; do
-  command -v "$tool" >/dev/null || skip "$tool is not installed"
-done
+need cupsd lpadmin lpstat cupsreject cupsaccept pdftotext pdfinfo getent
 [ -e "$backend" ] && [ -e "$ppd" ] || skip "the cups-pdf printer (printer-driver-cups-pdf) is not installed"
 [ "$(id -u)" -eq 0 ] || skip "cups-pdf runs only under a cupsd started as root"
 
@@ -99,16 +88,8 @@ unset PRINTER LPDEST
 
 cupsd -f -c "$work/etc/cupsd.conf" -s "$work/etc/cups-files.conf" >"$work/log/cupsd.out" 2>&1 &
 cupsd_pid=$!
-up=0
-for _ in $(seq 100); do
-  if lpstat -r 2>/dev/null | grep -q "is running"; then
-    up=1
-    break
-  fi
-  kill -0 "$cupsd_pid" 2>/dev/null || break
-  sleep 0.1
-done
-if [ "$up" -ne 1 ]; then
+running() { lpstat -r 2>/dev/null | grep -q "is running"; }
+if ! poll 100 running; then
   tail -5 "$work/log/cupsd.out" "$work/log/error_log" >&2 2>/dev/null || true
   skip "the private CUPS server did not start"
 fi
@@ -143,15 +124,8 @@ marker="$work/marker"
 touch "$marker"
 before=$(completed)
 print_guide 0 "" "printing"
-done=0
-for _ in $(seq 600); do
-  if [ -z "$(lpstat -o 2>/dev/null)" ] && [ "$(completed)" -gt "$before" ]; then
-    done=1
-    break
-  fi
-  sleep 0.1
-done
-[ "$done" -eq 1 ] || fail "the job did not complete (see $work/log/error_log)"
+finished() { [ -z "$(lpstat -o 2>/dev/null)" ] && [ "$(completed)" -gt "$before" ]; }
+poll 600 finished || fail "the job did not complete (see $work/log/error_log)"
 jobs=$(($(completed) - before))
 [ "$jobs" -eq 1 ] || fail "$jobs jobs instead of one"
 grep -q "Filter failed\|stopped with status [1-9]" "$work/log/error_log" &&

@@ -5,6 +5,7 @@
 #include <memory>
 #include <set>
 
+#include "common/journal.hpp"
 #include "dsp/dsp_state.hpp"
 #include "engine/engine_platform.hpp"
 #include "engine/engine_state.hpp"
@@ -35,23 +36,7 @@ class CountingMemory final : public Memory {
   std::set<void*> live;
 };
 
-// Error boxes and speaker gate changes in one journal, to check their order.
-struct Journal final : MessageBox, SpeakerPorts {
-  void ShowError(std::string_view text) override {
-    messages.emplace_back(text);
-    entries.emplace_back(text);
-  }
-  void Out(uint16_t port, uint8_t value) override {
-    if (port == 0x61) {
-      entries.emplace_back((value & 3) == 3 ? "tone on" : "tone off");
-      gate = value;
-    }
-  }
-  uint8_t In(uint16_t port) override { return port == 0x61 ? gate : 0; }
-  std::vector<std::string> messages;  // the boxes alone
-  std::vector<std::string> entries;
-  uint8_t gate = 0;
-};
+using Journal = common::Journal;
 
 // A whole engine on the virtual card with a manual clock and a script of keys and clicks.
 struct Rig {

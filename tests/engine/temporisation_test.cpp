@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/clocks.hpp"
 #include "platform/speaker.hpp"
 
 namespace velunda::test {
@@ -52,23 +53,15 @@ TEST(ErrorBeep, SoundsAThousandHertzForThreeHundredMsThenClosesOnlyTheSpeakerBit
   EXPECT_EQ(log, (std::vector<uint16_t>{1193, 0}));
 }
 
-// Advances one millisecond every `every` readings.
-struct SlowTickClock final : Clock {
-  explicit SlowTickClock(uint32_t every) : every(every) {}
-  uint32_t NowMs() override { return 5000 + reads++ / every; }
-  uint32_t every;
-  uint32_t reads = 0;
-};
-
 TEST(CalibrateDelay, SizesTheDelayLoopAgainstTheClock) {
   // A clock that moves at every reading: 279 rounds of 200 increments size the test (the
   // 280th reading ends it), and the timed loop of N + 1 turns lasts one tick.
   TemporisationState t;
-  SlowTickClock clock(1);
+  common::TickClock clock(1);
   CalibrateDelay(t, clock);
   EXPECT_EQ(t.LoopsPerMillisecond, (279 * 200 + 1) + (279 * 200 + 1) / 30);
   // A clock that does not move around the timed loop does not divide by zero.
-  SlowTickClock slow(1000);
+  common::TickClock slow(1000);
   CalibrateDelay(t, slow);
   EXPECT_GT(t.LoopsPerMillisecond, 0);
   // A fast machine's 65535 ms stay below the loop counter's range.

@@ -2,19 +2,20 @@
 // and nothing left beside it whatever ends the process.
 #include "platform/safe_file.hpp"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <set>
 #include <string>
+
+#include "common/child.hpp"
+#include "common/files.hpp"
 
 namespace velunda {
 namespace {
@@ -23,32 +24,12 @@ namespace fs = std::filesystem;
 
 class SafeFileTest : public ::testing::TestWithParam<bool> {  // true: O_TMPFILE
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "velunda-safe-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-    ::chmod(dir_.c_str(), 0777);  // the unprivileged cases work in it too
-  }
-  void TearDown() override {
-    ::chmod(dir_.c_str(), 0777);
-    fs::remove_all(dir_);
-  }
-  std::string P(const std::string& name) const { return (dir_ / name).string(); }
+  std::string P(const std::string& name) const { return dir_.P(name); }
   void Put(const std::string& name, const std::string& text, mode_t mode = 0644) const {
-    std::ofstream(P(name), std::ios::binary) << text;
-    ::chmod(P(name).c_str(), mode);
+    common::WriteFile(P(name), text, mode);
   }
-  std::string Get(const std::string& name) const {
-    std::ifstream in(P(name), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  std::set<std::string> Listing(const std::string& sub = "") const {
-    std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir_ / sub)) {
-      names.insert(e.path().filename().string());
-    }
-    return names;
-  }
+  std::string Get(const std::string& name) const { return common::ReadFile(P(name)); }
+  std::set<std::string> Listing(const std::string& sub = "") const { return dir_.Listing(sub); }
   SafeFileOptions Options(bool inPlace = false) const {
     SafeFileOptions o;
     o.unnamed = GetParam();
@@ -66,21 +47,11 @@ class SafeFileTest : public ::testing::TestWithParam<bool> {  // true: O_TMPFILE
     }
     return f.Commit();
   }
-  // Runs `body` in a child process, as the user nobody when `unprivileged`; its exit status.
-  static int InChild(bool unprivileged, const std::function<int()>& body) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      if (unprivileged && ::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
-        ::_exit(99);
-      }
-      ::_exit(body());
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  static int InChild(bool asNobody, const std::function<int()>& body) {
+    return common::RunInChild(body, asNobody);
   }
 
-  fs::path dir_;
+  common::TempDir dir_;
 };
 
 // What a replacement does to the target and its surroundings.
@@ -89,7 +60,7 @@ TEST_P(SafeFileTest, ReplacesThroughLinksKeepingModeAndName) {
   fs::create_hard_link(P("old"), P("hard"));
   Put("target", "t0");
   fs::create_symlink("target", P("rel"));
-  fs::create_symlink(P("rel"), P("chain"));    // absolute, then relative
+  fs::create_symlink(P("rel"), P("chain"));  // absolute, then relative
   fs::create_symlink("nothing", P("dangling"));
   fs::create_directory(P("sub"));
   fs::create_symlink("../target", P("sub/up"));

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 
+#include "common/files.hpp"
 #include "platform/event_source.hpp"
 #include "platform/virtual/manual_clock.hpp"
 #include "platform/wave_buffers.hpp"

@@ -115,15 +115,6 @@ INSTANTIATE_TEST_SUITE_P(
                             false}),
     [](const auto& info) { return info.param.name; });
 
-TEST(WakeFd, AWakeGivenBeforeTheSleepIsNotLost) {
-  WakeFd wake;
-  std::thread other([&] { wake.Notify(); });
-  other.join();
-  EXPECT_EQ(WaitReadable(wake.Fd(), -1, static_cast<int>(kLongMs)), 1);
-  wake.Clear();
-  EXPECT_EQ(WaitReadable(wake.Fd(), -1, 0), 0);
-}
-
 TEST(WakeFd, AnotherThreadEndsTheSleep) {
   WakeFd wake;
   std::thread other([&] {
