@@ -166,6 +166,7 @@ class WorkDir : public ::testing::Test {
       if (::chdir(dir_.c_str()) != 0) {
         ::_exit(127);
       }
+      ::setenv("XDG_CONFIG_HOME", Path("config").c_str(), 1);  // never the user's settings
       std::signal(SIGPIPE, SIG_DFL);
       if (setup.fileSizeLimit > 0) {
         std::signal(SIGXFSZ, SIG_IGN);
