@@ -143,7 +143,7 @@ TEST_F(Load, SettingsFileIsChosenOnceFromTheEnvironment) {
     ConfigurationEnvironment environment;
     std::string file;
   } cases[] = {
-      {"given", "r.ser", true, {"/h", "/x"}, "r.ser"},
+      {"given", "r.ser", false, {"/h", "/x"}, "r.ser"},
       {"here", "", true, {"/h", "/x"}, "CONFVEL.SER"},
       {"xdg", "", false, {"/h", "/x"}, "/x/velunda/CONFVEL.SER"},
       {"home", "", false, {"/h", ""}, "/h/.config/velunda/CONFVEL.SER"},
