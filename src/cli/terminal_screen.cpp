@@ -167,8 +167,8 @@ void TerminalScreen::PanelChanged(int panel) {
     }
     return;
   }
-  // Log mode: changes of shown cells only, one line per value (with its label) or text; the
-  // labels alone print nothing. A cell shown again prints its line at its next change.
+  // Log mode: changes of shown cells only, one line per value (with its label) or text; a label
+  // is never printed alone. A cell shown again prints its line at its next change.
   const int logCell = LogCell(panel);
   const PanelCell& cell = Panel(model_, panel);
   const auto i = static_cast<size_t>(logCell);
@@ -178,8 +178,7 @@ void TerminalScreen::PanelChanged(int panel) {
     return;
   }
   const std::string line = LogLine(model_, logCell);
-  const bool label = panel != logCell && RowOf(panel)->value2 != panel;
-  if (label || !Panel(model_, logCell).Visible || Panel(model_, logCell).Text.empty() ||
+  if (!Panel(model_, logCell).Visible || Panel(model_, logCell).Text.empty() ||
       (hasPrinted_[i] && printed_[i] == line)) {
     return;
   }
