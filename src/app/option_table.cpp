@@ -261,6 +261,14 @@ std::string ParseCard(CommandLine& c, std::string_view value) {
   return "";
 }
 
+std::string ParseConfig(CommandLine& c, std::string_view value) {
+  if (value.empty()) {
+    return "nom du fichier de configuration";
+  }
+  c.configFile = std::string(value);
+  return "";
+}
+
 std::string ParseDuration(CommandLine& c, std::string_view value) {
   const std::string text(value);
   char* end = nullptr;
@@ -342,6 +350,12 @@ constexpr std::array<OptionDef, 24> kOptionDefs{{
      "blocs de 2048 échantillons."},
     {"table-de-mixage", "", '\0', "", kFiltre, {""}, nullptr, kSet,
      "afficher la table de mixage"},
+    {"config", "", '\0', "FICHIER", kBothPrograms, {""}, ParseConfig, kSet,
+     "le fichier des réglages (entrée, niveau d'entrée, table de\n"
+     "mixage) ; sans --config, CONFVEL.SER du répertoire courant\n"
+     "s'il y est, sinon ~/.config/velunda/CONFVEL.SER\n"
+     "($XDG_CONFIG_HOME/velunda/ si XDG_CONFIG_HOME est donné).\n"
+     "velunda-filtre ne le lit qu'avec --table-de-mixage"},
     {"aide", "help", 'h', "", kBothPrograms, {""}, nullptr, Request::Help,
      "afficher cette aide"},
     {"version", "", 'V', "", kBothPrograms, {""}, nullptr, Request::Version,

@@ -73,6 +73,8 @@ struct CommandLine {
   std::optional<double> durationSeconds;
   // Live: --latence courte|normale (short blocks for the per-sample filters)
   bool shortLatency = false;
+  // --config FICHIER: the settings file ("" when not given: chosen at start-up)
+  std::string configFile;
 
   // The options applied, by long name ("coupure", ...), in the order given.
   std::vector<std::string> given;

@@ -9,6 +9,7 @@
 #include "cli/offline.hpp"
 #include "cli/options.hpp"
 #include "cli/std_streams.hpp"
+#include "config/configuration.hpp"
 #include "platform/clock.hpp"
 
 int main(int argc, char** argv) {
@@ -32,8 +33,11 @@ int main(int argc, char** argv) {
     case CommandMode::Version:
       std::cout << VersionText(Program::VelundaFiltre);
       return kExitOk;
-    case CommandMode::MixerTable:
-      return RunMixerTable(options);
+    case CommandMode::MixerTable: {
+      ConfigurationState config;
+      ChooseConfigurationFile(config, options.configFile, ProcessEnvironment());
+      return RunMixerTable(options, config);
+    }
     case CommandMode::Live:
       return RunLive(options);
     case CommandMode::Offline:

@@ -150,7 +150,7 @@ void PrintMixerTable(Mixer& mixer, const std::string& card, const std::string& c
   out << "Message au démarrage : " << (problem.empty() ? "aucun" : problem) << "\n";
 }
 
-int RunMixerTable(const Options& options) {
+int RunMixerTable(const Options& options, ConfigurationState& config) {
   const std::string card = options.card.empty() ? "default" : options.card;
   std::unique_ptr<Mixer> mixer;
   if (card.rfind("virtuelle:", 0) == 0) {
@@ -164,11 +164,9 @@ int RunMixerTable(const Options& options) {
   }
   // The input selection of the configuration file, with the notices start-up would show (on
   // stderr), without writing anything.
-  ConfigurationState stored;
   StderrMessageBox notices;
-  ReadConfigurationFile(stored, notices);
-  const std::string& configuration = stored.Configuration;
-  PrintMixerTable(*mixer, card, configuration, std::cout);
+  ReadConfigurationFile(config, notices);
+  PrintMixerTable(*mixer, card, config.Configuration, std::cout);
   return 0;
 }
 

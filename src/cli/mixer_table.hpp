@@ -8,10 +8,12 @@
 namespace velunda {
 
 struct Options;
+struct ConfigurationState;
 
 // --table-de-mixage: shows what the program finds on the sound card's mixer, and the six
-// diagnoses the mixer set-up would give. Changes nothing. Returns the process exit status.
-int RunMixerTable(const Options& options);
+// diagnoses the mixer set-up would give, with the input chosen in `config`'s file. Changes
+// nothing. Returns the process exit status.
+int RunMixerTable(const Options& options, ConfigurationState& config);
 
 // The table itself for `mixer`, with the input selection and gain code of the configuration
 // record. Only reads the mixer: the set-up runs on a copy.

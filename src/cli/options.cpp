@@ -64,9 +64,12 @@ std::string CheckOptionsFit(const CommandWords& words, const Options& o) {
   for (const auto& [def, value] : words.options) {
     const std::string option = "l'option --" + std::string(def->name);
     if (o.mode == CommandMode::MixerTable) {
-      if (def->name != "table-de-mixage" && def->name != "carte") {
+      if (def->name != "table-de-mixage" && def->name != "carte" && def->name != "config") {
         return Fail(option + " ne s'utilise pas avec --table-de-mixage");
       }
+    } else if (def->name == "config") {
+      // Only the mixer table reads the settings file; a filter run neither reads nor writes it.
+      return Fail(option + " ne s'utilise qu'avec --table-de-mixage");
     } else if (!AppliesTo(*def, o.filterKind)) {
       return Fail(option + " ne s'applique pas au filtre " + o.filterKind);
     }
@@ -167,7 +170,7 @@ std::string UsageText() {
       kThis,
       {"velunda-filtre FILTRE [options] ENTREE SORTIE",
        "velunda-filtre FILTRE [options] --carte NOM [--duree S] [--latence L]",
-       "velunda-filtre --table-de-mixage [--carte NOM]"},
+       "velunda-filtre --table-de-mixage [--carte NOM] [--config FICHIER]"},
       "FILTRE : " + kFilterList +
           "\n"
           "  (majuscules ou minuscules).\n"

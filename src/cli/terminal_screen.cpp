@@ -23,11 +23,26 @@ constexpr char kBold[] = "\x1b[1m";
 constexpr char kRedBack[] = "\x1b[41m";
 constexpr char kPlain[] = "\x1b[0m";
 
+// The key the terminal ends a session with is q, not a click on the window.
+constexpr char kWindowEndKey[] = "Fin (ou Click sur fenêtre)";
+constexpr char kTerminalEndKey[] = "Fin ou q";
+
 std::string Shown(const MainWindowModel& m, int panel) {
   if (panel == 0 || !Panel(m, panel).Visible) {
     return {};
   }
-  return Panel(m, panel).Text;
+  const std::string& text = Panel(m, panel).Text;
+  return text == kWindowEndKey ? kTerminalEndKey : text;
+}
+
+// The row a cell belongs to; null for the hint line and the rate box.
+const Row* RowOf(int panel) {
+  for (const Row& r : kRows) {
+    if (panel == r.key || panel == r.text || panel == r.value || panel == r.value2) {
+      return &r;
+    }
+  }
+  return nullptr;
 }
 
 std::string PadTo(std::string text, int width) {
@@ -54,6 +69,29 @@ std::string RightTrimmed(std::string text) {
   return text;
 }
 
+// The cell whose log line a change of `panel` prints: a row's value (described by its label),
+// else its text; the hint line and the rate box are their own.
+int LogCell(int panel) {
+  const Row* r = RowOf(panel);
+  if (r == nullptr) {
+    return panel;
+  }
+  return r->value != 0 ? r->value : r->text;
+}
+
+// A log line as the screen words it: "Fréquence de coupure (300 à 3000 Hz): 1200".
+std::string LogLine(const MainWindowModel& m, int cell) {
+  const Row* r = RowOf(cell);
+  if (r == nullptr || r->value == 0) {
+    return RightTrimmed(Shown(m, cell));
+  }
+  std::string line = RightTrimmed(Shown(m, r->text)) + " " + RightTrimmed(Shown(m, r->value));
+  if (r->value2 != 0) {
+    line += "  " + Shown(m, r->value2);
+  }
+  return RightTrimmed(line);
+}
+
 }  // namespace
 
 int TextWidth(const std::string& text) {
@@ -73,12 +111,17 @@ std::vector<std::string> TerminalScreen::Lines(const MainWindowModel& m, int wid
   std::vector<std::string> lines;
   for (const Row& r : kRows) {
     std::string line = PadTo(Shown(m, r.key), keyWidth + 2);
-    const std::string value = Shown(m, r.value);
     if (r.value != 0 && Panel(m, r.value).Visible) {
-      line += PadTo(RightTrimmed(Shown(m, r.text)), textWidth + 2) + value;
-      if (r.value2 != 0) {
-        line += "  " + Shown(m, r.value2);
+      const std::string text = RightTrimmed(Shown(m, r.text));
+      const std::string values =
+          RightTrimmed(Shown(m, r.value) + (r.value2 != 0 ? "  " + Shown(m, r.value2) : ""));
+      int column = textWidth + 2;
+      if (width > 0) {
+        // A row too wide for the terminal leaves the value column before it cuts its value.
+        const int room = width - TextWidth(line) - TextWidth(values);
+        column = std::min(column, std::max(TextWidth(text) + 1, room));
       }
+      line += PadTo(text, column) + values;
     } else {
       line += Shown(m, r.text);
     }
@@ -124,20 +167,24 @@ void TerminalScreen::PanelChanged(int panel) {
     }
     return;
   }
-  // Log mode: text changes of shown cells only; a cell shown again prints its next text.
+  // Log mode: changes of shown cells only, one line per value (with its label) or text; a label
+  // is never printed alone. A cell shown again prints its line at its next change.
+  const int logCell = LogCell(panel);
   const PanelCell& cell = Panel(model_, panel);
-  const auto i = static_cast<size_t>(panel);
-  if (cell.Visible != wasVisible_[i]) {
-    wasVisible_[i] = cell.Visible;
+  const auto i = static_cast<size_t>(logCell);
+  if (cell.Visible != wasVisible_[static_cast<size_t>(panel)]) {
+    wasVisible_[static_cast<size_t>(panel)] = cell.Visible;
     hasPrinted_[i] = false;
     return;
   }
-  if (!cell.Visible || (hasPrinted_[i] ? printed_[i] == cell.Text : cell.Text.empty())) {
+  const std::string line = LogLine(model_, logCell);
+  if (!Panel(model_, logCell).Visible || Panel(model_, logCell).Text.empty() ||
+      (hasPrinted_[i] && printed_[i] == line)) {
     return;
   }
   hasPrinted_[i] = true;
-  printed_[i] = cell.Text;
-  out_ << "Panel" << panel << " = \"" << cell.Text << "\"\n" << std::flush;
+  printed_[i] = line;
+  out_ << line << '\n' << std::flush;
 }
 
 void TerminalScreen::Erase() {

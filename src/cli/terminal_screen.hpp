@@ -10,8 +10,9 @@ namespace velunda {
 
 // The main window's FilterScreen on a terminal: one line per row (key, description, value),
 // the hint line and the rate box below. On a terminal the lines are redrawn in place at each
-// change; otherwise (a log, a pipe) each change of a shown cell is printed as one line,
-// Panel6 = "1100".
+// change; otherwise (a log, a pipe) each change of a shown value or text is printed as one line
+// with the screen's own label: "Fréquence de coupure (300 à 3000 Hz): 1100". The end key reads
+// "Fin ou q" (the window's "Fin (ou Click sur fenêtre)").
 class TerminalScreen final : public MainWindowView {
  public:
   // `width`: the terminal's columns, lines are cut to fit (0: not cut).

@@ -1,8 +1,62 @@
 #include "config/configuration.hpp"
 
+#include <sys/stat.h>
+
+#include <cstdlib>
+
 #include "config/fonctions_fichiers.hpp"
 
 namespace velunda {
+
+namespace {
+
+bool Absolute(const std::string& path) { return !path.empty() && path[0] == '/'; }
+
+// Makes each missing folder on the way to `file`, mode 0700 as the XDG base directories ask;
+// existing folders keep theirs. A failure shows at the write that follows.
+void MakeFolders(const std::string& file) {
+  for (size_t slash = file.find('/', 1); slash != std::string::npos;
+       slash = file.find('/', slash + 1)) {
+    ::mkdir(file.substr(0, slash).c_str(), 0700);
+  }
+}
+
+constexpr char kMissingText[] =
+    "Pas de présence du fichier de configuration CONFVEL.SER, donc paramètres par défaut.";
+constexpr char kAlteredText[] =
+    "Le fichier de configuration CONFVEL.SER est altéré, donc paramètres par défaut.";
+
+// A start-up notice naming the file as chosen: CONFVEL.SER alone in the working directory.
+std::string Naming(std::string text, const std::string& file) {
+  return text.replace(text.find(kConfigurationFileName), sizeof kConfigurationFileName - 1, file);
+}
+
+}  // namespace
+
+ConfigurationEnvironment ProcessEnvironment() {
+  const char* home = std::getenv("HOME");
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  return {home != nullptr ? home : "", xdg != nullptr ? xdg : ""};
+}
+
+void ChooseConfigurationFile(ConfigurationState& config, std::string_view given,
+                             const ConfigurationEnvironment& environment) {
+  config.File = given.empty() ? kConfigurationFileName : given;
+  config.MakeFolder = false;
+  struct stat st {};
+  if (!given.empty() || ::lstat(kConfigurationFileName, &st) == 0) {
+    return;
+  }
+  std::string base = environment.xdgConfigHome;
+  if (!Absolute(base)) {
+    if (!Absolute(environment.home)) {
+      return;
+    }
+    base = environment.home + "/.config";
+  }
+  config.File = base + "/velunda/" + kConfigurationFileName;
+  config.MakeFolder = true;
+}
 
 std::string DefaultConfiguration() {
   std::string record(7, ' ');
@@ -25,24 +79,25 @@ bool IsValidConfiguration(std::string_view content) {
 }
 
 void SaveConfiguration(const ConfigurationState& config, MessageBox& messages) {
-  WriteTextFile(kConfigurationFileName, config.Configuration, messages);
+  if (config.MakeFolder) {
+    MakeFolders(config.File);
+  }
+  WriteTextFile(config.File, config.Configuration, messages);
 }
 
 bool ReadConfigurationFile(ConfigurationState& config, MessageBox& messages) {
-  if (!TextFileExists(kConfigurationFileName)) {
-    messages.ShowError(
-        "Pas de présence du fichier de configuration CONFVEL.SER, donc paramètres par défaut.");
+  if (!TextFileExists(config.File)) {
+    messages.ShowError(Naming(kMissingText, config.File));
     config.Configuration = DefaultConfiguration();
     return true;
   }
   int32_t count = 0;
-  ReadTextFile(kConfigurationFileName, config.Configuration, count, messages);
+  ReadTextFile(config.File, config.Configuration, count, messages);
   if (IsValidConfiguration(config.Configuration)) {
     return false;
   }
   config.Configuration = DefaultConfiguration();
-  messages.ShowError(
-      "Le fichier de configuration CONFVEL.SER est altéré, donc paramètres par défaut.");
+  messages.ShowError(Naming(kAlteredText, config.File));
   return true;
 }
 

@@ -12,6 +12,7 @@ bool ParseWindowOptions(const std::vector<std::string>& args, WindowOptions& opt
   options.help = line.request == Request::Help;
   options.version = line.request == Request::Version;
   options.shortLatency = line.shortLatency;
+  options.configFile = line.configFile;
   if (!line.card.empty()) {
     options.card = line.card;
   }
@@ -20,10 +21,9 @@ bool ParseWindowOptions(const std::vector<std::string>& args, WindowOptions& opt
 
 std::string WindowUsageText() {
   return FormatUsage(Program::Velunda,
-                     {"velunda [--carte NOM] [--latence normale|courte] [--aide] [--version]"},
-                     "Sans --carte, la carte son est « default ».\n"
-                     "Les réglages (entrée, niveau d'entrée, table de mixage) sont gardés dans\n"
-                     "CONFVEL.SER, dans le répertoire courant.\n");
+                     {"velunda [--carte NOM] [--latence normale|courte] [--config FICHIER]",
+                      "velunda --aide | --version"},
+                     "Sans --carte, la carte son est « default ».\n");
 }
 
 }  // namespace velunda

@@ -4,10 +4,11 @@
 
 namespace velunda {
 
-// velunda [--carte NOM] [--latence normale|courte] [--aide] [--version]
+// velunda [--carte NOM] [--latence normale|courte] [--config FICHIER] [--aide] [--version]
 struct WindowOptions {
   std::string card = "default";
   bool shortLatency = false;
+  std::string configFile;  // "": chosen at start-up
   bool help = false;
   bool version = false;
 };

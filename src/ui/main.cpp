@@ -6,6 +6,7 @@
 
 #include "app/option_reader.hpp"
 #include "cli/card_choice.hpp"
+#include "config/configuration.hpp"
 #include "platform/alsa/alsa_mixer.hpp"
 #include "platform/simulated_mixer.hpp"
 #include "platform/speaker.hpp"
@@ -84,6 +85,7 @@ int main(int argc, char** argv) {
   parts.speaker = OpenSystemSpeaker(std::make_unique<WindowSystemBeep>());
 
   VelundaProgram program(std::move(parts));
+  ChooseConfigurationFile(program.State().Config, options.configFile, ProcessEnvironment());
   ConnectWindowHooks(program);
   if (!program.Create()) {
     return 1;

@@ -76,8 +76,10 @@ TEST(Table, ListsLinesControlsAndValues) {
 class MixerCommand : public testing::WorkDir {};
 
 TEST_F(MixerCommand, ReadsTheConfigurationWithStartupNotices) {
-  const std::string missing =
-      "Pas de présence du fichier de configuration CONFVEL.SER, donc paramètres par défaut.\n";
+  const auto missing = [](const std::string& file) {
+    return "Pas de présence du fichier de configuration " + file +
+           ", donc paramètres par défaut.\n";
+  };
   const std::string altered =
       "Le fichier de configuration CONFVEL.SER est altéré, donc paramètres par défaut.\n";
   const std::string unopened = "Impossible d'ouvrir le fichier CONFVEL.SER en lecture.\n";
@@ -90,12 +92,17 @@ TEST_F(MixerCommand, ReadsTheConfigurationWithStartupNotices) {
     bool unprivileged;
     const char* input;
     std::string notices;
+    std::string options = "";
   } cases[] = {
       {"Valid", Content, Record(3), 0644, false, "microphone", ""},
       {"ValidUnprivileged", Content, Record(2), 0644, true, "ligne droite", ""},
       {"Damaged", Content, "abc", 0644, false, "ligne gauche", altered},
-      {"Absent", Absent, "", 0, false, "ligne gauche", missing},
-      {"UnreadableUnprivileged", Content, Record(3), 0000, true, "ligne gauche", missing},
+      {"Absent", Absent, "", 0, false, "ligne gauche",
+       missing(Path(".config/velunda/CONFVEL.SER"))},
+      {"UnreadableUnprivileged", Content, Record(3), 0000, true, "ligne gauche",
+       missing("CONFVEL.SER")},
+      {"OtherFileGiven", Content, Record(3), 0644, false, "ligne gauche", missing("r.ser"),
+       " --config r.ser"},
       {"Fifo", Fifo, "", 0644, false, "ligne gauche", unopened + altered},
   };
   ::chmod(dir_.c_str(), 0777);
@@ -115,7 +122,7 @@ TEST_F(MixerCommand, ReadsTheConfigurationWithStartupNotices) {
     }
     RunSetup setup;
     setup.unprivileged = c.unprivileged;
-    const auto r = Run("--table-de-mixage --carte virtuelle:entree.wav", setup);
+    const auto r = Run("--table-de-mixage --carte virtuelle:entree.wav" + c.options, setup);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find(std::string("Entrée choisie : ") + c.input + "\n"), std::string::npos)
         << r.out;

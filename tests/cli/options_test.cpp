@@ -40,7 +40,7 @@ std::string Read(const std::string& line) {
     << " rtty=" << int{o.CwRttyMode} << " carte=" << o.card
     << " duree=" << o.durationSeconds.value_or(0) << " brut=" << static_cast<int>(o.rawSample)
     << " fe-entree=" << o.inputRate << " fe-sortie=" << o.outputRate
-    << " latence=" << o.shortLatency << " ";
+    << " latence=" << o.shortLatency << " config=" << o.configFile << " ";
   return d.str();
 }
 
@@ -64,7 +64,7 @@ TEST(Options, CommandLinesAreReadOrRefused) {
       {"REDUCTEUR_GENERAL --reduction sans a b", "reduction-sans=1 niveau=3"},
       {"REDUCTEUR_CW --mode RTTY a b", "mode-sans=0 rtty=1"},
       {"PASSEBAS --carte x --duree 2.5 --latence courte", "mode=1 carte=x duree=2.5 latence=1"},
-      {"--table-de-mixage --carte hw:1", "mode=2 filtre= carte=hw:1"},
+      {"--table-de-mixage --carte hw:1 --config r.ser", "mode=2 filtre= carte=hw:1 config=r.ser"},
       {"--help", "mode=3"},
       {"-V --vite", "mode=4 requete=2"},
       {"PASSEBAS -- -entree.wav -sortie.wav", "entree=-entree.wav sortie=-sortie.wav"},
@@ -72,7 +72,7 @@ TEST(Options, CommandLinesAreReadOrRefused) {
        "entree=- sortie=- brut=2 fe-entree=48000 fe-sortie=48000 fe=8000"},
       {"PASSEBAS --brut f32 --fe-sortie 1000000 a.flac -", "brut=3 fe-sortie=1000000"},
       {"BFO_NUMERIQUE --brut=U8 --fe-sortie 1 - b.wav", "fe=6250 fe-sortie=1 brut=1 entree=-"},
-      {"velunda --latence=courte --carte x", "carte=x latence=1"},
+      {"velunda --latence=courte --carte x --config=r", "carte=x latence=1 config=r"},
       {"", "refus: il manque le nom du filtre"},
       {"PASSEBAS a.wav", "refus: fichier d'entrée et un fichier de sortie"},
       {"PASSEBAS a b c", "refus: argument en trop : c"},
@@ -96,6 +96,7 @@ TEST(Options, CommandLinesAreReadOrRefused) {
       {"PASSEBAS --carte default --duree nan", "refus: --duree"},
       {"PASSEBAS --carte default a b", "refus: avec --carte"},
       {"PASSEBAS --latence courte a b", "refus: --latence ne s'utilise qu'avec --carte"},
+      {"PASSEBAS --config r a b", "refus: --config ne s'utilise qu'avec --table-de-mixage"},
       {"--table-de-mixage --fe 6250", "refus: --fe ne s'utilise pas avec --table"},
       {"--table-de-mixage PASSEBAS", "refus: argument en trop"},
       {"PASSEBAS --brut s24 - -", "refus: --brut : « s24 » (u8, s16 ou f32)"},

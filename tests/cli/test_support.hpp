@@ -139,7 +139,8 @@ class WorkDir : public ::testing::Test {
     return Bytes(std::istreambuf_iterator<char>(in), {});
   }
 
-  // The names in the work directory but the captured output: a failed run must leave nothing.
+  // The names in the work directory but the captured output and the configuration home (where
+  // the sound server's client keeps its own): a failed run must leave nothing.
   std::set<std::string> Listing() const {
     std::set<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator(dir_)) {
@@ -147,6 +148,7 @@ class WorkDir : public ::testing::Test {
     }
     names.erase(".out");
     names.erase(".err");
+    names.erase(".config");
     return names;
   }
 
@@ -215,6 +217,7 @@ class WorkDir : public ::testing::Test {
       if (::chdir(dir_.c_str()) != 0) {
         ::_exit(127);
       }
+      ::setenv("XDG_CONFIG_HOME", Path(".config").c_str(), 1);  // never the user's settings
       std::signal(SIGPIPE, SIG_DFL);
       if (setup.fileSizeLimit > 0) {
         std::signal(SIGXFSZ, SIG_IGN);

@@ -133,5 +133,56 @@ TEST_F(Load, MissingOrUnusableFileShowsItsMessages) {
   }
 }
 
+// The settings file: --config, else CONFVEL.SER of the working directory when there (even a link
+// to a file not made yet), else XDG_CONFIG_HOME's (HOME's .config when unset or relative).
+TEST_F(Load, SettingsFileIsChosenOnceFromTheEnvironment) {
+  const struct {
+    const char* what;
+    const char* given;
+    bool here;
+    ConfigurationEnvironment environment;
+    std::string file;
+  } cases[] = {
+      {"given", "r.ser", false, {"/h", "/x"}, "r.ser"},
+      {"here", "", true, {"/h", "/x"}, "CONFVEL.SER"},
+      {"xdg", "", false, {"/h", "/x"}, "/x/velunda/CONFVEL.SER"},
+      {"home", "", false, {"/h", ""}, "/h/.config/velunda/CONFVEL.SER"},
+      {"relative xdg", "", false, {"/h", "x"}, "/h/.config/velunda/CONFVEL.SER"},
+      {"no home", "", false, {"", ""}, "CONFVEL.SER"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove("CONFVEL.SER");
+    if (c.here) {
+      fs::create_symlink("nowhere", "CONFVEL.SER");
+    }
+    ChooseConfigurationFile(config, c.given, c.environment);
+    EXPECT_EQ(config.File, c.file);
+  }
+}
+
+// A new folder is made 0700 (parents too) at the first write; one that exists keeps its mode.
+// The messages name the file.
+TEST_F(Load, XdgFolderIsMadeAndMessagesNameTheFile) {
+  fs::create_directory("home");
+  ::chmod("home", 0751);
+  ChooseConfigurationFile(config, "", {(dir_ / "home").string(), ""});
+  const std::string file = (dir_ / "home/.config/velunda/CONFVEL.SER").string();
+  Run();
+  EXPECT_EQ(box.messages, std::vector<std::string>{"Pas de présence du fichier de configuration " +
+                                                   file + ", donc paramètres par défaut."});
+  EXPECT_EQ(ReadFile(file), kDefault);
+  for (const auto& [folder, mode] :
+       {std::pair{"home", 0751}, {"home/.config", 0700}, {"home/.config/velunda", 0700}}) {
+    struct stat st {};
+    EXPECT_EQ(::stat(folder, &st), 0);
+    EXPECT_EQ(static_cast<int>(st.st_mode & 07777), mode) << folder;
+  }
+  WriteFile(file, "abc");
+  Run();
+  EXPECT_EQ(box.messages, std::vector<std::string>{"Le fichier de configuration " + file +
+                                                   " est altéré, donc paramètres par défaut."});
+}
+
 }  // namespace
 }  // namespace velunda

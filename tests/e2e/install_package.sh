@@ -40,14 +40,16 @@ env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/velunda" 2>"
 [ "$status" -eq 1 ] && [ "$(wc -l <"$root/err")" -eq 1 ] && grep -q "affichage.*velunda-filtre" \
   "$root/err" || fail "velunda without a display: status $status, $(cat "$root/err")"
 # A platform chosen stands for one; SIGTERM (passed on by timeout) ends it while the missing
-# CONFVEL.SER's box is open, and the defaults are then saved.
+# CONFVEL.SER's box is open, and the defaults are then saved in XDG_CONFIG_HOME/velunda (made
+# 0700), not in the working directory.
 (cd "$root" && XDG_CONFIG_HOME="$root" QT_QPA_PLATFORM=offscreen exec timeout -s KILL 30 \
   "$root/usr/bin/velunda" --carte "virtuelle:$OLDPWD/data/demo/recepteur.wav" 2>"$root/err") &
 sleep 3
 kill -TERM $!
 status=0
 wait $! || status=$?
-[ "$status" -eq 0 ] && [ -n "$(find "$root" -name CONFVEL.SER)" ] ||
+[ "$status" -eq 0 ] && [ -s "$root/velunda/CONFVEL.SER" ] && [ ! -e "$root/CONFVEL.SER" ] &&
+  [ "$(stat -c %a "$root/velunda")" = 700 ] ||
   fail "velunda on SIGTERM: status $status, $(cat "$root/err")"
 if command -v man >/dev/null; then
   for m in velunda velunda-filtre; do

@@ -304,14 +304,17 @@ class WindowCommandsTest : public QObject {
     QTest::addColumn<QString>("asked");  // "aide", "version" or ""
     QTest::addColumn<bool>("shortLatency");
     QTest::addColumn<QString>("named");  // in the error, when there is one to name
+    QTest::addColumn<QString>("config");
     auto row = [](const char* name, QStringList args, bool ok, QString card = "default",
-                  QString asked = {}, bool shortLatency = false, QString named = {}) {
-      QTest::newRow(name) << args << ok << card << asked << shortLatency << named;
+                  QString asked = {}, bool shortLatency = false, QString named = {},
+                  QString config = {}) {
+      QTest::newRow(name) << args << ok << card << asked << shortLatency << named << config;
     };
     row("nothing", {}, true);
     row("--aide", {"--aide"}, true, "default", "aide");
     row("-V", {"-V"}, true, "default", "version");
-    row("--latence with a card after", {"--latence=courte", "--carte", "x"}, true, "x", {}, true);
+    row("--latence with a card and a settings file after",
+        {"--latence=courte", "--carte", "x", "--config", "r"}, true, "x", {}, true, {}, "r");
     row("unknown option", {"--vite"}, false, "", {}, false, "--vite");
   }
   void commandLine() {
@@ -321,6 +324,7 @@ class WindowCommandsTest : public QObject {
     QFETCH(QString, asked);
     QFETCH(bool, shortLatency);
     QFETCH(QString, named);
+    QFETCH(QString, config);
     std::vector<std::string> list;
     for (const QString& a : args) {
       list.push_back(a.toStdString());
@@ -333,6 +337,7 @@ class WindowCommandsTest : public QObject {
       QCOMPARE(options.help, asked == "aide");
       QCOMPARE(options.version, asked == "version");
       QCOMPARE(options.shortLatency, shortLatency);
+      QCOMPARE(QString::fromStdString(options.configFile), config);
     } else {
       QVERIFY(error.rfind("velunda : ", 0) == 0);
       QVERIFY(error.find(named.toStdString()) != std::string::npos);
