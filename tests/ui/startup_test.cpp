@@ -128,7 +128,7 @@ class StartupTest : public QObject {
         {TopMenu::Abandondulogiciel1, "A&bandon du logiciel", ""},
     };
     for (const auto& [menu, caption, hint] : menus) {
-      QTest::newRow(TopMenuName(menu)) << static_cast<int>(menu) << QString::fromUtf8(caption)
+      QTest::newRow(caption) << static_cast<int>(menu) << QString::fromUtf8(caption)
                                        << QString::fromUtf8(hint);
     }
   }
@@ -140,15 +140,14 @@ class StartupTest : public QObject {
     Rig rig;
     QVERIFY(rig.Create());
     TForm1& window = rig.program->Window();
-    const auto top = static_cast<TopMenu>(menu);
-    QAction* action = window.Item(TopMenuName(top));
+    QAction* action = window.menuBar()->actions().value(menu);
     QVERIFY(action != nullptr);
     QCOMPARE(window.menuBar()->actions().indexOf(action), menu);
     QCOMPARE(action->text(), caption);
     window.show();
     window.menuBar()->setActiveAction(action);
     QCOMPARE(rig.PanelText(1), hint);
-    if (QMenu* sub = window.Menu(top)) {
+    if (QMenu* sub = action->menu()) {
       sub->setActiveAction(sub->actions().first());
       QCOMPARE(rig.PanelText(1), QString());
       sub->hide();
@@ -252,9 +251,9 @@ class StartupTest : public QObject {
     for (int menu = 0; menu < kTopMenuCount; ++menu) {
       const auto top = static_cast<TopMenu>(menu);
       SetMenuVisible(model, top, false);
-      QVERIFY(!window.Item(TopMenuName(top))->isVisible());
+      QVERIFY(!window.menuBar()->actions()[menu]->isVisible());
       SetMenuVisible(model, top, true);
-      QVERIFY(window.Item(TopMenuName(top))->isVisible());
+      QVERIFY(window.menuBar()->actions()[menu]->isVisible());
     }
     QCOMPARE(window.centralWidget()->size(), QSize(459, 339));
     QCOMPARE(window.windowTitle(), QString("VELUNDA"));

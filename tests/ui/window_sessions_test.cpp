@@ -99,7 +99,7 @@ struct Driver {
     if (!started) {
       started = true;
       firstText = rig.PanelText(row.firstPanel);
-      menusHiddenDuring = !window.Menu(TopMenu::Actions1)->menuAction()->isVisible();
+      menusHiddenDuring = !window.Item("Actions1")->isVisible();
     } else if (awaitingCheck) {
       awaitingCheck = false;
       shown << rig.PanelText(row.steps[next - 1].panel);
