@@ -180,14 +180,9 @@ void TForm1::InstallHintHandler() {
     return;
   }
   hintsInstalled_ = true;
+  // The menu bar also reports the items highlighted in its menus.
   connect(menuBar(), &QMenuBar::hovered, this,
           [this](QAction* action) { ShowHintInStatusLine(HintOf(action)); });
-  for (QMenu* menu : menus_) {
-    if (menu != nullptr) {
-      connect(menu, &QMenu::hovered, this,
-              [this](QAction* action) { ShowHintInStatusLine(HintOf(action)); });
-    }
-  }
 }
 
 void TForm1::ShowHintInStatusLine(const QString& hint) {
