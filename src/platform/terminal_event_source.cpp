@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <csignal>
-#include <vector>
 
 namespace velunda {
 namespace {
@@ -78,6 +77,15 @@ void TerminalEventSource::WaitBriefly(uint32_t maxMs) {
 void TerminalEventSource::PumpInput() {
   std::vector<ScanKey> keys;
   const auto now = std::chrono::steady_clock::now();
+  TakeStops(now, keys);
+  ReadTerminal(now, keys);
+  for (const ScanKey& k : keys) {
+    PostKey(WM_KEYDOWN, MakeKeyLParam(k.scanCode, k.extended));
+  }
+}
+
+void TerminalEventSource::TakeStops(std::chrono::steady_clock::time_point now,
+                                    std::vector<ScanKey>& keys) {
   if (g_interrupted != 0) {
     g_interrupted = 0;
     keys.push_back({kScanEnd, true});
@@ -86,6 +94,10 @@ void TerminalEventSource::PumpInput() {
     deadline_.reset();
     keys.push_back({kScanEnd, true});
   }
+}
+
+void TerminalEventSource::ReadTerminal(std::chrono::steady_clock::time_point now,
+                                       std::vector<ScanKey>& keys) {
   while (inputOpen_) {
     pollfd pfd{fd_, POLLIN, 0};
     if (::poll(&pfd, 1, 0) <= 0 || (pfd.revents & (POLLIN | POLLHUP)) == 0) {
@@ -102,9 +114,6 @@ void TerminalEventSource::PumpInput() {
   }
   if (decoder_.Pending() && now - lastByte_ >= kEscapeWait) {
     decoder_.Flush(keys);
-  }
-  for (const ScanKey& k : keys) {
-    PostKey(WM_KEYDOWN, MakeKeyLParam(k.scanCode, k.extended));
   }
 }
 

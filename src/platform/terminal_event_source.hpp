@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "platform/card_event_source.hpp"
 #include "platform/scoped_signals.hpp"
@@ -28,11 +29,14 @@ class TerminalEventSource final : public CardEventSource {
 
   // An End key is posted once `seconds` have passed from now.
   void EndAfter(double seconds);
-  bool RawMode() const { return raw_; }
 
  private:
   // Takes what the terminal and the signals have sent and queues the keys.
   void PumpInput();
+  // An End key for a stop signal or the end of --duree.
+  void TakeStops(std::chrono::steady_clock::time_point now, std::vector<ScanKey>& keys);
+  // The keys typed since the last call; a lone Escape once its sequence has had time to come.
+  void ReadTerminal(std::chrono::steady_clock::time_point now, std::vector<ScanKey>& keys);
 
   int fd_;
   ScopedSignalHandlers signals_;

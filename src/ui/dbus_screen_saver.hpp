@@ -23,8 +23,6 @@ class DbusScreenSaver final : public ScreenSaver {
   // false: inhibit (once); true: give the inhibition back.
   void SetActive(bool active) override;
 
-  bool Inhibited() const { return cookie_.has_value(); }
-
   static constexpr const char* kService = "org.freedesktop.ScreenSaver";
   static constexpr const char* kPath = "/org/freedesktop/ScreenSaver";
 

@@ -10,36 +10,47 @@
 
 namespace velunda {
 
-void ConnectWindowHooks(VelundaProgram& program) {
-  // The desktop's screen saver is held off through the session bus while a session runs; the
-  // bus is reached at the first session only.
-  program.Hooks.LaunchAction = [&program, saver = std::shared_ptr<DbusScreenSaver>()](
-                                   ActionItem item) mutable {
+namespace {
+
+// The desktop's screen saver is held off through the session bus while a session runs; the bus
+// is reached at the first session only.
+std::function<void(ActionItem)> SessionLauncher(VelundaProgram& program) {
+  return [&program, saver = std::shared_ptr<DbusScreenSaver>()](ActionItem item) mutable {
     if (!saver) {
       saver = std::make_shared<DbusScreenSaver>();
     }
     const LaunchPlatform launch{program.Platform(), program.MixerDevice(), *saver};
     LaunchAction(program.State(), launch, item);
   };
-  // The information windows, created once after the main window (About, Help, Features), owned
-  // by it, shown modally each time their item is chosen.
+}
+
+// The information windows, created once (About, Help, Features), owned by the main window,
+// shown modally each time their item is chosen.
+std::function<void(HelpItem)> HelpWindows(QWidget& window) {
+  auto* about = new TForm2(&window);
+  auto* help = new TForm4(&window);
+  auto* features = new TForm3(&window);
+  return [about, help, features](HelpItem item) {
+    switch (item) {
+      case HelpItem::Aproposde1:
+        about->exec();
+        break;
+      case HelpItem::Fonctionalitesdulogiciel1:
+        features->exec();
+        break;
+      case HelpItem::Guidedutilisation1:
+        help->exec();
+        break;
+    }
+  };
+}
+
+}  // namespace
+
+void ConnectWindowHooks(VelundaProgram& program) {
+  program.Hooks.LaunchAction = SessionLauncher(program);
   program.Hooks.CreateDialogs = [&program] {
-    auto* about = new TForm2(&program.Window());
-    auto* help = new TForm4(&program.Window());
-    auto* features = new TForm3(&program.Window());
-    program.Hooks.ShowHelp = [about, help, features](HelpItem item) {
-      switch (item) {
-        case HelpItem::Aproposde1:
-          about->exec();
-          break;
-        case HelpItem::Fonctionalitesdulogiciel1:
-          features->exec();
-          break;
-        case HelpItem::Guidedutilisation1:
-          help->exec();
-          break;
-      }
-    };
+    program.Hooks.ShowHelp = HelpWindows(program.Window());
   };
 }
 

@@ -4,18 +4,11 @@
 // that fills them, and the one place to edit when a piece arrives.
 #include <functional>
 
-#include "sessions/launch.hpp"  // ActionItem: the six items of "Ac&tions", in menu order
+#include "ui/menu_table.hpp"  // ActionItem and HelpItem
 
 namespace velunda {
 
 class VelundaProgram;
-
-// The three items of "&Aide", in menu order.
-enum class HelpItem {
-  Aproposde1,
-  Fonctionalitesdulogiciel1,
-  Guidedutilisation1,
-};
 
 struct WindowHooks {
   // An "Ac&tions" item was chosen. Runs the action's whole session, nested loop included, and

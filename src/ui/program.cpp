@@ -67,40 +67,35 @@ void VelundaProgram::Show() {
   }
 }
 
+// Queued: a command runs from the event loop once its menu has closed, as a modal dialog opened
+// from a menu does.
 void VelundaProgram::ConnectMenus() {
-  auto on = [this](const char* name, auto handler) {
-    // Queued: the command runs from the event loop once the menu has closed, as a modal
-    // dialog opened from a menu does.
-    connect(window_->Item(name), &QAction::triggered, this, handler, Qt::QueuedConnection);
-  };
-  on("Software_adjustment", [this] { ChooseSetting(ChooseMixerMode, 1); });
-  on("User_adjustment", [this] { ChooseSetting(ChooseMixerMode, 2); });
-  on("Entree_Gauche", [this] { ChooseSetting(ChooseInput, 1); });
-  on("Entree_Droite", [this] { ChooseSetting(ChooseInput, 2); });
-  on("Microphon", [this] { ChooseSetting(ChooseInput, 3); });
-  on("x0_25", [this] { ChooseSetting(ChooseInputGain, 25); });
-  on("x0_5", [this] { ChooseSetting(ChooseInputGain, 5); });
-  on("x1", [this] { ChooseSetting(ChooseInputGain, 1); });
-  on("x2", [this] { ChooseSetting(ChooseInputGain, 2); });
-  on("x4", [this] { ChooseSetting(ChooseInputGain, 4); });
-  on("x8", [this] { ChooseSetting(ChooseInputGain, 8); });
-  on("Passe_bas", [this] { RunAction(ActionItem::Passe_bas); });
-  on("Passe_bande", [this] { RunAction(ActionItem::Passe_bande); });
-  on("Reducteur_bruit_general", [this] { RunAction(ActionItem::Reducteur_bruit_general); });
-  on("Reducteur_bruit_CW_RTTY", [this] { RunAction(ActionItem::Reducteur_bruit_CW_RTTY); });
-  on("BFO_numerique", [this] { RunAction(ActionItem::BFO_numerique); });
-  on("RejecteurporteuseparTFD", [this] { RunAction(ActionItem::RejecteurporteuseparTFD); });
-  on("Aproposde1", [this] { RunHelp(HelpItem::Aproposde1); });
-  on("Fonctionalitesdulogiciel1", [this] { RunHelp(HelpItem::Fonctionalitesdulogiciel1); });
-  on("Guidedutilisation1", [this] { RunHelp(HelpItem::Guidedutilisation1); });
-  on("Abandondulogiciel1", [this] { RequestLeave(); });
+  for (const MenuRow& row : MenuRows()) {
+    if (!std::holds_alternative<OpenMenu>(row.command)) {
+      connect(
+          window_->Item(row.name), &QAction::triggered, this, [this, &row] { Run(row.command); },
+          Qt::QueuedConnection);
+    }
+  }
 }
 
-void VelundaProgram::ChooseSetting(void (*choose)(SettingsContext&, uint8_t), uint8_t value) {
+void VelundaProgram::Run(const MenuCommand& command) {
+  if (const auto* setting = std::get_if<SettingCommand>(&command)) {
+    ChooseSetting(*setting);
+  } else if (const auto* action = std::get_if<ActionItem>(&command)) {
+    RunAction(*action);
+  } else if (const auto* help = std::get_if<HelpItem>(&command)) {
+    RunHelp(*help);
+  } else if (std::holds_alternative<LeaveProgram>(command)) {
+    RequestLeave();
+  }
+}
+
+void VelundaProgram::ChooseSetting(const SettingCommand& setting) {
   if (sessionRunning_ || left_) {
     return;
   }
-  choose(settings_->context, value);
+  setting.choose(settings_->context, setting.value);
   window_->ShowSettingsCaptions(state_->Settings.Captions);
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 #include <QObject>
 #include <memory>
-#include <optional>
 
 #include "engine/engine_platform.hpp"
 #include "platform/memory.hpp"
@@ -9,6 +8,7 @@
 #include "sessions/program_state.hpp"
 #include "sessions/startup.hpp"
 #include "ui/hooks.hpp"
+#include "ui/menu_table.hpp"
 #include "ui/qt_event_source.hpp"
 #include "ui/qt_message_box.hpp"
 #include "ui/quit_signals.hpp"
@@ -22,9 +22,9 @@ struct ProgramParts {
   std::unique_ptr<SoundCard> card;
   std::unique_ptr<Mixer> mixer;
   std::unique_ptr<SpeakerPorts> speaker;
-  std::unique_ptr<MessageBox> box;         // null: the Qt error box over the main window
-  QtEventSource::IdleWait idleWait = {};   // empty: wait on the card
-  bool catchSignals = true;                // SIGTERM, SIGINT, SIGHUP leave as the menu does
+  std::unique_ptr<MessageBox> box;        // null: the Qt error box over the main window
+  QtEventSource::IdleWait idleWait = {};  // empty: wait on the card
+  bool catchSignals = true;               // SIGTERM, SIGINT, SIGHUP leave as the menu does
 };
 
 // The program `velunda`: its state, its back-ends and its main window, with the menu commands
@@ -51,17 +51,18 @@ class VelundaProgram final : public QObject {
   ProgramState& State() { return *state_; }
   const EnginePlatform& Platform() const { return platform_; }
   Mixer& MixerDevice() { return *parts_.mixer; }
-  SoundCard& Card() { return *parts_.card; }
   QtEventSource& Events() { return *events_; }
   TForm1& Window() { return *window_; }
 
   WindowHooks Hooks;
 
  private:
+  // Each menu row's command, from the menu table.
   void ConnectMenus();
+  void Run(const MenuCommand& command);
   void RunAction(ActionItem item);
   void RunHelp(HelpItem item);
-  void ChooseSetting(void (*choose)(SettingsContext&, uint8_t), uint8_t value);
+  void ChooseSetting(const SettingCommand& setting);
   void OnTimer1();
   void OnStopSignal();
   void Leave();

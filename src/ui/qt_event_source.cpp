@@ -3,10 +3,22 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
-
 #include <algorithm>
+#include <utility>
 
 namespace velunda {
+namespace {
+
+// The PC scan codes of the cursor and editing keys; any other key has none.
+constexpr std::pair<int, uint8_t> kScanCodes[] = {
+    {Qt::Key_End, kScanEnd},       {Qt::Key_Up, kScanUp},
+    {Qt::Key_Down, kScanDown},     {Qt::Key_Left, kScanLeft},
+    {Qt::Key_Right, kScanRight},   {Qt::Key_Delete, kScanDelete},
+    {Qt::Key_Insert, kScanInsert}, {Qt::Key_PageDown, kScanPageDown},
+    {Qt::Key_Home, 0x47},          {Qt::Key_PageUp, 0x49},
+};
+
+}  // namespace
 
 QtEventSource::QtEventSource(SoundCard& card, IdleWait idleWait)
     : CardEventSource(card), idleWait_(std::move(idleWait)) {
@@ -71,42 +83,12 @@ void QtEventSource::WaitBriefly(uint32_t maxMs) {
 }
 
 uint32_t QtEventSource::KeyLParam(int qtKey, Qt::KeyboardModifiers modifiers) {
-  uint8_t scan = 0;
-  switch (qtKey) {
-    case Qt::Key_End:
-      scan = kScanEnd;
-      break;
-    case Qt::Key_Up:
-      scan = kScanUp;
-      break;
-    case Qt::Key_Down:
-      scan = kScanDown;
-      break;
-    case Qt::Key_Left:
-      scan = kScanLeft;
-      break;
-    case Qt::Key_Right:
-      scan = kScanRight;
-      break;
-    case Qt::Key_Delete:
-      scan = kScanDelete;
-      break;
-    case Qt::Key_Insert:
-      scan = kScanInsert;
-      break;
-    case Qt::Key_PageDown:
-      scan = kScanPageDown;
-      break;
-    case Qt::Key_Home:
-      scan = 0x47;
-      break;
-    case Qt::Key_PageUp:
-      scan = 0x49;
-      break;
-    default:
-      return MakeKeyLParam(0, false);
+  for (const auto& [key, scan] : kScanCodes) {
+    if (key == qtKey) {
+      return MakeKeyLParam(scan, !modifiers.testFlag(Qt::KeypadModifier));
+    }
   }
-  return MakeKeyLParam(scan, !modifiers.testFlag(Qt::KeypadModifier));
+  return MakeKeyLParam(0, false);
 }
 
 bool QtEventSource::AimedAtWindow(QObject* watched) const {

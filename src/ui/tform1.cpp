@@ -15,66 +15,6 @@ constexpr int kClientWidth = 459;
 constexpr int kClientHeight = 339;
 const char* const kHintProperty = "hint";
 
-struct ItemEntry {
-  const char* name;
-  const char* caption;
-};
-
-struct MenuEntry {
-  TopMenu menu;
-  const char* name;
-  const char* caption;
-  const char* hint;
-  std::vector<ItemEntry> items;  // none: the top-level entry is itself a command
-};
-
-const std::vector<MenuEntry>& MenuTable() {
-  static const std::vector<MenuEntry> table = {
-      {TopMenu::Aide,
-       "Aide",
-       "&Aide",
-       "Informations et aides à l'utilisateur",
-       {{"Aproposde1", "A propos de..."},
-        {"Fonctionalitesdulogiciel1", "Fonctionalités du logiciel"},
-        {"Guidedutilisation1", "Guide d'utilisation"}}},
-      {TopMenu::Mixer1,
-       "Mixer1",
-       "&Table de mixage",
-       "Réglage de la table de mixage par le logiciel ou par l'utilisateur",
-       {{"Software_adjustment", "Software adjustment"},
-        {"User_adjustment", "User adjustment"}}},
-      {TopMenu::EntreGD1,
-       "EntreGD1",
-       "&Entrée son",
-       "Sélection de l'entrée de la carte son: ligne gauche, droite ou microphone.",
-       {{"Entree_Gauche", "Entrée ligne gauche"},
-        {"Entree_Droite", "Entrée ligne droite"},
-        {"Microphon", "Entrée microphone"}}},
-      {TopMenu::Niveaudentre1,
-       "Niveaudentre1",
-       "&Niveau d'entrée",
-       "Sélection de l'amplification du signal d'entrée BF (x2 à x8 pour cartes SB 16)",
-       {{"x0_25", "x 0,25"},
-        {"x0_5", "x 0,5"},
-        {"x1", "x 1"},
-        {"x2", "x 2"},
-        {"x4", "x 4"},
-        {"x8", "x 8"}}},
-      {TopMenu::Actions1,
-       "Actions1",
-       "Ac&tions",
-       "Lancement des différents filtres, réducteur de bruit et réjecteur",
-       {{"Passe_bas", "Filtre passe-bas"},
-        {"Passe_bande", "Filtre passe-bande"},
-        {"Reducteur_bruit_general", "Réduction de bruit général"},
-        {"Reducteur_bruit_CW_RTTY", "Réduction de bruit pour CW et RTTY "},
-        {"BFO_numerique", "BFO numérique et inversion fréquentielle"},
-        {"RejecteurporteuseparTFD", "Réjection d'une porteuse"}}},
-      {TopMenu::Abandondulogiciel1, "Abandondulogiciel1", "A&bandon du logiciel", "", {}},
-  };
-  return table;
-}
-
 QFont PanelFont(bool bold) {
   QFont font(QStringLiteral("MS Sans Serif"));
   font.setPixelSize(bold ? 13 : 11);
@@ -125,10 +65,6 @@ QString HintOf(const QAction* action) {
 
 }  // namespace
 
-const char* TopMenuName(TopMenu menu) {
-  return MenuTable()[static_cast<size_t>(menu)].name;
-}
-
 TForm1::TForm1(MainWindowModel& model) : model_(model) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("VELUNDA"));
@@ -160,28 +96,41 @@ void TForm1::BuildMenus() {
   auto* style = new NarrowMenuBarStyle;
   style->setParent(bar);
   bar->setStyle(style);
-  for (const MenuEntry& entry : MenuTable()) {
-    const auto index = static_cast<size_t>(entry.menu);
-    QAction* top = nullptr;
-    if (entry.items.empty()) {
-      top = bar->addAction(QString::fromUtf8(entry.caption));
+  size_t top = 0;
+  for (const MenuRow& row : MenuRows()) {
+    if (row.onBar) {
+      AddBarEntry(row, top++);
     } else {
-      QMenu* menu = bar->addMenu(QString::fromUtf8(entry.caption));
-      menu->setObjectName(QString::fromUtf8(entry.name) + QStringLiteral("Menu"));
-      menus_[index] = menu;
-      top = menu->menuAction();
-      for (const ItemEntry& item : entry.items) {
-        QAction* action = menu->addAction(QString::fromUtf8(item.caption));
-        action->setObjectName(QString::fromUtf8(item.name));
-        action->setProperty(kHintProperty, QString());
-      }
+      AddItem(row, *menus_[top - 1]);
     }
-    top->setObjectName(QString::fromUtf8(entry.name));
-    top->setProperty(kHintProperty, QString::fromUtf8(entry.hint));
-    top->setVisible(model_.MenuVisible[index]);
-    topActions_[index] = top;
   }
-  // Narrowed if need be, so that the six menus stand on one line of the window.
+  bar->setFont(MenuBarFont());
+}
+
+void TForm1::AddBarEntry(const MenuRow& row, size_t index) {
+  QAction* action = nullptr;
+  if (std::holds_alternative<OpenMenu>(row.command)) {
+    QMenu* menu = menuBar()->addMenu(QString::fromUtf8(row.caption));
+    menu->setObjectName(QString::fromUtf8(row.name) + QStringLiteral("Menu"));
+    menus_[index] = menu;
+    action = menu->menuAction();
+  } else {
+    action = menuBar()->addAction(QString::fromUtf8(row.caption));
+  }
+  action->setObjectName(QString::fromUtf8(row.name));
+  action->setProperty(kHintProperty, QString::fromUtf8(row.hint));
+  action->setVisible(model_.MenuVisible[index]);
+  topActions_[index] = action;
+}
+
+void TForm1::AddItem(const MenuRow& row, QMenu& menu) {
+  QAction* action = menu.addAction(QString::fromUtf8(row.caption));
+  action->setObjectName(QString::fromUtf8(row.name));
+  action->setProperty(kHintProperty, QString::fromUtf8(row.hint));
+}
+
+// Narrowed if need be, so that the six menus stand on one line of the window.
+QFont TForm1::MenuBarFont() const {
   QFont font = PanelFont(false);
   for (int stretch = 100; stretch > 60; stretch -= 3) {
     font.setStretch(stretch);
@@ -194,7 +143,7 @@ void TForm1::BuildMenus() {
       break;
     }
   }
-  bar->setFont(font);
+  return font;
 }
 
 void TForm1::BuildPanels() {
@@ -203,24 +152,27 @@ void TForm1::BuildPanels() {
   client->setFixedSize(kClientWidth, kClientHeight);
   setCentralWidget(client);
   for (int n = 1; n <= kPanelCount; ++n) {
-    const PanelGeometry& g = PanelLayout(n);
-    if (g.Width == 0) {
-      continue;
+    if (PanelLayout(n).Width != 0) {
+      panels_[static_cast<size_t>(n)] = AddPanel(n, *client);
+      PanelChanged(n);
     }
-    auto* label = new QLabel(client);
-    label->setObjectName(QStringLiteral("Panel%1").arg(n));
-    label->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    label->setLineWidth(1);
-    label->setGeometry(g.Left, g.Top, g.Width, g.Height);
-    label->setFont(PanelFont(g.Bold));
-    label->setAlignment((g.Align == PanelAlign::Centre ? Qt::AlignHCenter : Qt::AlignLeft) |
-                        Qt::AlignVCenter);
-    label->setIndent(g.Align == PanelAlign::Centre ? 0 : 3);
-    label->setTextFormat(Qt::PlainText);
-    label->setAutoFillBackground(true);
-    panels_[static_cast<size_t>(n)] = label;
-    PanelChanged(n);
   }
+}
+
+QLabel* TForm1::AddPanel(int n, QWidget& client) {
+  const PanelGeometry& g = PanelLayout(n);
+  auto* label = new QLabel(&client);
+  label->setObjectName(QStringLiteral("Panel%1").arg(n));
+  label->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  label->setLineWidth(1);
+  label->setGeometry(g.Left, g.Top, g.Width, g.Height);
+  label->setFont(PanelFont(g.Bold));
+  label->setAlignment((g.Align == PanelAlign::Centre ? Qt::AlignHCenter : Qt::AlignLeft) |
+                      Qt::AlignVCenter);
+  label->setIndent(g.Align == PanelAlign::Centre ? 0 : 3);
+  label->setTextFormat(Qt::PlainText);
+  label->setAutoFillBackground(true);
+  return label;
 }
 
 void TForm1::InstallHintHandler() {
@@ -228,14 +180,9 @@ void TForm1::InstallHintHandler() {
     return;
   }
   hintsInstalled_ = true;
+  // The menu bar also reports the items highlighted in its menus.
   connect(menuBar(), &QMenuBar::hovered, this,
           [this](QAction* action) { ShowHintInStatusLine(HintOf(action)); });
-  for (QMenu* menu : menus_) {
-    if (menu != nullptr) {
-      connect(menu, &QMenu::hovered, this,
-              [this](QAction* action) { ShowHintInStatusLine(HintOf(action)); });
-    }
-  }
 }
 
 void TForm1::ShowHintInStatusLine(const QString& hint) {
@@ -250,23 +197,10 @@ QLabel* TForm1::PanelLabel(int panel) const {
   return panel >= 1 && panel <= kPanelCount ? panels_[static_cast<size_t>(panel)] : nullptr;
 }
 
-void TForm1::ShowSettingsCaptions(const SettingsCaptions& c) {
-  const std::pair<const char*, const std::string*> items[] = {
-      {"Software_adjustment", &c.Software_adjustment},
-      {"User_adjustment", &c.User_adjustment},
-      {"Entree_Gauche", &c.Entree_Gauche},
-      {"Entree_Droite", &c.Entree_Droite},
-      {"Microphon", &c.Microphon},
-      {"x0_25", &c.x0_25},
-      {"x0_5", &c.x0_5},
-      {"x1", &c.x1},
-      {"x2", &c.x2},
-      {"x4", &c.x4},
-      {"x8", &c.x8},
-  };
-  for (const auto& [name, caption] : items) {
-    if (QAction* action = Item(name)) {
-      action->setText(QString::fromStdString(*caption));
+void TForm1::ShowSettingsCaptions(const SettingsCaptions& captions) {
+  for (const MenuRow& row : MenuRows()) {
+    if (const auto* setting = std::get_if<SettingCommand>(&row.command)) {
+      Item(row.name)->setText(QString::fromStdString(captions.*(setting->caption)));
     }
   }
 }

@@ -11,13 +11,14 @@
 
 #include "config/settings.hpp"
 #include "sessions/main_window_model.hpp"
+#include "ui/menu_table.hpp"
 
 namespace velunda {
 
-// The main window: caption "VELUNDA", a fixed 459 x 339 client area, the six menus with their
-// hints, the hint line Panel1, the rate box Panel15 and the twenty cells of the filter screens.
-// It holds no logic: it mirrors the window model into its panels and menus, repainting a panel
-// as soon as the model changes it, and says when a menu item is chosen.
+// The main window: caption "VELUNDA", a fixed 459 x 339 client area, the six menus of the menu
+// table with their hints, the hint line Panel1, the rate box Panel15 and the twenty cells of the
+// filter screens. It holds no logic: it mirrors the window model into its panels and menus,
+// repainting a panel as soon as the model changes it, and says when a menu item is chosen.
 class TForm1 final : public QMainWindow, public MainWindowView {
  public:
   explicit TForm1(MainWindowModel& model);
@@ -27,11 +28,9 @@ class TForm1 final : public QMainWindow, public MainWindowView {
 
   // Highlighting a menu or an item writes its hint, or an empty line, into Panel1.
   void InstallHintHandler();
-  void ShowHintInStatusLine(const QString& hint);
 
   // The menu item (or top-level menu's action) with that object name.
   QAction* Item(const char* objectName) const;
-  QMenu* Menu(TopMenu menu) const { return menus_[static_cast<size_t>(menu)]; }
   QLabel* PanelLabel(int panel) const;
   // The settings items' captions, with their "...choisi(e)" marks.
   void ShowSettingsCaptions(const SettingsCaptions& captions);
@@ -48,7 +47,12 @@ class TForm1 final : public QMainWindow, public MainWindowView {
 
  private:
   void BuildMenus();
+  void AddBarEntry(const MenuRow& row, size_t index);
+  void AddItem(const MenuRow& row, QMenu& menu);
+  QFont MenuBarFont() const;
   void BuildPanels();
+  QLabel* AddPanel(int n, QWidget& client);
+  void ShowHintInStatusLine(const QString& hint);
 
   MainWindowModel& model_;
   std::array<QMenu*, kTopMenuCount> menus_{};
@@ -56,8 +60,5 @@ class TForm1 final : public QMainWindow, public MainWindowView {
   std::array<QLabel*, kPanelCount + 1> panels_{};
   bool hintsInstalled_ = false;
 };
-
-// Object name of a top-level menu's action.
-const char* TopMenuName(TopMenu menu);
 
 }  // namespace velunda

@@ -85,10 +85,16 @@ inline MixerDescription AsLeft(MixerDescription mixer) {
   return mixer;
 }
 
+// Whether a cell's text stands whole within it, whatever face stands in for the one asked.
+inline bool TextFits(const QLabel& label) {
+  return QFontMetrics(label.font()).horizontalAdvance(label.text()) <=
+         label.contentsRect().width() - label.indent();
+}
+
 struct RigOptions {
   VirtualCardConfig card = {};
   MixerDescription mixer = FullCardDescription();
-  bool qtBox = false;          // the real error box instead of the journal
+  bool qtBox = false;  // the real error box instead of the journal
   bool catchSignals = false;
 };
 
