@@ -40,6 +40,53 @@ bool DisplayNamed() {
 
 }  // namespace
 
+namespace velunda {
+namespace {
+
+// The chosen card's mixer; a card without one gets a stand-in with no controls.
+std::unique_ptr<Mixer> OpenMixer(const CardChoice& choice) {
+  if (choice.isVirtual) {
+    return std::make_unique<SimulatedMixer>(FullCardDescription());
+  }
+  std::unique_ptr<Mixer> mixer = OpenAlsaMixer(choice.alsaDevice);
+  if (!mixer) {
+    mixer = std::make_unique<SimulatedMixer>(NoMixerDescription());
+  }
+  return mixer;
+}
+
+// The back-ends the window runs on; no card (and `error` set) when it cannot be opened.
+ProgramParts OpenParts(const CardChoice& choice, std::string& error) {
+  ProgramParts parts;
+  parts.clock = std::make_unique<SteadyClock>();
+  int32_t fileRate = 0;
+  parts.card = OpenChosenCard(choice, 8000, *parts.clock, fileRate, error);
+  if (parts.card) {
+    parts.mixer = OpenMixer(choice);
+    parts.speaker = OpenSystemSpeaker(std::make_unique<WindowSystemBeep>());
+  }
+  return parts;
+}
+
+// The window created, shown, and its event loop run until the program leaves.
+int RunWindow(QApplication& app, ProgramParts parts, const WindowOptions& options) {
+  VelundaProgram program(std::move(parts));
+  ChooseConfigurationFile(program.State().Config, options.configFile, ProcessEnvironment());
+  ConnectWindowHooks(program);
+  if (!program.Create()) {
+    return 1;
+  }
+  program.State().Sessions.ShortLatency = options.shortLatency;
+  program.Show();
+  if (program.HasLeft()) {
+    return 0;
+  }
+  return app.exec();
+}
+
+}  // namespace
+}  // namespace velunda
+
 int main(int argc, char** argv) {
   using namespace velunda;
   const std::vector<std::string> args(argv + 1, argv + argc);
@@ -65,35 +112,11 @@ int main(int argc, char** argv) {
   }
 
   QApplication app(argc, argv);
-  ProgramParts parts;
-  parts.clock = std::make_unique<SteadyClock>();
-  int32_t fileRate = 0;
   choice.shortDelay = options.shortLatency;
-  parts.card = OpenChosenCard(choice, 8000, *parts.clock, fileRate, error);
+  ProgramParts parts = OpenParts(choice, error);
   if (!parts.card) {
     std::cerr << error << '\n';
     return 1;
   }
-  if (choice.isVirtual) {
-    parts.mixer = std::make_unique<SimulatedMixer>(FullCardDescription());
-  } else {
-    parts.mixer = OpenAlsaMixer(choice.alsaDevice);
-    if (!parts.mixer) {
-      parts.mixer = std::make_unique<SimulatedMixer>(NoMixerDescription());
-    }
-  }
-  parts.speaker = OpenSystemSpeaker(std::make_unique<WindowSystemBeep>());
-
-  VelundaProgram program(std::move(parts));
-  ChooseConfigurationFile(program.State().Config, options.configFile, ProcessEnvironment());
-  ConnectWindowHooks(program);
-  if (!program.Create()) {
-    return 1;
-  }
-  program.State().Sessions.ShortLatency = options.shortLatency;
-  program.Show();
-  if (program.HasLeft()) {
-    return 0;
-  }
-  return app.exec();
+  return RunWindow(app, std::move(parts), options);
 }

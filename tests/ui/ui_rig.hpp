@@ -2,13 +2,13 @@
 // Shared by the window tests: the program on the virtual card with a test clock, a simulated
 // mixer, and the beeps and error boxes in one journal, in a temporary working directory.
 #include <QDir>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "common/journal.hpp"
 #include "common/records.hpp"
 #include "platform/simulated_mixer.hpp"
 #include "platform/virtual/virtual_card.hpp"
@@ -32,38 +32,20 @@ class TestClock final : public Clock {
   uint32_t now_ = 1000;
 };
 
-// Error boxes and speaker tones in order of arrival.
-struct Journal {
-  std::vector<std::string> entries;
-  std::vector<std::string> messages;
+using common::Journal;
+
+// The program owns its box and speaker; these hand what they are given to the rig's journal.
+struct JournalBox final : MessageBox {
+  explicit JournalBox(Journal& j) : journal(j) {}
+  void ShowError(std::string_view text) override { journal.ShowError(text); }
+  Journal& journal;
 };
 
-class JournalBox final : public MessageBox {
- public:
-  explicit JournalBox(Journal& j) : j_(j) {}
-  void ShowError(std::string_view text) override {
-    j_.entries.emplace_back(text);
-    j_.messages.emplace_back(text);
-  }
-
- private:
-  Journal& j_;
-};
-
-class JournalSpeaker final : public SpeakerPorts {
- public:
-  explicit JournalSpeaker(Journal& j) : j_(j) {}
-  void Out(uint16_t port, uint8_t value) override {
-    if (port == 0x61) {
-      gate_ = value;
-      j_.entries.emplace_back((value & 3) == 3 ? "tone on" : "tone off");
-    }
-  }
-  uint8_t In(uint16_t port) override { return port == 0x61 ? gate_ : 0; }
-
- private:
-  Journal& j_;
-  uint8_t gate_ = 0;
+struct JournalSpeaker final : SpeakerPorts {
+  explicit JournalSpeaker(Journal& j) : journal(j) {}
+  void Out(uint16_t port, uint8_t value) override { journal.Out(port, value); }
+  uint8_t In(uint16_t port) override { return journal.In(port); }
+  Journal& journal;
 };
 
 using common::ReadFile;
@@ -105,7 +87,7 @@ struct Rig {
     // then return at once: one turn of the application's own loop clears that.
     QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
     QCoreApplication::exec();
-    QDir::setCurrent(dir.path());
+    QDir::setCurrent(QString::fromStdString(dir.path().string()));
     auto testClock = std::make_unique<TestClock>();
     clock = testClock.get();
     auto virtualCard = std::make_unique<VirtualSoundCard>(*clock, std::move(options.card));
@@ -160,7 +142,7 @@ struct Rig {
 
   QString PanelText(int panel) { return program->Window().PanelLabel(panel)->text(); }
 
-  QTemporaryDir dir;
+  common::TempDir dir;
   QString previous;
   Journal journal;
   TestClock* clock = nullptr;
