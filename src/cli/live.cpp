@@ -8,14 +8,13 @@
 #include <memory>
 #include <vector>
 
-#include "cli/audio_file.hpp"
-#include "cli/card_choice.hpp"
+#include "app/card_choice.hpp"
+#include "audio_io/audio_file.hpp"
+#include "audio_io/std_streams.hpp"
 #include "cli/filter_setup.hpp"
 #include "cli/options.hpp"
-#include "cli/std_streams.hpp"
 #include "cli/terminal_screen.hpp"
 #include "platform/scoped_signals.hpp"
-#include "platform/simulated_mixer.hpp"
 #include "platform/terminal_event_source.hpp"
 #include "sessions/filter_screen.hpp"
 #include "sessions/launch.hpp"
@@ -151,11 +150,11 @@ int RunLive(const Options& options) {
 
   // The virtual card comes with the simulated mixer, set by the program; a real card's mixer
   // stays the user's: the level keys then only change the number.
-  SimulatedMixer mixer(choice.isVirtual ? FullCardDescription() : NoMixerDescription());
+  std::unique_ptr<Mixer> mixer = OpenCardMixer(choice, MixerUse::LeaveAlone);
   state->MixerControl.SoftwareMixer = choice.isVirtual ? 1 : 0;
   NullScreenSaver screenSaver;
   bool started = false;
-  LaunchPlatform launch{platform, mixer, screenSaver, [&] {
+  LaunchPlatform launch{platform, *mixer, screenSaver, [&] {
                           if (started) {
                             return;  // a band-pass centring's loop
                           }

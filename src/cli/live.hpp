@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string>
 
-#include "cli/card_choice.hpp"
+#include "app/card_choice.hpp"
 
 namespace velunda {
 

@@ -3,17 +3,19 @@
 #include <vector>
 
 #include "app/option_reader.hpp"
-#include "cli/audio_file.hpp"
+#include "audio_io/audio_file.hpp"
+#include "audio_io/std_streams.hpp"
 #include "cli/live.hpp"
 #include "cli/mixer_table.hpp"
 #include "cli/offline.hpp"
 #include "cli/options.hpp"
-#include "cli/std_streams.hpp"
 #include "config/configuration.hpp"
 #include "platform/clock.hpp"
+#include "platform/program_name.hpp"
 
 int main(int argc, char** argv) {
   using namespace velunda;
+  SetProgramName("velunda-filtre");
   KeepStandardDescriptors();
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) {

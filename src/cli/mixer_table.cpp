@@ -3,12 +3,13 @@
 #include <iostream>
 #include <memory>
 
+#include "app/card_choice.hpp"
+#include "audio_io/audio_file.hpp"
 #include "cli/options.hpp"
 #include "config/configuration.hpp"
 #include "config/fonctions_fichiers.hpp"
 #include "config/fonctions_mixer.hpp"
 #include "config/settings.hpp"
-#include "platform/alsa/alsa_mixer.hpp"
 #include "platform/simulated_mixer.hpp"
 
 namespace velunda {
@@ -152,15 +153,16 @@ void PrintMixerTable(Mixer& mixer, const std::string& card, const std::string& c
 
 int RunMixerTable(const Options& options, ConfigurationState& config) {
   const std::string card = options.card.empty() ? "default" : options.card;
-  std::unique_ptr<Mixer> mixer;
-  if (card.rfind("virtuelle:", 0) == 0) {
-    mixer = std::make_unique<SimulatedMixer>(FullCardDescription());
-  } else {
-    mixer = OpenAlsaMixer(card);
-    if (!mixer) {
-      std::cerr << "velunda-filtre : impossible d'ouvrir le mixer de la carte " << card << ".\n";
-      mixer = std::make_unique<SimulatedMixer>(NoMixerDescription());
-    }
+  CardChoice choice;
+  std::string error;
+  if (!ParseCardName(card, choice, error)) {
+    std::cerr << error << '\n';
+    return kExitUsage;
+  }
+  std::string notice;
+  std::unique_ptr<Mixer> mixer = OpenCardMixer(choice, MixerUse::Drive, &notice);
+  if (!notice.empty()) {
+    std::cerr << notice << '\n';
   }
   // The input selection of the configuration file, with the notices start-up would show (on
   // stderr), without writing anything.

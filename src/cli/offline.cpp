@@ -15,13 +15,13 @@
 #include <sstream>
 #include <vector>
 
-#include "cli/audio_file.hpp"
+#include "audio_io/audio_file.hpp"
+#include "audio_io/resample.hpp"
+#include "audio_io/std_streams.hpp"
+#include "audio_io/stream_io.hpp"
 #include "cli/detection_report.hpp"
 #include "cli/filter_setup.hpp"
 #include "cli/options.hpp"
-#include "cli/resample.hpp"
-#include "cli/std_streams.hpp"
-#include "cli/stream_io.hpp"
 #include "dsp/dsp_state.hpp"
 #include "dsp/process_block.hpp"
 #include "platform/scoped_signals.hpp"

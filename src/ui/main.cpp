@@ -4,11 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "app/card_choice.hpp"
 #include "app/option_reader.hpp"
-#include "cli/card_choice.hpp"
 #include "config/configuration.hpp"
-#include "platform/alsa/alsa_mixer.hpp"
-#include "platform/simulated_mixer.hpp"
+#include "platform/program_name.hpp"
 #include "platform/speaker.hpp"
 #include "ui/command_line.hpp"
 #include "ui/hooks.hpp"
@@ -43,18 +42,6 @@ bool DisplayNamed() {
 namespace velunda {
 namespace {
 
-// The chosen card's mixer; a card without one gets a stand-in with no controls.
-std::unique_ptr<Mixer> OpenMixer(const CardChoice& choice) {
-  if (choice.isVirtual) {
-    return std::make_unique<SimulatedMixer>(FullCardDescription());
-  }
-  std::unique_ptr<Mixer> mixer = OpenAlsaMixer(choice.alsaDevice);
-  if (!mixer) {
-    mixer = std::make_unique<SimulatedMixer>(NoMixerDescription());
-  }
-  return mixer;
-}
-
 // The back-ends the window runs on; no card (and `error` set) when it cannot be opened.
 ProgramParts OpenParts(const CardChoice& choice, std::string& error) {
   ProgramParts parts;
@@ -62,7 +49,7 @@ ProgramParts OpenParts(const CardChoice& choice, std::string& error) {
   int32_t fileRate = 0;
   parts.card = OpenChosenCard(choice, 8000, *parts.clock, fileRate, error);
   if (parts.card) {
-    parts.mixer = OpenMixer(choice);
+    parts.mixer = OpenCardMixer(choice, MixerUse::Drive);
     parts.speaker = OpenSystemSpeaker(std::make_unique<WindowSystemBeep>());
   }
   return parts;
@@ -89,6 +76,7 @@ int RunWindow(QApplication& app, ProgramParts parts, const WindowOptions& option
 
 int main(int argc, char** argv) {
   using namespace velunda;
+  SetProgramName("velunda");
   const std::vector<std::string> args(argv + 1, argv + argc);
   WindowOptions options;
   std::string error;
@@ -101,7 +89,7 @@ int main(int argc, char** argv) {
     std::cout << (options.help ? WindowUsageText() : VersionText(Program::Velunda));
     return 0;
   }
-  if (!ParseCardName(options.card, choice, error, "velunda")) {
+  if (!ParseCardName(options.card, choice, error)) {
     std::cerr << error << '\n';
     return 2;
   }

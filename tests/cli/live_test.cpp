@@ -2,7 +2,7 @@
 
 #include <sndfile.h>
 
-#include "cli/audio_file.hpp"
+#include "audio_io/audio_file.hpp"
 #include "cli/test_support.hpp"
 #include "engine/tests_carte_son.hpp"
 

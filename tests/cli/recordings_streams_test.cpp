@@ -7,7 +7,7 @@
 #include <numbers>
 #include <thread>
 
-#include "cli/audio_file.hpp"
+#include "audio_io/audio_file.hpp"
 #include "cli/test_support.hpp"
 #include "common/signals.hpp"
 
@@ -127,8 +127,7 @@ TEST_P(ToneThroughFilters, KeptToneStaysRemovedOneGoes) {
   EXPECT_EQ(info.frames, (static_cast<int64_t>(n) * rate + in.rate / 2) / in.rate);
   EXPECT_GT(Amplitude(settled(kept, rate), c.keptAt, rate), 0.4 * 0.6) << c.keptAt;
 
-  const auto removed =
-      c.remove > 0 ? ToneValues(c.remove, 0.4, in.rate, n) : BandNoise(in.rate, n);
+  const auto removed = c.remove > 0 ? ToneValues(c.remove, 0.4, in.rate, n) : BandNoise(in.rate, n);
   WriteRecording(in.file, in.format, in.rate, in.channels, removed);
   r = Run(std::string(c.filter) + " @" + in.file + " @removed.wav");
   ASSERT_EQ(r.status, 0) << r.err;

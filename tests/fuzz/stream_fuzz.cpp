@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "cli/stream_io.hpp"
+#include "audio_io/stream_io.hpp"
 
 namespace velunda {
 namespace {

@@ -4,11 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "cli/audio_file.hpp"
+#include "audio_io/audio_file.hpp"
 #include "platform/virtual/virtual_card_io.hpp"
 
 namespace velunda {
-
 
 // The header of a loudspeaker file of `dataBytes` samples at `rate`: WAV (44 bytes) or RF64
 // (80 bytes, its sizes in a ds64 chunk).

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/audio_file.hpp"
+#include "audio_io/audio_file.hpp"
 
 namespace velunda {
 

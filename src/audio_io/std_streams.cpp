@@ -1,11 +1,12 @@
-#include "cli/std_streams.hpp"
+#include "audio_io/std_streams.hpp"
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 
-#include "cli/audio_file.hpp"
+#include "audio_io/audio_file.hpp"
+#include "platform/program_name.hpp"
 
 namespace velunda {
 
@@ -37,9 +38,9 @@ int WriteStdout(std::string_view text) {
 
 std::string StdoutErrorMessage(int err) {
   if (err == EBADF) {
-    return "velunda-filtre : impossible d'écrire sur la sortie standard : elle est fermée";
+    return ProgramLine("impossible d'écrire sur la sortie standard : elle est fermée");
   }
-  return "velunda-filtre : erreur d'écriture sur la sortie standard : " + FileErrorReason(err);
+  return ProgramName() + " : erreur d'écriture sur la sortie standard : " + FileErrorReason(err);
 }
 
 }  // namespace velunda

@@ -6,6 +6,7 @@
 namespace velunda {
 
 class Clock;
+class Mixer;
 class SoundCard;
 
 // The card that --carte names: an ALSA device, or "virtuelle:ENTREE[:SORTIE]" for the
@@ -21,14 +22,23 @@ struct CardChoice {
 };
 
 // False with a French message, prefixed with the program's name, when the name cannot be used.
-bool ParseCardName(const std::string& name, CardChoice& choice, std::string& error,
-                   const std::string& program = "velunda-filtre");
+bool ParseCardName(const std::string& name, CardChoice& choice, std::string& error);
 
 // The card `choice` names. The virtual card's recording is read as offline mode reads it, at
 // its file's rate (a raw .u8 at rawRate), given back in fileRate. Null with a French message
 // when the recording cannot be read or the loudspeaker's recording could not be written.
 std::unique_ptr<SoundCard> OpenChosenCard(const CardChoice& choice, int32_t rawRate, Clock& clock,
                                           int32_t& fileRate, std::string& error);
+
+// What the program does with the card's mixer: the window drives it; velunda-filtre leaves a
+// real card's mixer to its user, so its level keys change only the numbers.
+enum class MixerUse { Drive, LeaveAlone };
+
+// The mixer of the card `choice` names: the virtual card's simulated one, the ALSA card's, or,
+// when there is none (or it is left alone), a stand-in without controls. `notice` gets a French
+// line when a mixer was wanted and could not be opened.
+std::unique_ptr<Mixer> OpenCardMixer(const CardChoice& choice, MixerUse use,
+                                     std::string* notice = nullptr);
 
 // After a session: a French line naming the virtual loudspeaker's file when writing it failed
 // (the close's error box carries only the number), else empty.

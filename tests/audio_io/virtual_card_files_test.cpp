@@ -1,9 +1,9 @@
-#include "cli/virtual_card_files.hpp"
+#include "audio_io/virtual_card_files.hpp"
 
 #include <algorithm>
 #include <csignal>
 
-#include "cli/audio_file.hpp"
+#include "audio_io/audio_file.hpp"
 #include "cli/test_support.hpp"
 
 namespace velunda {

@@ -1,4 +1,4 @@
-#include "cli/resample.hpp"
+#include "audio_io/resample.hpp"
 
 #include <gtest/gtest.h>
 

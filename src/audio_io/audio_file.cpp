@@ -1,4 +1,4 @@
-#include "cli/audio_file.hpp"
+#include "audio_io/audio_file.hpp"
 
 #include <fcntl.h>
 #include <sndfile.h>
@@ -14,8 +14,9 @@
 #include <iostream>
 #include <vector>
 
-#include "cli/stream_io.hpp"
+#include "audio_io/stream_io.hpp"
 #include "platform/errno_text.hpp"
+#include "platform/program_name.hpp"
 #include "platform/safe_file.hpp"
 
 namespace velunda {
@@ -38,7 +39,7 @@ std::string Extension(const std::string& path) {
 
 std::string Reason(int err) { return ErrnoText(err); }
 
-FileError IoError(std::string text) { return {kExitIo, "velunda-filtre : " + std::move(text)}; }
+FileError IoError(std::string text) { return {kExitIo, ProgramLine(text)}; }
 
 // The decoders behind libsndfile (mpg123) print their own English warnings on stderr: while
 // libsndfile reads, stderr goes to /dev/null. Our messages are written between its calls.
@@ -194,7 +195,7 @@ class SndfileReader final : public AudioReader {
     if (!ended_ || !announced_ || *announced_ <= read_) {
       return "";
     }
-    return "velunda-filtre : " + path_ + " annonce " + std::to_string(*announced_) +
+    return ProgramName() + " : " + path_ + " annonce " + std::to_string(*announced_) +
            " échantillons mais n'en contient que " + std::to_string(read_) +
            " ; lu jusqu'à sa fin réelle";
   }
@@ -443,21 +444,21 @@ bool ChooseFormat(const std::string& path, int32_t rate, OutputWidth width, int&
   const int subtype = pcm16 ? SF_FORMAT_PCM_16 : SF_FORMAT_PCM_U8;
   const auto chosen = OutputFormat(Extension(path), rate, subtype);
   if (!chosen && OutputFormat(Extension(path), 8000, subtype)) {
-    error = {kExitUsage, "velunda-filtre : le format de sortie de " + path + " ne permet pas " +
+    error = {kExitUsage, ProgramName() + " : le format de sortie de " + path + " ne permet pas " +
                              std::to_string(rate) + " Hz (choisissez .wav ou une autre fréquence)"};
     return false;
   }
   if (!chosen && !pcm16 &&
       (OutputFormat(Extension(path), rate, SF_FORMAT_PCM_16) ||
        OutputFormat(Extension(path), 8000, SF_FORMAT_PCM_16))) {
-    error = {kExitUsage, "velunda-filtre : le format de sortie de " + path +
+    error = {kExitUsage, ProgramName() + " : le format de sortie de " + path +
                              " ne convient pas : " + FormatName(Extension(path)) +
                              " ne prend pas d'échantillons 8 bits non signés ; ajouter "
                              "--fe-sortie HZ pour écrire du 16 bits"};
     return false;
   }
   if (!chosen) {
-    error = {kExitUsage, "velunda-filtre : le format de sortie de " + path +
+    error = {kExitUsage, ProgramName() + " : le format de sortie de " + path +
                              (pcm16 ? " ne convient pas (il faut .wav, .flac, .u8 ou un format "
                                       "qui accepte le 16 bits)"
                                     : " ne convient pas (il faut .wav, .u8 ou un format qui "
@@ -789,7 +790,7 @@ std::vector<uint8_t> StreamingWavHeader(int32_t rate, uint32_t bits) {
 }
 
 std::string WavStreamTooLongNotice(const std::string& name) {
-  return "velunda-filtre : le flux WAV de " + name +
+  return ProgramName() + " : le flux WAV de " + name +
          " dépasse 4 Gio, plus que les tailles de son en-tête ne peuvent dire : il se lit "
          "jusqu'à sa fin";
 }
@@ -843,7 +844,7 @@ std::unique_ptr<AudioReader> AudioReader::Open(const std::string& path, int32_t 
   auto reader = OpenAtFileRate(path, fileRate, error);
   if (reader && fileRate != rate) {
     error = {kExitUsage,
-             "velunda-filtre : " + path + " est échantillonné à " + std::to_string(fileRate) +
+             ProgramName() + " : " + path + " est échantillonné à " + std::to_string(fileRate) +
                  " Hz et le filtre fonctionne à " + std::to_string(rate) + " Hz (choisissez --fe " +
                  std::to_string(fileRate) + " si le filtre le permet ; pas de rééchantillonnage)"};
     return nullptr;
@@ -925,7 +926,7 @@ std::unique_ptr<AudioWriter> AudioWriter::Open(const std::string& path, int32_t 
           path, std::move(file), StreamingWavHeader(rate, pcm16 ? 16 : 8), width, wavLimit);
     }
     if (!FormatWorks(format, rate, false)) {
-      error = {kExitUsage, "velunda-filtre : " + path +
+      error = {kExitUsage, ProgramName() + " : " + path +
                                " : ce format de sortie ne s'écrit pas dans un tube ou un "
                                "périphérique (il faut .wav ou .u8)"};
       return nullptr;

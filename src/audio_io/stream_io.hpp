@@ -2,8 +2,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "cli/audio_file.hpp"
-#include "cli/options.hpp"
+#include "app/option_table.hpp"
+#include "audio_io/audio_file.hpp"
 
 namespace velunda {
 

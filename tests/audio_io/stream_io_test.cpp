@@ -1,4 +1,4 @@
-#include "cli/stream_io.hpp"
+#include "audio_io/stream_io.hpp"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -14,8 +14,8 @@
 #include <optional>
 #include <type_traits>
 
-#include "cli/audio_file.hpp"
-#include "test_support.hpp"
+#include "audio_io/audio_file.hpp"
+#include "cli/test_support.hpp"
 
 namespace velunda {
 namespace {
@@ -370,7 +370,8 @@ TEST(OutputStream, ClosedPipeStopsQuietly) {
 TEST(OutputFile, EightBitFilesRoundValues) {
   const double values[] = {-0.3, 0.3, -1.0, 2.0};
   const Bytes expected = {90, 166, 0, 255};
-  const auto dir = std::filesystem::temp_directory_path() / ("velunda-u8-" + std::to_string(::getpid()));
+  const auto dir =
+      std::filesystem::temp_directory_path() / ("velunda-u8-" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   for (const char* name : {"out.wav", "out.u8"}) {
     SCOPED_TRACE(name);

@@ -1,11 +1,14 @@
-#include "cli/card_choice.hpp"
+#include "app/card_choice.hpp"
 
 #include <string_view>
 
-#include "cli/audio_file.hpp"
-#include "cli/virtual_card_files.hpp"
+#include "audio_io/audio_file.hpp"
+#include "audio_io/virtual_card_files.hpp"
+#include "platform/alsa/alsa_mixer.hpp"
 #include "platform/alsa/alsa_sound_card.hpp"
+#include "platform/program_name.hpp"
 #include "platform/safe_file.hpp"
+#include "platform/simulated_mixer.hpp"
 #include "platform/virtual/virtual_card.hpp"
 
 namespace velunda {
@@ -18,7 +21,7 @@ constexpr std::string_view kVirtualPrefix = "virtuelle:";
 bool CheckSpeakerOutput(const std::string& path, std::string& error) {
   SafeFile probe;
   if (const int err = probe.Open(path)) {
-    error = "velunda-filtre : impossible d'écrire " + path + " : " + FileErrorReason(err);
+    error = ProgramName() + " : impossible d'écrire " + path + " : " + FileErrorReason(err);
     return false;
   }
   return true;
@@ -26,12 +29,11 @@ bool CheckSpeakerOutput(const std::string& path, std::string& error) {
 
 }  // namespace
 
-bool ParseCardName(const std::string& name, CardChoice& choice, std::string& error,
-                   const std::string& program) {
+bool ParseCardName(const std::string& name, CardChoice& choice, std::string& error) {
   choice = CardChoice{};
   if (name.rfind(kVirtualPrefix, 0) != 0) {
     if (name.empty()) {
-      error = program + " : --carte demande un nom de périphérique ALSA ou virtuelle:ENTREE";
+      error = ProgramName() + " : --carte demande un nom de périphérique ALSA ou virtuelle:ENTREE";
       return false;
     }
     choice.alsaDevice = name;
@@ -45,7 +47,7 @@ bool ParseCardName(const std::string& name, CardChoice& choice, std::string& err
     choice.virtualOutput = rest.substr(colon + 1);
   }
   if (choice.virtualInput.empty() || (colon != std::string::npos && choice.virtualOutput.empty())) {
-    error = program +
+    error = ProgramName() +
             " : carte virtuelle attendue sous la forme virtuelle:ENTREE.wav[:SORTIE.wav]";
     return false;
   }
@@ -74,6 +76,23 @@ std::unique_ptr<SoundCard> OpenChosenCard(const CardChoice& choice, int32_t rawR
   return std::make_unique<VirtualSoundCard>(clock, std::move(config));
 }
 
+std::unique_ptr<Mixer> OpenCardMixer(const CardChoice& choice, MixerUse use, std::string* notice) {
+  if (choice.isVirtual) {
+    return std::make_unique<SimulatedMixer>(FullCardDescription());
+  }
+  std::unique_ptr<Mixer> mixer;
+  if (use == MixerUse::Drive) {
+    mixer = OpenAlsaMixer(choice.alsaDevice);
+    if (!mixer && notice != nullptr) {
+      *notice = ProgramLine("impossible d'ouvrir le mixer de la carte " + choice.alsaDevice + ".");
+    }
+  }
+  if (!mixer) {
+    mixer = std::make_unique<SimulatedMixer>(NoMixerDescription());
+  }
+  return mixer;
+}
+
 std::string SpeakerWriteProblem(SoundCard& card) {
   auto* virtualCard = dynamic_cast<VirtualSoundCard*>(&card);
   auto* files =
@@ -81,7 +100,7 @@ std::string SpeakerWriteProblem(SoundCard& card) {
   if (files == nullptr || virtualCard->SpeakerWriteError() == 0) {
     return "";
   }
-  return "velunda-filtre : erreur d'écriture de " + files->FailedPath() + " : " +
+  return ProgramName() + " : erreur d'écriture de " + files->FailedPath() + " : " +
          FileErrorReason(virtualCard->SpeakerWriteError());
 }
 

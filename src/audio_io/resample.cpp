@@ -1,8 +1,10 @@
-#include "cli/resample.hpp"
+#include "audio_io/resample.hpp"
 
 #include <soxr.h>
 
 #include <algorithm>
+
+#include "platform/program_name.hpp"
 
 namespace velunda {
 namespace {
@@ -134,7 +136,7 @@ int64_t ConvertedLength(int64_t count, int32_t from, int32_t to) {
 
 std::unique_ptr<Resampler> Resampler::Create(int32_t from, int32_t to, std::string& error) {
   if (!RatioSupported(from, to)) {
-    error = "velunda-filtre : impossible de passer de " + std::to_string(from) + " à " +
+    error = ProgramName() + " : impossible de passer de " + std::to_string(from) + " à " +
             std::to_string(to) + " Hz (rapport de fréquences au-delà de " +
             std::to_string(kMaxRateRatio) + ")";
     return nullptr;
@@ -149,7 +151,7 @@ std::unique_ptr<Resampler> Resampler::Create(int32_t from, int32_t to, std::stri
   runtime.log2_large_dft_size = 8;
   soxr_t handle = soxr_create(from, to, 1, &failure, &io, &quality, &runtime);
   if (handle == nullptr) {
-    error = "velunda-filtre : rééchantillonnage de " + std::to_string(from) + " à " +
+    error = ProgramName() + " : rééchantillonnage de " + std::to_string(from) + " à " +
             std::to_string(to) + " Hz impossible (" + (failure ? failure : "?") + ")";
     return nullptr;
   }
@@ -173,7 +175,7 @@ bool Resampler::Drain(const double* in, size_t count, std::vector<double>& out,
                                               out.data() + at, room, &made);
     out.resize(at + made);
     if (failure != nullptr) {
-      error = std::string("velunda-filtre : erreur du rééchantillonnage (") + failure + ")";
+      error = ProgramLine("erreur du rééchantillonnage (") + failure + ")";
       return false;
     }
     produced_ += static_cast<int64_t>(made);

@@ -1,4 +1,4 @@
-#include "cli/virtual_card_files.hpp"
+#include "audio_io/virtual_card_files.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "cli/audio_file.hpp"
+#include "audio_io/audio_file.hpp"
 #include "platform/safe_file.hpp"
 
 namespace velunda {

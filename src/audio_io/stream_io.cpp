@@ -1,4 +1,4 @@
-#include "cli/stream_io.hpp"
+#include "audio_io/stream_io.hpp"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -12,7 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/std_streams.hpp"
+#include "audio_io/std_streams.hpp"
+#include "platform/program_name.hpp"
 #include "platform/wake_fd.hpp"
 
 namespace velunda {
@@ -41,7 +42,7 @@ bool Stopped(int fd) {
   return g_stopSignal != 0;
 }
 
-FileError StreamError(std::string text) { return {kExitIo, "velunda-filtre : " + std::move(text)}; }
+FileError StreamError(std::string text) { return {kExitIo, ProgramLine(text)}; }
 
 // Reads up to `count` bytes, fewer only at the end of the stream or once a stop signal came.
 // Returns false on a read error, with errno set.
