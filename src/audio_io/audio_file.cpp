@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "audio_io/stream_io.hpp"
+#include "audio_io/wav.hpp"
 #include "platform/errno_text.hpp"
 #include "platform/program_name.hpp"
 #include "platform/safe_file.hpp"
@@ -124,10 +125,6 @@ class RawReader final : public AudioReader {
   std::string path_;
   std::optional<int64_t> length_;
 };
-
-uint32_t Le32(const unsigned char* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 // The frames a RIFF WAV's header announces (its data chunk's length over the frame size), read
 // from the file itself: libsndfile gives only what the file really holds. None when unknown,
@@ -279,15 +276,7 @@ int TooManyChannelsCode() {
       return -1;
     }
     constexpr uint32_t kChannels = kMaxChannels + 1;
-    std::vector<uint8_t> wav;
-    const auto put = [&](uint32_t v, int bytes) {
-      for (int i = 0; i < bytes; ++i) {
-        wav.push_back(static_cast<uint8_t>(v >> (8 * i)));
-      }
-    };
-    const auto tag = [&](const char* t) { wav.insert(wav.end(), t, t + 4); };
-    tag("RIFF"), put(36, 4), tag("WAVE"), tag("fmt "), put(16, 4), put(1, 2), put(kChannels, 2);
-    put(8000, 4), put(8000 * kChannels, 4), put(kChannels, 2), put(8, 2), tag("data"), put(0, 4);
+    const std::vector<uint8_t> wav = PcmWavHeader(8000, 8, kChannels, 0);
     SF_INFO info{};
     SNDFILE* probe = nullptr;
     if (::write(fd, wav.data(), wav.size()) == static_cast<ssize_t>(wav.size()) &&
@@ -759,35 +748,6 @@ class SndfileWriter final : public AudioWriter {
 };
 
 }  // namespace
-
-std::vector<uint8_t> StreamingWavHeader(int32_t rate, uint32_t bits) {
-  std::vector<uint8_t> h(44);
-  const auto put = [&h](size_t at, uint32_t v, size_t bytes) {
-    for (size_t i = 0; i < bytes; ++i) {
-      h[at + i] = static_cast<uint8_t>(v >> (8 * i));
-    }
-  };
-  const auto tag = [&h](size_t at, const char* t) {
-    for (size_t i = 0; i < 4; ++i) {
-      h[at + i] = static_cast<uint8_t>(t[i]);
-    }
-  };
-  const uint32_t align = bits / 8;
-  tag(0, "RIFF");
-  put(4, 36 + kWavUnknownSize, 4);
-  tag(8, "WAVE");
-  tag(12, "fmt ");
-  put(16, 16, 4);
-  put(20, 1, 2);  // PCM
-  put(22, 1, 2);  // mono
-  put(24, static_cast<uint32_t>(rate), 4);
-  put(28, static_cast<uint32_t>(rate) * align, 4);
-  put(32, align, 2);
-  put(34, bits, 2);
-  tag(36, "data");
-  put(40, kWavUnknownSize, 4);
-  return h;
-}
 
 std::string WavStreamTooLongNotice(const std::string& name) {
   return ProgramName() + " : le flux WAV de " + name +

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "audio_io/wav.hpp"
+
 namespace velunda {
 
 // Exit statuses of velunda-filtre.
@@ -67,18 +69,6 @@ class AudioReader {
 
 // What an output holds: unsigned 8-bit (the filter's own samples) or 16-bit PCM.
 enum class OutputWidth { U8, Pcm16 };
-
-// The most data bytes the 32-bit sizes of a 44-byte WAV header can describe: its RIFF size
-// (36 header bytes, the data, the pad byte of an odd length) must fit. Beyond: RF64.
-inline constexpr uint64_t kWavDataLimit = 0xFFFFFFFFu - 37;
-
-// The data size a WAV stream of unknown length announces, as sox writes it: readers take it
-// for "unknown" (ours too, see UnknownLength) where all ones makes sox warn of a cut file.
-inline constexpr uint32_t kWavUnknownSize = 0x7FFFF000u;
-
-// A 44-byte PCM WAV header for a stream of unknown length: its sizes say so, as sox puts them
-// (data kWavUnknownSize, RIFF 36 more).
-std::vector<uint8_t> StreamingWavHeader(int32_t rate, uint32_t bits);
 
 // Said once on stderr when a WAV stream's data passes kWavDataLimit; `name` is the output
 // ("la sortie standard", a FIFO's name).

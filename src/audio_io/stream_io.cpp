@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "audio_io/std_streams.hpp"
+#include "audio_io/wav.hpp"
 #include "platform/program_name.hpp"
 #include "platform/wake_fd.hpp"
 
@@ -90,28 +91,12 @@ size_t SampleBytes(RawSample type) {
   }
 }
 
-uint32_t Le16(const uint8_t* p) { return p[0] | (p[1] << 8); }
-uint32_t Le32(const uint8_t* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
-// How a WAV frame's samples are coded.
-enum class Coding { Unsigned8, Signed, Float };
-
-struct WavFormat {
-  Coding coding = Coding::Signed;
-  uint32_t channels = 0;
-  uint32_t rate = 0;
-  uint32_t bits = 0;
-  uint32_t blockAlign = 0;
-};
-
 // One sample of a frame on the -1..+1 scale.
 double Decode(const uint8_t* p, const WavFormat& f) {
   switch (f.coding) {
-    case Coding::Unsigned8:
+    case WavCoding::Unsigned8:
       return FromU8(p[0]);
-    case Coding::Float:
+    case WavCoding::Float:
       if (f.bits == 32) {
         float v;
         const uint32_t word = Le32(p);
@@ -123,7 +108,7 @@ double Decode(const uint8_t* p, const WavFormat& f) {
         std::memcpy(&v, &word, 8);
         return v;
       }
-    case Coding::Signed:
+    case WavCoding::Signed:
       break;
   }
   // Little-endian two's complement of 16, 24 or 32 bits, read into the top of a 32-bit word.
@@ -197,7 +182,7 @@ class WavStreamReader final : public AudioReader {
 
   // Unsigned 8-bit mono: the frames are the samples.
   bool Read(uint8_t* samples, size_t count, size_t& got, FileError& error) override {
-    if (format_.coding != Coding::Unsigned8 || format_.channels != 1) {
+    if (format_.coding != WavCoding::Unsigned8 || format_.channels != 1) {
       return AudioReader::Read(samples, count, got, error);
     }
     return ReadFrames(samples, count, got, error);
@@ -259,45 +244,6 @@ class WavStreamReader final : public AudioReader {
   std::optional<uint64_t> left_;
   std::vector<uint8_t> bytes_;
 };
-
-// Checks the fmt chunk; returns "" or what is wrong with it.
-std::string ParseFormat(const std::vector<uint8_t>& chunk, WavFormat& f) {
-  if (chunk.size() < 16) {
-    return "description du format trop courte";
-  }
-  uint32_t tag = Le16(&chunk[0]);
-  f.channels = Le16(&chunk[2]);
-  f.rate = Le32(&chunk[4]);
-  const uint32_t byteRate = Le32(&chunk[8]);
-  f.blockAlign = Le16(&chunk[12]);
-  f.bits = Le16(&chunk[14]);
-  if (tag == 0xFFFE && chunk.size() >= 40) {
-    tag = Le16(&chunk[24]);  // the sub-format's first two bytes
-  }
-  if (tag == 1 && (f.bits == 8 || f.bits == 16 || f.bits == 24 || f.bits == 32)) {
-    f.coding = f.bits == 8 ? Coding::Unsigned8 : Coding::Signed;
-  } else if (tag == 3 && (f.bits == 32 || f.bits == 64)) {
-    f.coding = Coding::Float;
-  } else {
-    return "codage non pris en charge : format " + std::to_string(tag) + ", " +
-           std::to_string(f.bits) + " bits";
-  }
-  if (f.channels == 0 || f.rate == 0) {
-    return std::to_string(f.channels) + " voie(s) à " + std::to_string(f.rate) + " Hz";
-  }
-  if (f.blockAlign != f.channels * f.bits / 8) {
-    return "trames de " + std::to_string(f.blockAlign) + " octets pour " +
-           std::to_string(f.channels) + " voie(s) de " + std::to_string(f.bits) + " bits";
-  }
-  if (byteRate != uint64_t{f.rate} * f.blockAlign) {
-    return std::to_string(byteRate) + " octets par seconde annoncés au lieu de " +
-           std::to_string(uint64_t{f.rate} * f.blockAlign);
-  }
-  if (f.rate > 1000000) {
-    return "fréquence de " + std::to_string(f.rate) + " Hz";
-  }
-  return "";
-}
 
 // A length that streaming writers put when they cannot know it: read to the end instead.
 bool UnknownLength(uint32_t size) { return size == 0 || size >= 0x7FFF0000u; }
@@ -378,7 +324,7 @@ std::unique_ptr<AudioReader> OpenWavStream(int fd, int32_t& rate, FileError& err
       }
       chunk.resize(size);
       WavFormat f;
-      if (auto why = ParseFormat(chunk, f); !why.empty()) {
+      if (auto why = ParseWavFormat(chunk, f); !why.empty()) {
         return fail(why);
       }
       if (f.channels > static_cast<uint32_t>(kMaxChannels)) {

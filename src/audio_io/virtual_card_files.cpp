@@ -321,44 +321,7 @@ class SpeakerFile {
 };
 
 std::vector<uint8_t> SpeakerHeader(uint64_t dataBytes, int32_t rate, bool rf64) {
-  std::vector<uint8_t> h;
-  const auto text = [&h](const char* t) {
-    for (int i = 0; i < 4; ++i) {
-      h.push_back(static_cast<uint8_t>(t[i]));
-    }
-  };
-  const auto le = [&h](uint64_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) {
-      h.push_back(static_cast<uint8_t>(v >> (8 * i)));
-    }
-  };
-  const uint64_t pad = dataBytes & 1;  // chunks have even lengths
-  if (rf64) {
-    text("RF64");
-    le(0xFFFFFFFF, 4);
-    text("WAVE");
-    text("ds64");
-    le(28, 4);
-    le(72 + dataBytes + pad, 8);  // the RIFF size
-    le(dataBytes, 8);             // the data size
-    le(dataBytes, 8);             // the sample count
-    le(0, 4);                     // no table
-  } else {
-    text("RIFF");
-    le(36 + dataBytes + pad, 4);
-    text("WAVE");
-  }
-  text("fmt ");
-  le(16, 4);
-  le(1, 2);  // PCM
-  le(1, 2);  // mono
-  le(static_cast<uint32_t>(rate), 4);
-  le(static_cast<uint32_t>(rate), 4);  // bytes per second
-  le(1, 2);                            // block align
-  le(8, 2);                            // bits
-  text("data");
-  le(rf64 ? 0xFFFFFFFF : dataBytes, 4);
-  return h;
+  return PcmWavHeader(rate, 8, 1, dataBytes, rf64);
 }
 
 std::string NumberedName(const std::string& path, int n) {
