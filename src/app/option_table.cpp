@@ -59,7 +59,7 @@ std::string PickOne(const std::array<std::pair<std::string_view, T>, N>& choices
 
 // The rates a filter runs at: the BFO's differ from the others'.
 std::string ParseFe(CommandLine& c, std::string_view value) {
-  const bool bfo = c.filterKind == kBfoNumerique;
+  const bool bfo = c.filter.kind == kBfoNumerique;
   const int64_t low = bfo ? 6250 : 8000;
   const int64_t high = bfo ? 8000 : 11025;
   auto v = ParseInteger(value);
@@ -117,18 +117,18 @@ std::string ParseGridOrSans(std::string_view value, int64_t first, int64_t last,
 
 std::string ParseCutoff(CommandLine& c, std::string_view value) {
   int64_t cutoff = 0;
-  auto error = ParseGridOrSans(value, 300, 3000, 100, 3100, cutoff, c.LowPassBypass);
+  auto error = ParseGridOrSans(value, 300, 3000, 100, 3100, cutoff, c.filter.LowPassBypass);
   if (error.empty()) {
-    c.LowPassCutoff = static_cast<double>(cutoff);
+    c.filter.LowPassCutoff = static_cast<double>(cutoff);
   }
   return error;
 }
 
 std::string ParseCentre(CommandLine& c, std::string_view value) {
   int64_t centre = 0;
-  auto error = ParseGridOrSans(value, 100, 3300, 50, 3350, centre, c.BandPassBypass);
+  auto error = ParseGridOrSans(value, 100, 3300, 50, 3350, centre, c.filter.BandPassBypass);
   if (error.empty()) {
-    c.BandPassCentre = static_cast<uint16_t>(centre);
+    c.filter.BandPassCentre = static_cast<uint16_t>(centre);
   }
   return error;
 }
@@ -140,7 +140,7 @@ std::string ParseWidth(CommandLine& c, std::string_view value) {
       {"500", 500.0},
       {"2000", 2000.0},
   }};
-  return PickOne(kWidths, c.BandPassWidth, value, "120, 250, 500 ou 2000 Hz");
+  return PickOne(kWidths, c.filter.BandPassWidth, value, "120, 250, 500 ou 2000 Hz");
 }
 
 std::string ParseShift(CommandLine& c, std::string_view value) {
@@ -149,12 +149,12 @@ std::string ParseShift(CommandLine& c, std::string_view value) {
   if (!v || *v < -1000 || *v > 1000) {
     return "un nombre entier de raies";
   }
-  c.BfoShift = static_cast<int32_t>(*v);
+  c.filter.BfoShift = static_cast<int32_t>(*v);
   return "";
 }
 
 std::string SetInverted(CommandLine& c, std::string_view) {
-  c.BfoInverted = true;
+  c.filter.BfoInverted = true;
   return "";
 }
 
@@ -163,7 +163,7 @@ std::string ParseTaps(CommandLine& c, std::string_view value) {
   if (!v) {
     return "nombre pair de 2 à 1000";
   }
-  c.tapCount = static_cast<int32_t>(*v);
+  c.filter.tapCount = static_cast<int32_t>(*v);
   return "";
 }
 
@@ -172,17 +172,17 @@ std::string ParseNotch(CommandLine& c, std::string_view value) {
   if (!v) {
     return "100 à 3300 Hz par pas de 50";
   }
-  c.NotchFrequency = static_cast<double>(*v);
+  c.filter.NotchFrequency = static_cast<double>(*v);
   return "";
 }
 
 std::string SetNarrow(CommandLine& c, std::string_view) {
-  c.NotchWide = false;
+  c.filter.NotchWide = false;
   return "";
 }
 
 std::string SetAuto(CommandLine& c, std::string_view) {
-  c.NotchAuto = true;
+  c.filter.NotchAuto = true;
   return "";
 }
 
@@ -199,7 +199,7 @@ std::string ParseThreshold(CommandLine& c, std::string_view value) {
       {"1001", 1001},
       {"101", 101},
   }};
-  return PickOne(kThresholds, c.NotchThreshold, value,
+  return PickOne(kThresholds, c.filter.NotchThreshold, value,
                  "tres-haut, haut, bas, tres-bas ou 20001, 5001, 1001, 101");
 }
 
@@ -212,7 +212,7 @@ std::string ParseDivisor(CommandLine& c, std::string_view value) {
   int32_t divisor = 0;
   auto error = PickOne(kDivisors, divisor, value, "1, 2 ou 4");
   if (error.empty()) {
-    c.detectionDivisor = divisor;
+    c.filter.detectionDivisor = divisor;
   }
   return error;
 }
@@ -227,9 +227,9 @@ std::string ParseReduction(CommandLine& c, std::string_view value) {
   int32_t level = 0;
   auto error = PickOne(kLevels, level, value, "sans, faible ou forte");
   if (error.empty()) {
-    c.VoiceReductionOff = level == 0;
+    c.filter.VoiceReductionOff = level == 0;
     if (level != 0) {
-      c.VoiceReductionLevel = level;
+      c.filter.VoiceReductionLevel = level;
     }
   }
   return error;
@@ -245,9 +245,9 @@ std::string ParseCwMode(CommandLine& c, std::string_view value) {
   int32_t mode = 0;
   auto error = PickOne(kModes, mode, value, "sans, cw ou rtty");
   if (error.empty()) {
-    c.CwReductionOff = mode < 0;
+    c.filter.CwReductionOff = mode < 0;
     if (mode >= 0) {
-      c.CwRttyMode = static_cast<uint8_t>(mode);
+      c.filter.CwRttyMode = static_cast<uint8_t>(mode);
     }
   }
   return error;

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "sessions/filter_settings.hpp"
+
 namespace velunda {
 
 // The two programs that read a command line; each option names those that accept it.
@@ -23,9 +25,10 @@ enum class RawSample { None, U8, S16, F32 };
 // Everything the options of either program set; the defaults are the program's start-up values.
 struct CommandLine {
   Request request = Request::Run;
-  // FilterKind identifier, upper case; known before the options are applied, since the rates
-  // --fe allows depend on it.
-  std::string filterKind;
+  // The filter and its values: the kind (a FilterKind identifier, upper case) is known before
+  // the options are applied, since the rates --fe allows depend on it. Its rate and block
+  // length are set by the program once the rate is chosen.
+  FilterSettings filter;
 
   // --fe HZ; 0 when not given (the filter's own default rate).
   int32_t sampleRate = 0;
@@ -35,37 +38,6 @@ struct CommandLine {
   RawSample rawSample = RawSample::None;
   int32_t inputRate = 0;
   int32_t outputRate = 0;
-
-  // Low-pass: --coupure HZ | sans
-  double LowPassCutoff = 1000.0;
-  bool LowPassBypass = false;
-
-  // Band-pass: --centre HZ | sans, --largeur HZ
-  uint16_t BandPassCentre = 800;
-  bool BandPassBypass = false;
-  double BandPassWidth = 250.0;
-
-  // BFO: --decalage N (bins), --inversion
-  int32_t BfoShift = 0;
-  bool BfoInverted = false;
-
-  // --coefficients N: FIR length instead of the processor calibration (even, 2..1000).
-  std::optional<int32_t> tapCount;
-
-  // Carrier rejector: --frequence HZ, --etroite, --auto, --seuil N, --diviseur D
-  double NotchFrequency = 1000.0;
-  bool NotchWide = true;
-  bool NotchAuto = false;
-  int32_t NotchThreshold = 1001;            // 20001, 5001, 1001 or 101
-  std::optional<int32_t> detectionDivisor;  // 1, 2 or 4 instead of the calibration
-
-  // General noise reducer: --reduction sans|faible|forte
-  bool VoiceReductionOff = false;
-  int32_t VoiceReductionLevel = 3;  // 3 weak, 1 strong
-
-  // CW/RTTY noise reducer: --mode sans|cw|rtty
-  bool CwReductionOff = false;
-  uint8_t CwRttyMode = 0;  // 0 CW, 1 RTTY
 
   // The sound card: --carte NOM ("" when not given)
   std::string card;

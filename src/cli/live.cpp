@@ -132,7 +132,7 @@ int RunLive(const Options& options) {
   std::cout << "Fréquences mesurées : 8000 -> " << RateText(tests.Measured8000) << ", 6250 -> "
             << RateText(tests.Measured6250) << std::endl;
 
-  const ActionItem item = ActionOf(options.filterKind);
+  const ActionItem item = ActionOf(options.filter.kind);
   const int32_t rate = SessionRate(item, tests);
   if (WarnsDegraded(item, tests)) {
     // The launch warns only when it runs the card test itself; here the test ran first.
@@ -159,7 +159,7 @@ int RunLive(const Options& options) {
                             return;  // a band-pass centring's loop
                           }
                           started = true;
-                          screen.PrintAbove(std::cout, options.filterKind + " en marche à " +
+                          screen.PrintAbove(std::cout, options.filter.kind + " en marche à " +
                                                            std::to_string(state->Dsp.SampleRate) +
                                                            " Hz, blocs de " +
                                                            std::to_string(state->Dsp.BlockLength) +
@@ -167,7 +167,7 @@ int RunLive(const Options& options) {
                           if (options.durationSeconds) {
                             events.EndAfter(*options.durationSeconds);
                           }
-                          if (options.NotchAuto) {
+                          if (options.filter.NotchAuto) {
                             events.PostKey(WM_KEYDOWN, MakeKeyLParam(kScanInsert, true));
                           }
                         }};

@@ -33,8 +33,8 @@ std::string ReadFilter(const CommandWords& words, Options& o) {
   if (others.empty()) {
     return Fail("il manque le nom du filtre (" + kFilterList + ")");
   }
-  o.filterKind = Upper(others.front());
-  if (!FilterKnown(o.filterKind)) {
+  o.filter.kind = Upper(others.front());
+  if (!FilterKnown(o.filter.kind)) {
     return Fail("filtre inconnu : " + others.front() + " (" + kFilterList + ")");
   }
   return "";
@@ -70,8 +70,8 @@ std::string CheckOptionsFit(const CommandWords& words, const Options& o) {
     } else if (def->name == "config") {
       // Only the mixer table reads the settings file; a filter run neither reads nor writes it.
       return Fail(option + " ne s'utilise qu'avec --table-de-mixage");
-    } else if (!AppliesTo(*def, o.filterKind)) {
-      return Fail(option + " ne s'applique pas au filtre " + o.filterKind);
+    } else if (!AppliesTo(*def, o.filter.kind)) {
+      return Fail(option + " ne s'applique pas au filtre " + o.filter.kind);
     }
   }
   return "";
@@ -85,17 +85,17 @@ int32_t MaxBfoShift(int32_t rate) {
 
 // The BFO's settings that depend on its rate.
 std::string CheckBfo(const Options& o) {
-  if (!IsBfoKind(o.filterKind)) {
+  if (!IsBfoKind(o.filter.kind)) {
     return "";
   }
   const int32_t rate = SampleRateOf(o);
   const int32_t limit = MaxBfoShift(rate);
-  if (o.BfoShift < -limit || o.BfoShift > limit) {
-    return Fail("valeur incorrecte pour --decalage : " + std::to_string(o.BfoShift) + " (de " +
-                std::to_string(-limit) + " à " + std::to_string(limit) + " raies à " +
+  if (o.filter.BfoShift < -limit || o.filter.BfoShift > limit) {
+    return Fail("valeur incorrecte pour --decalage : " + std::to_string(o.filter.BfoShift) +
+                " (de " + std::to_string(-limit) + " à " + std::to_string(limit) + " raies à " +
                 std::to_string(rate) + " Hz)");
   }
-  if (o.BfoInverted && rate != 6250) {
+  if (o.filter.BfoInverted && rate != 6250) {
     return Fail("l'inversion de spectre demande la fréquence d'échantillonnage de 6250 Hz");
   }
   return "";
@@ -130,7 +130,7 @@ int32_t SampleRateOf(const Options& options) {
   if (options.sampleRate != 0) {
     return options.sampleRate;
   }
-  return IsBfoKind(options.filterKind) ? 6250 : 8000;
+  return IsBfoKind(options.filter.kind) ? 6250 : 8000;
 }
 
 ParseResult ParseOptions(const std::vector<std::string>& args, Options& o) {

@@ -28,16 +28,17 @@ std::string Read(const std::string& line) {
   }
   std::ostringstream d;
   d << " mode=" << static_cast<int>(o.mode) << " requete=" << static_cast<int>(o.request)
-    << " filtre=" << o.filterKind << " entree=" << o.input << " sortie=" << o.output
-    << " fe=" << SampleRateOf(o) << " coupure=" << o.LowPassCutoff
-    << " coupure-sans=" << o.LowPassBypass << " centre=" << o.BandPassCentre
-    << " centre-sans=" << o.BandPassBypass << " largeur=" << o.BandPassWidth
-    << " decalage=" << o.BfoShift << " inversion=" << o.BfoInverted
-    << " coefficients=" << o.tapCount.value_or(0) << " frequence=" << o.NotchFrequency
-    << " large=" << o.NotchWide << " auto=" << o.NotchAuto << " seuil=" << o.NotchThreshold
-    << " diviseur=" << o.detectionDivisor.value_or(0) << " reduction-sans=" << o.VoiceReductionOff
-    << " niveau=" << o.VoiceReductionLevel << " mode-sans=" << o.CwReductionOff
-    << " rtty=" << int{o.CwRttyMode} << " carte=" << o.card
+    << " filtre=" << o.filter.kind << " entree=" << o.input << " sortie=" << o.output
+    << " fe=" << SampleRateOf(o) << " coupure=" << o.filter.LowPassCutoff
+    << " coupure-sans=" << o.filter.LowPassBypass << " centre=" << o.filter.BandPassCentre
+    << " centre-sans=" << o.filter.BandPassBypass << " largeur=" << o.filter.BandPassWidth
+    << " decalage=" << o.filter.BfoShift << " inversion=" << o.filter.BfoInverted
+    << " coefficients=" << o.filter.tapCount.value_or(0) << " frequence=" << o.filter.NotchFrequency
+    << " large=" << o.filter.NotchWide << " auto=" << o.filter.NotchAuto
+    << " seuil=" << o.filter.NotchThreshold << " diviseur=" << o.filter.detectionDivisor.value_or(0)
+    << " reduction-sans=" << o.filter.VoiceReductionOff
+    << " niveau=" << o.filter.VoiceReductionLevel << " mode-sans=" << o.filter.CwReductionOff
+    << " rtty=" << int{o.filter.CwRttyMode} << " carte=" << o.card
     << " duree=" << o.durationSeconds.value_or(0) << " brut=" << static_cast<int>(o.rawSample)
     << " fe-entree=" << o.inputRate << " fe-sortie=" << o.outputRate
     << " latence=" << o.shortLatency << " config=" << o.configFile << " ";
