@@ -83,6 +83,43 @@ FilterSettings LiveSettings(const Options& options) {
   return settings;
 }
 
+// The card test that the window runs at start-up, without its configuration file and mixer
+// (velunda-filtre reads and writes neither), then its first timer tick; the rates it measured.
+bool TestCard(ProgramState& state, const EnginePlatform& platform, const std::string& card) {
+  if (!StartSoundEngine(state, platform)) {
+    return false;
+  }
+  state.Engine.StartupDone = 1;
+  std::cout << "Test de la carte son " << card << "..." << std::endl;
+  Timer1Timer(state, platform);
+  const TestsCarteSonState& tests = state.Engine.CardTests;
+  if (tests.SoundCardOK == 0) {
+    return false;
+  }
+  std::cout << "Fréquences mesurées : 8000 -> " << RateText(tests.Measured8000) << ", 6250 -> "
+            << RateText(tests.Measured6250) << std::endl;
+  return true;
+}
+
+// What the card's rates change in what the command line asked, on stderr.
+void WarnAboutRates(const Options& options, const TestsCarteSonState& tests,
+                    const CardChoice& choice, int32_t fileRate) {
+  const ActionItem item = ActionOf(options.filter.kind);
+  const int32_t rate = SessionRate(item, tests);
+  if (WarnsDegraded(item, tests)) {
+    // The launch warns only when it runs the card test itself; here the test ran first.
+    std::cerr << kDegradedModeWarning << '\n';
+  }
+  if (rate != 0 && options.Given("fe") && options.sampleRate != rate) {
+    std::cerr << "velunda-filtre : --fe " << options.sampleRate
+              << " ignoré, la carte fixe la fréquence.\n";
+  }
+  if (rate != 0 && choice.isVirtual && fileRate != rate) {
+    std::cerr << "velunda-filtre : " << choice.virtualInput << " est à " << fileRate
+              << " Hz, joué à " << rate << " Hz.\n";
+  }
+}
+
 }  // namespace
 
 int RunLive(const Options& options) {
@@ -115,37 +152,10 @@ int RunLive(const Options& options) {
   std::unique_ptr<SpeakerPorts> speaker = OpenSystemSpeaker();
   HeapMemory memory;
   const EnginePlatform platform{*card, events, box, clock, *speaker, memory};
-  EngineState& engine = state->Engine;
-
-  // The window's start-up without its configuration file and mixer (velunda-filtre reads and
-  // writes neither), then its first timer tick.
-  if (!StartSoundEngine(*state, platform)) {
+  if (!TestCard(*state, platform, options.card)) {
     return kExitIo;
   }
-  engine.StartupDone = 1;
-  std::cout << "Test de la carte son " << options.card << "..." << std::endl;
-  Timer1Timer(*state, platform);
-  const TestsCarteSonState& tests = engine.CardTests;
-  if (tests.SoundCardOK == 0) {
-    return kExitIo;
-  }
-  std::cout << "Fréquences mesurées : 8000 -> " << RateText(tests.Measured8000) << ", 6250 -> "
-            << RateText(tests.Measured6250) << std::endl;
-
-  const ActionItem item = ActionOf(options.filter.kind);
-  const int32_t rate = SessionRate(item, tests);
-  if (WarnsDegraded(item, tests)) {
-    // The launch warns only when it runs the card test itself; here the test ran first.
-    std::cerr << kDegradedModeWarning << '\n';
-  }
-  if (rate != 0 && options.Given("fe") && options.sampleRate != rate) {
-    std::cerr << "velunda-filtre : --fe " << options.sampleRate
-              << " ignoré, la carte fixe la fréquence.\n";
-  }
-  if (rate != 0 && choice.isVirtual && fileRate != rate) {
-    std::cerr << "velunda-filtre : " << choice.virtualInput << " est à " << fileRate
-              << " Hz, joué à " << rate << " Hz.\n";
-  }
+  WarnAboutRates(options, state->Engine.CardTests, choice, fileRate);
   state->Sessions.ShortLatency = options.shortLatency;
 
   // The virtual card comes with the simulated mixer, set by the program; a real card's mixer

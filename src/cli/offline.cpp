@@ -194,6 +194,83 @@ std::unique_ptr<AudioWriter> OpenOutput(const Options& options, int32_t rate, st
   return writer;
 }
 
+// One block's detection lines, where the audio is not. False with `error` when stdout could
+// not take them; a reader of stdout that went away ends the run quietly.
+bool WriteDecisions(DspState& dsp, uint64_t firstStep, int32_t rate, int decisionsFd,
+                    std::unique_ptr<AudioWriter>& writer, FileError& error) {
+  std::ostringstream decisions;
+  ReportDecisions(dsp, firstStep, rate, decisions);
+  if (decisionsFd == STDERR_FILENO) {
+    std::cerr << decisions.str() << std::flush;  // a stderr that went away does not fail the run
+    return true;
+  }
+  const int err = decisions.tellp() > 0 ? WriteStdout(decisions.str()) : 0;
+  if (err == EPIPE) {
+    EndOnBrokenPipe(std::move(writer));
+  }
+  if (err != 0) {
+    error = {kExitIo, StdoutErrorMessage(err)};
+    return false;
+  }
+  return true;
+}
+
+// Filters the whole input into `writer`, block by block, counting the samples in `done`. A
+// signal stops it after a whole block. False with `error` when reading or writing failed.
+bool FilterAll(DspState& dsp, AudioReader& reader, std::unique_ptr<AudioWriter>& writer,
+               int decisionsFd, Progress& progress, int64_t& done, FileError& error) {
+  // The calibration's own steps do not count in the decisions' times.
+  const uint64_t firstStep = dsp.Rejecteur.StepCount;
+  const int32_t rate = dsp.SampleRate;
+  const auto blockLength = static_cast<size_t>(dsp.BlockLength);
+  const size_t subBlock = IsBfoKind(dsp.FilterKind) ? dsp.Transform.TransformSize : 1;
+  std::vector<uint8_t> input(blockLength);
+  std::vector<uint8_t> output(blockLength);
+  for (;;) {
+    size_t got = 0;
+    if (!reader.Read(input.data(), blockLength, got, error)) {
+      return false;
+    }
+    if (got == 0) {
+      return true;
+    }
+    if (got < blockLength) {
+      // The last block: a shorter one, padded with silence up to a whole BFO sub-block.
+      const size_t padded = (got + subBlock - 1) / subBlock * subBlock;
+      std::fill(input.begin() + static_cast<std::ptrdiff_t>(got), input.end(), uint8_t{128});
+      dsp.BlockLength = static_cast<int32_t>(padded);
+    }
+    std::fill(output.begin(), output.end(), uint8_t{128});
+    ProcessBlock(dsp, input.data(), output.data());
+    if (!WriteDecisions(dsp, firstStep, rate, decisionsFd, writer, error) ||
+        !writer->Write(output.data(), got, error)) {
+      return false;
+    }
+    done += static_cast<int64_t>(got);
+    progress.Update(done);
+    if (got < blockLength || StopStreamOnSignals::StopSignal() != 0) {
+      return true;
+    }
+  }
+}
+
+// The run's last line on stderr (stdout carries only the detection lines).
+void PrintSummary(const Options& options, int64_t done, int32_t rate, double elapsed,
+                  const std::string& conversion) {
+  const double seconds = static_cast<double>(done) / rate;
+  std::cerr << "velunda-filtre : " << done << " échantillons (" << Decimal(seconds, 1) << " s à "
+            << rate << " Hz) filtrés en " << Decimal(elapsed, 2) << " s";
+  if (elapsed > 0.0 && done > 0) {
+    std::cerr << ", " << Decimal(seconds / elapsed, 0) << " fois le temps réel";
+  }
+  std::cerr << conversion;
+  if (IsStdStream(options.output)) {
+    std::cerr << " ; résultat sur la sortie standard\n";
+  } else {
+    std::cerr << " ; résultat dans " << options.output << '\n';
+  }
+}
+
 }  // namespace
 
 int RunOffline(const Options& options, Clock& calibrationClock) {
@@ -229,85 +306,25 @@ int RunOffline(const Options& options, Clock& calibrationClock) {
   // A stdout or stderr that goes away shows as EPIPE at the write rather than killing the
   // run; a size limit (ulimit -f) as EFBIG, reported with the file's name.
   ScopedSignalHandlers ignored({SIGPIPE, SIGXFSZ}, SIG_IGN);
-  // The detection lines go where the audio does not.
-  const int decisionsFd = streamOut ? STDERR_FILENO : STDOUT_FILENO;
 
   auto dsp = std::make_unique<DspState>();
   PrepareFilter(*dsp, FilterSettingsOf(options), calibrationClock);
-
-  // The calibration's own steps do not count in the decisions' times.
-  const uint64_t firstStep = dsp->Rejecteur.StepCount;
   const auto start = std::chrono::steady_clock::now();
-  const auto blockLength = static_cast<size_t>(dsp->BlockLength);
-  const size_t subBlock = IsBfoKind(dsp->FilterKind) ? dsp->Transform.TransformSize : 1;
-  std::vector<uint8_t> input(blockLength);
-  std::vector<uint8_t> output(blockLength);
   Progress progress(reader->Length(), rate);
   int64_t done = 0;
-  for (;;) {
-    size_t got = 0;
-    if (!reader->Read(input.data(), blockLength, got, error)) {
-      progress.Finish();
-      return Report(error);
-    }
-    if (got == 0) {
-      break;
-    }
-    if (got < blockLength) {
-      // The last block: a shorter one, padded with silence up to a whole BFO sub-block.
-      const size_t padded = (got + subBlock - 1) / subBlock * subBlock;
-      std::fill(input.begin() + static_cast<std::ptrdiff_t>(got), input.end(), uint8_t{128});
-      dsp->BlockLength = static_cast<int32_t>(padded);
-    }
-    std::fill(output.begin(), output.end(), uint8_t{128});
-    ProcessBlock(*dsp, input.data(), output.data());
-    std::ostringstream decisions;
-    ReportDecisions(*dsp, firstStep, rate, decisions);
-    if (decisionsFd == STDERR_FILENO) {
-      // A stderr that went away does not fail the run.
-      std::cerr << decisions.str() << std::flush;
-    } else if (const int err = decisions.tellp() > 0 ? WriteStdout(decisions.str()) : 0) {
-      progress.Finish();
-      if (err == EPIPE) {
-        EndOnBrokenPipe(std::move(writer));
-      }
-      return Report({kExitIo, StdoutErrorMessage(err)});
-    }
-    if (!writer->Write(output.data(), got, error)) {
-      progress.Finish();
-      return Report(error);
-    }
-    done += static_cast<int64_t>(got);
-    progress.Update(done);
-    // A signal stops the stream here, after a whole block, whatever the input is.
-    if (got < blockLength || StopStreamOnSignals::StopSignal() != 0) {
-      break;
-    }
-  }
-  if (!writer->Commit(error)) {
-    progress.Finish();
+  const bool filtered = FilterAll(*dsp, *reader, writer, streamOut ? STDERR_FILENO : STDOUT_FILENO,
+                                  progress, done, error);
+  const bool committed = filtered && writer->Commit(error);
+  progress.Finish();
+  if (!committed) {
     return Report(error);
   }
-  progress.Finish();
   if (const std::string notice = reader->ShortFileNotice(); !notice.empty()) {
     std::cerr << notice << '\n';
   }
-
-  const double elapsed =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  const double seconds = static_cast<double>(done) / rate;
-  // The summary goes to stderr: stdout carries only the detection lines.
-  std::cerr << "velunda-filtre : " << done << " échantillons (" << Decimal(seconds, 1) << " s à "
-            << rate << " Hz) filtrés en " << Decimal(elapsed, 2) << " s";
-  if (elapsed > 0.0 && done > 0) {
-    std::cerr << ", " << Decimal(seconds / elapsed, 0) << " fois le temps réel";
-  }
-  std::cerr << conversion;
-  if (streamOut) {
-    std::cerr << " ; résultat sur la sortie standard\n";
-  } else {
-    std::cerr << " ; résultat dans " << options.output << '\n';
-  }
+  PrintSummary(options, done, rate,
+               std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
+               conversion);
   // A stream stopped by a signal: the output is whole and kept, the caller still learns why it
   // ended.
   if (const int signal = StopStreamOnSignals::StopSignal();
