@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "audio_io/audio_file.hpp"
 #include "sessions/filter_settings.hpp"
 
 namespace velunda {
@@ -17,10 +18,6 @@ inline constexpr uint8_t kBothPrograms = 3;
 
 // What an option asks besides settings: --aide and --version end the reading at once.
 enum class Request { Run, Help, Version };
-
-// Sample type of a raw stream (--brut): unsigned 8-bit, signed 16-bit or 32-bit float, mono,
-// in the machine's byte order.
-enum class RawSample { None, U8, S16, F32 };
 
 // Everything the options of either program set; the defaults are the program's start-up values.
 struct CommandLine {

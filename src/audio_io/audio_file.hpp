@@ -68,6 +68,10 @@ class AudioReader {
 };
 
 // What an output holds: unsigned 8-bit (the filter's own samples) or 16-bit PCM.
+// Sample type of a raw stream (--brut): unsigned 8-bit, signed 16-bit or 32-bit float, mono,
+// in the machine's byte order.
+enum class RawSample { None, U8, S16, F32 };
+
 enum class OutputWidth { U8, Pcm16 };
 
 // Said once on stderr when a WAV stream's data passes kWavDataLimit; `name` is the output

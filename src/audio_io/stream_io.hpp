@@ -2,7 +2,6 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/option_table.hpp"
 #include "audio_io/audio_file.hpp"
 
 namespace velunda {
