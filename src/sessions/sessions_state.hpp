@@ -21,13 +21,12 @@ struct SessionsState {
 };
 
 // Block length of the per-sample filters (low-pass, band-pass, both noise reducers) at `rate`:
-// a third of a second, or 96 ms in the short-delay mode (768 samples at 8000 Hz, 1058 at
-// 11025). The sound heard trails the sound captured by two blocks, plus the filter's own delay.
-// A processed block must reach its output buffer before the sound system reads it, one block
-// after it was captured: the capture's own latency and the playback's lead (about 30 ms each
-// through PulseAudio) have to fit in one block. 32 and 64 ms blocks lost samples there; 96 ms
-// played without a gap with both cores busy.
-inline constexpr int32_t kShortBlockMs = 96;
+// a third of a second, or 16 ms in the short-delay mode (128 samples at 8000 Hz, 176 at 11025).
+// The sound heard trails the sound captured by two blocks, plus the filter's own delay and, in
+// the short mode, the ALSA back-end's lead (kShortBlockTiming: the playback there follows the
+// capture block by block, so the block length no longer has to cover the sound system's own
+// delays). Through PulseAudio: about 57 ms from the receiver to the loudspeaker.
+inline constexpr int32_t kShortBlockMs = 16;
 constexpr int32_t PerSampleBlockLength(int32_t rate, bool shortLatency) {
   return shortLatency ? rate * kShortBlockMs / 1000 : rate / 3;
 }

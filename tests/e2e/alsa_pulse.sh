@@ -217,6 +217,9 @@ for mode in $modes; do
   fi
   [ -z "$bad" ] || fail "transport $mode: loudspeaker: $bad"
   d=$((fr - fl))
+  # The short mode's promise: a delay nobody hears (two 16 ms blocks and the back-end's lead).
+  [ "$mode" != courte ] || [ "$d" -le $((rate * 60 / 1000)) ] ||
+    fail "transport courte: delay $d samples, over 60 ms"
   awk -v d="$d" -v n="$n" -v rate="$rate" -v block="$mode_block" -v mode="$mode" -v rewritten="$rewritten" 'BEGIN {
     printf "transport --latence %s: %d bytes (%.0f s), %s; delay %d samples = %.1f ms, two blocks of %d + %.1f ms\n", mode, n, n / rate, rewritten == "" ? "all identical" : "no lost or repeated sample" rewritten, d, d * 1000 / rate, block, (d - 2 * block) * 1000 / rate }'
 done

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <numeric>
+#include <tuple>
 #include <vector>
 
 #include "platform/alsa/buffer_queue.hpp"
+#include "platform/alsa/capture_pacer.hpp"
 
 namespace velunda {
 namespace {
@@ -149,6 +151,67 @@ TEST(BufferQueue, FlushHandsBackEveryBufferInQueueOrder) {
   EXPECT_EQ(returned, (Tags{b.Tag(1), b.Tag(2)}));
   EXPECT_TRUE(q.Empty());
 }
+
+// A playback that follows the capture (lead 24, floor 64): what each round writes. Steps: 'S'
+// the capture's first frames with `a` queued, 'G' a capture buffer of `a` back, 'P' a round with
+// room `a`, fill `b`, `c` queued, of which ALSA accepts `wrote` (all when 0).
+struct PacerStep {
+  char op;
+  size_t a = 0, b = 0, c = 0;
+  PacedRound expect = {};
+  size_t wrote = 0;
+};
+struct PacerCase {
+  friend void PrintTo(const PacerCase& c, std::ostream* os) { *os << c.name; }
+  const char* name;
+  std::vector<PacerStep> steps;
+  uint64_t gaps = 0;
+};
+
+class Pacer : public ::testing::TestWithParam<PacerCase> {};
+
+TEST_P(Pacer, ReadsTheQueueOnlyAsTheCaptureAllows) {
+  CapturePacer pacer(24, 64);
+  for (const PacerStep& s : GetParam().steps) {
+    if (s.op == 'S') {
+      pacer.Start(s.a);
+    } else if (s.op == 'G') {
+      pacer.Grant(s.a);
+    } else {
+      const PacedRound r = pacer.Plan(s.a, s.b, s.c);
+      EXPECT_EQ(std::make_tuple(r.leadSilence, r.fromQueue, r.gapSilence),
+                std::make_tuple(s.expect.leadSilence, s.expect.fromQueue, s.expect.gapSilence));
+      const size_t all = r.leadSilence + r.fromQueue + r.gapSilence;
+      const size_t wrote = s.wrote != 0 ? s.wrote : all;
+      EXPECT_EQ(pacer.Wrote(r, wrote),
+                std::min(r.fromQueue, wrote - std::min(wrote, r.leadSilence)));
+    }
+  }
+  EXPECT_EQ(pacer.GapFrames(), GetParam().gaps);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rounds, Pacer,
+    ::testing::Values(
+        PacerCase{"waits_for_the_capture", {{'P', 100, 0, 256, {}}}},
+        PacerCase{"lead_then_what_was_queued",
+                  {{'S', 256}, {'P', 1000, 0, 384, {24, 256, 0}}, {'P', 1000, 280, 128, {}}}},
+        PacerCase{"a_block_per_capture_buffer_back",
+                  {{'S', 256},
+                   {'P', 1000, 0, 256, {24, 256, 0}},
+                   {'G', 128},
+                   {'P', 1000, 200, 256, {0, 128, 0}},
+                   {'P', 1000, 300, 128, {}}}},
+        PacerCase{"silence_at_the_floor_only",
+                  {{'S', 0}, {'P', 1000, 0, 256, {24, 0, 40}}, {'P', 1000, 64, 256, {}}},
+                  40},
+        PacerCase{"partial_writes_keep_the_rest",
+                  {{'S', 256},
+                   {'P', 100, 0, 256, {24, 76, 0}, 50},
+                   {'P', 100, 50, 230, {0, 100, 0}},
+                   {'P', 1000, 150, 130, {0, 130, 0}},
+                   {'P', 1000, 280, 0, {}}}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace velunda

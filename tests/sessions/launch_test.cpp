@@ -482,16 +482,16 @@ std::vector<LatencyRow> LatencyRows() {
                 general = Reducer("REDUCTEUR_GENERAL", 3), cw = Reducer("REDUCTEUR_CW", 0),
                 bfo = Bfo(0, false), notch = Notch(1000, 1, 0, 1001, 1000, 1);
   return {
-      Row("LowPassShort8000", Passe_bas, true, true, 8000, 768, 2666, lowPass),
-      Row("LowPassShort11025", Passe_bas, true, false, 11025, 1058, 3675, lowPass),
-      Row("BandPassShort8000", Passe_bande, true, true, 8000, 768, 2666, bandPass),
-      Row("GeneralReducerShort8000", Reducteur_bruit_general, true, true, 8000, 768, 2666, general),
-      Row("GeneralReducerShort11025", Reducteur_bruit_general, true, false, 11025, 1058, 3675,
+      Row("LowPassShort8000", Passe_bas, true, true, 8000, 128, 2666, lowPass),
+      Row("LowPassShort11025", Passe_bas, true, false, 11025, 176, 3675, lowPass),
+      Row("BandPassShort8000", Passe_bande, true, true, 8000, 128, 2666, bandPass),
+      Row("GeneralReducerShort8000", Reducteur_bruit_general, true, true, 8000, 128, 2666, general),
+      Row("GeneralReducerShort11025", Reducteur_bruit_general, true, false, 11025, 176, 3675,
           general),
-      Row("CwReducerShort8000", Reducteur_bruit_CW_RTTY, true, true, 8000, 768, 2666, cw),
+      Row("CwReducerShort8000", Reducteur_bruit_CW_RTTY, true, true, 8000, 128, 2666, cw),
       Row("BfoShortKeeps2048", BFO_numerique, true, true, 6250, 2048, 2048, bfo),
       Row("RejectorShortKeeps2048", RejecteurporteuseparTFD, true, true, 8000, 2048, 2048, notch),
-      Row("LowPassNormal8000", Passe_bas, false, true, 8000, 2666, 768, lowPass),
+      Row("LowPassNormal8000", Passe_bas, false, true, 8000, 2666, 128, lowPass),
       // Keys that change the filter, one a block.
       Row("LowPassKeys", Passe_bas, false, true, 8000, 2666, 2666, lowPass, {R, L, L},
           {LowPass(1100, 200), LowPass(1000, 200), LowPass(900, 200)}),
@@ -593,7 +593,7 @@ TEST_P(Centring, SearchesThenFiltersAgain) {
   EXPECT_FALSE(s.Dsp.PasseBande.BandPassBypass);
   EXPECT_EQ(s.Dsp.FilterKind, kPasseBande);
   EXPECT_EQ(rig.card.LastOutputRate(), 8000);
-  EXPECT_EQ(s.Dsp.BlockLength, row.shortLatency ? 768 : 2666);
+  EXPECT_EQ(s.Dsp.BlockLength, row.shortLatency ? 128 : 2666);
   EXPECT_EQ(rig.clock.NowMs(), kEndAt);  // the band-pass ran again until End
   EXPECT_EQ(s.Dsp.Rejecteur.NotchThreshold, 20001);
   ExpectIdle(rig);

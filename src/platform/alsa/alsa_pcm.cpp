@@ -16,8 +16,8 @@ snd_pcm_stream_t StreamOf(PcmDirection direction) {
   return direction == PcmDirection::Capture ? SND_PCM_STREAM_CAPTURE : SND_PCM_STREAM_PLAYBACK;
 }
 
-// U8, mono, interleaved, exactly `rate` (alsa-lib may resample to get it).
-int SetBasicFormat(snd_pcm_t* pcm, snd_pcm_hw_params_t* hw, uint32_t rate) {
+// U8 (or S16), mono, interleaved, exactly `rate` (alsa-lib may resample to get it).
+int SetBasicFormat(snd_pcm_t* pcm, snd_pcm_hw_params_t* hw, uint32_t rate, bool wide = false) {
   int err = snd_pcm_hw_params_any(pcm, hw);
   if (err < 0) {
     return err;
@@ -28,7 +28,8 @@ int SetBasicFormat(snd_pcm_t* pcm, snd_pcm_hw_params_t* hw, uint32_t rate) {
   if ((err = snd_pcm_hw_params_set_access(pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED)) < 0) {
     return err;
   }
-  if ((err = snd_pcm_hw_params_set_format(pcm, hw, SND_PCM_FORMAT_U8)) < 0) {
+  if ((err = snd_pcm_hw_params_set_format(pcm, hw, wide ? SND_PCM_FORMAT_S16 : SND_PCM_FORMAT_U8)) <
+      0) {
     return err;
   }
   if ((err = snd_pcm_hw_params_set_channels(pcm, hw, 1)) < 0) {
@@ -37,12 +38,17 @@ int SetBasicFormat(snd_pcm_t* pcm, snd_pcm_hw_params_t* hw, uint32_t rate) {
   return snd_pcm_hw_params_set_rate(pcm, hw, rate, 0);
 }
 
+// 8-bit unsigned to 16-bit signed and back, as alsa-lib's own conversion does: the high byte
+// carries the sample, so a round trip gives back every byte.
+int16_t Widened(uint8_t x) { return static_cast<int16_t>((x - 128) * 256); }
+uint8_t Narrowed(int16_t x) { return static_cast<uint8_t>((x >> 8) + 128); }
+
 }  // namespace
 
 AlsaPcm::~AlsaPcm() { Close(); }
 
 int AlsaPcm::Open(const std::string& name, PcmDirection direction, uint32_t rate, uint32_t periodUs,
-                  uint32_t bufferUs) {
+                  uint32_t bufferUs, bool wide) {
   SilenceAlsaLib();
   Close();
   direction_ = direction;
@@ -53,7 +59,7 @@ int AlsaPcm::Open(const std::string& name, PcmDirection direction, uint32_t rate
   }
   snd_pcm_hw_params_t* hw = nullptr;
   snd_pcm_hw_params_alloca(&hw);
-  err = SetBasicFormat(pcm, hw, rate);
+  err = SetBasicFormat(pcm, hw, rate, wide);
   unsigned int period = periodUs;
   unsigned int buffer = bufferUs;
   if (err >= 0) {
@@ -95,6 +101,7 @@ int AlsaPcm::Open(const std::string& name, PcmDirection direction, uint32_t rate
   pcm_ = pcm;
   geometry_.periodFrames = static_cast<uint32_t>(periodFrames);
   geometry_.bufferFrames = static_cast<uint32_t>(bufferFrames);
+  wide_.assign(wide ? bufferFrames : 0, 0);
   return 0;
 }
 
@@ -105,18 +112,33 @@ int AlsaPcm::Close() {
   const int err = snd_pcm_close(pcm_);
   pcm_ = nullptr;
   geometry_ = {};
+  wide_.clear();
   return Positive(err);
 }
 
 long AlsaPcm::Avail() { return static_cast<long>(snd_pcm_avail_update(pcm_)); }
 
 long AlsaPcm::Read(uint8_t* data, size_t frames) {
-  const snd_pcm_sframes_t n = snd_pcm_readi(pcm_, data, frames);
-  return n == -EAGAIN ? 0 : static_cast<long>(n);
+  if (wide_.empty()) {
+    const snd_pcm_sframes_t n = snd_pcm_readi(pcm_, data, frames);
+    return n == -EAGAIN ? 0 : static_cast<long>(n);
+  }
+  const snd_pcm_sframes_t n = snd_pcm_readi(pcm_, wide_.data(), std::min(frames, wide_.size()));
+  if (n < 0) {
+    return n == -EAGAIN ? 0 : static_cast<long>(n);
+  }
+  std::transform(wide_.begin(), wide_.begin() + n, data, Narrowed);
+  return static_cast<long>(n);
 }
 
 long AlsaPcm::Write(const uint8_t* data, size_t frames) {
-  const snd_pcm_sframes_t n = snd_pcm_writei(pcm_, data, frames);
+  if (wide_.empty()) {
+    const snd_pcm_sframes_t n = snd_pcm_writei(pcm_, data, frames);
+    return n == -EAGAIN ? 0 : static_cast<long>(n);
+  }
+  frames = std::min(frames, wide_.size());
+  std::transform(data, data + frames, wide_.begin(), Widened);
+  const snd_pcm_sframes_t n = snd_pcm_writei(pcm_, wide_.data(), frames);
   return n == -EAGAIN ? 0 : static_cast<long>(n);
 }
 

@@ -27,18 +27,19 @@ class AlsaPcm {
   AlsaPcm(const AlsaPcm&) = delete;
   AlsaPcm& operator=(const AlsaPcm&) = delete;
 
-  // Opens `name` and sets U8, one channel, exactly `rate`, a period and buffer near the times
-  // asked (microseconds). Playback starts by itself once two periods are in the buffer;
-  // capture waits for Start.
+  // Opens `name` and sets U8 (or S16 when `wide`: the samples are converted here, exactly),
+  // one channel, exactly `rate`, a period and buffer near the times asked (microseconds).
+  // Playback starts by itself once two periods are in the buffer; capture waits for Start.
   int Open(const std::string& name, PcmDirection direction, uint32_t rate, uint32_t periodUs,
-           uint32_t bufferUs);
+           uint32_t bufferUs, bool wide = false);
   int Close();
   bool IsOpen() const { return pcm_ != nullptr; }
   PcmGeometry Geometry() const { return geometry_; }
 
   // Frames that can be read (capture) or written (playback) now; a negative errno on failure.
   long Avail();
-  // Frames moved, 0 when the device has nothing or no room; a negative errno on failure.
+  // Frames moved, 0 when the device has nothing or no room; a negative errno on failure. At
+  // most a buffer's worth at a time.
   long Read(uint8_t* data, size_t frames);
   long Write(const uint8_t* data, size_t frames);
   // Brings the stream back after an overrun or underrun; 0 or a positive errno.
@@ -59,6 +60,7 @@ class AlsaPcm {
   snd_pcm_t* pcm_ = nullptr;
   PcmDirection direction_ = PcmDirection::Capture;
   PcmGeometry geometry_;
+  std::vector<int16_t> wide_;  // the samples as the device takes them, when 16-bit
 };
 
 // Whether `name` can be opened for `direction` (0) or the positive errno that refused it.

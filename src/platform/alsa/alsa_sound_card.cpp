@@ -14,7 +14,9 @@ uint32_t Code(int positiveErrno) { return static_cast<uint32_t>(positiveErrno); 
 }  // namespace
 
 AlsaWaveSide::AlsaWaveSide(AlsaSoundCard& card, PcmDirection direction)
-    : card_(card), direction_(direction), stream_(direction, card.Mutex(), card.Activity(), card.Timing()) {}
+    : card_(card),
+      direction_(direction),
+      stream_(direction, card.Mutex(), card.Activity(), card.Timing()) {}
 
 uint16_t AlsaWaveSide::DeviceCount() {
   if (stream_.IsOpen()) {
@@ -200,11 +202,9 @@ void AlsaWaveSide::Finish(const std::vector<BufferQueue::Tag>& tags) {
 }
 
 AlsaSoundCard::AlsaSoundCard(std::string device, PcmOpenGate gate, AlsaTiming timing)
-    : device_(std::move(device)),
-      gate_(std::move(gate)),
-      timing_(timing),
-      in_(*this),
-      out_(*this) {}
+    : device_(std::move(device)), gate_(std::move(gate)), timing_(timing), in_(*this), out_(*this) {
+  in_.Side().Stream().Lead(out_.Side().Stream());
+}
 
 AlsaSoundCard::~AlsaSoundCard() = default;
 

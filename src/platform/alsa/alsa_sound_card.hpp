@@ -35,6 +35,7 @@ class AlsaWaveSide {
   // Marks the buffers the stream finished as done and posts their notices (program thread).
   void Deliver();
   bool HasFinished();  // caller holds the card's mutex
+  AlsaStream& Stream() { return stream_; }
 
  private:
   void SyncProgress(const std::vector<BufferQueue::Tag>& full);  // caller holds the mutex

@@ -59,7 +59,8 @@ int AlsaStream::Open(const std::string& device, uint32_t rate) {
     // client loop does, and it writes our samples to the server). A new thread inherits its
     // creator's scheduling, so the device is opened at the service threads' priority.
     const ServicePriority priority;
-    err = pcm_.Open(device, direction_, rate, timing_.periodUs, timing_.bufferUs);
+    err = pcm_.Open(device, direction_, rate, timing_.periodUs, timing_.bufferUs,
+                    timing_.wideSamples);
   }
   if (err != 0) {
     return err;
@@ -74,6 +75,7 @@ int AlsaStream::Open(const std::string& device, uint32_t rate) {
       return err;
     }
   }
+  pacer_ = CapturePacer(timing_.aheadPeriods * g.periodFrames, g.periodFrames);
   scratch_.assign(std::max<uint32_t>(g.bufferFrames, 1), kSilence);
   open_ = true;
   running_ = false;
@@ -81,6 +83,13 @@ int AlsaStream::Open(const std::string& device, uint32_t rate) {
   stop_ = false;
   thread_ = std::thread([this] { Run(); });
   return 0;
+}
+
+void AlsaStream::Lead(AlsaStream& playback) {
+  if (timing_.followCapture) {
+    follower_ = &playback;
+    playback.leader_ = this;
+  }
 }
 
 int AlsaStream::Close() {
@@ -104,8 +113,21 @@ int AlsaStream::Queue(BufferQueue::Tag tag, uint8_t* data, uint32_t length) {
     return broken_;
   }
   queue_.Add(tag, data, length);
+  if (follower_ != nullptr && running_) {
+    // Handed back by the program, so the output block it was made into is ready.
+    follower_->CaptureReturned(length);
+  }
   if (direction_ == PcmDirection::Playback && !running_) {
     running_ = true;
+    following_ = leader_ != nullptr && leader_->open_;
+    if (following_) {
+      // Woken only should the capture stall and ALSA's fill come down to the floor.
+      pacer_.Reset();
+      const PcmGeometry g = pcm_.Geometry();
+      if (const int err = pcm_.SetWakeThreshold(g.bufferFrames - g.periodFrames)) {
+        return err;
+      }
+    }
     Kick();
   }
   return 0;
@@ -149,7 +171,7 @@ void AlsaStream::Run() {
     {
       std::lock_guard lock(mutex_);
       fds.clear();
-      if (running_ && broken_ == 0 && pcm_.PollDescriptors(fds) != 0) {
+      if (running_ && broken_ == 0 && !Waiting() && pcm_.PollDescriptors(fds) != 0) {
         fds.clear();
       }
     }
@@ -171,31 +193,40 @@ void AlsaStream::Run() {
     }
     fds.pop_back();
     bool moved = false;
+    bool deviceReady = false;
     {
       std::lock_guard lock(mutex_);
       if (!running_ || broken_ != 0) {
         continue;
       }
       // Lets the device digest what woke it; some plugins need this call to clear their state.
-      pcm_.Revents(fds);
+      deviceReady = pcm_.Revents(fds) > 0;
       const size_t before = finished_.size();
-      broken_ = Service(moved);
-      if (broken_ != 0) {
-        // Nothing will serve these any more: hand them back so the program sees the failure on
-        // its next Queue or Start.
-        queue_.Flush(finished_);
-      }
-      if (finished_.size() != before) {
-        activity_.Notify();
-      }
+      Settle(Service(moved), before);
     }
     if (moved) {
       nextRound = roundStart + kShortestRound;
-    } else if (!stop_) {
+    } else if (deviceReady && !stop_) {
+      // Only a device that said it was ready when it was not; a kick or a timeout that found
+      // nothing to do goes straight back to waiting, so a kick that follows is served at once.
       std::this_thread::sleep_for(kPause);
     }
   }
 }
+
+void AlsaStream::Settle(int err, size_t finishedBefore) {
+  if (err != 0) {
+    broken_ = err;
+    // Nothing will serve these any more: hand them back so the program sees the failure on its
+    // next Queue or Start.
+    queue_.Flush(finished_);
+  }
+  if (finished_.size() != finishedBefore) {
+    activity_.Notify();
+  }
+}
+
+bool AlsaStream::Waiting() const { return following_ && !pacer_.Started(); }
 
 int AlsaStream::Service(bool& moved) {
   return direction_ == PcmDirection::Capture ? ServiceCapture(moved) : ServicePlayback(moved);
@@ -216,14 +247,34 @@ int AlsaStream::ServiceCapture(bool& moved) {
   if (got < 0) {
     return pcm_.Recover(static_cast<int>(got));
   }
-  queue_.Fill(scratch_.data(), static_cast<size_t>(got), finished_);
+  const size_t stored = queue_.Fill(scratch_.data(), static_cast<size_t>(got), finished_);
   moved = got > 0;
+  if (follower_ != nullptr && stored > 0) {
+    follower_->CaptureBegan();
+  }
   return 0;
+}
+
+void AlsaStream::CaptureBegan() {
+  if (open_ && following_ && !pacer_.Started()) {
+    pacer_.Start(queue_.Remaining());
+    Kick();
+  }
+}
+
+void AlsaStream::CaptureReturned(size_t frames) {
+  if (open_ && following_) {
+    pacer_.Grant(frames);
+    Kick();
+  }
 }
 
 // Tops ALSA's buffer up to the target, reading the queued buffers as late as that allows;
 // silence fills in when nothing is queued, so the stream never runs dry.
 int AlsaStream::ServicePlayback(bool& moved) {
+  if (following_) {
+    return ServiceFollowing(moved);
+  }
   const long avail = pcm_.Avail();
   if (avail < 0) {
     return pcm_.Recover(static_cast<int>(avail));
@@ -243,6 +294,36 @@ int AlsaStream::ServicePlayback(bool& moved) {
   // Only what ALSA accepted leaves the queue; the rest is written again next round, and a
   // buffer comes back once ALSA has all of it.
   queue_.Advance(std::min(static_cast<size_t>(wrote), queued), finished_);
+  moved = wrote > 0;
+  return 0;
+}
+
+}  // namespace velunda
+
+namespace velunda {
+
+// Writes what the pacer allows, as soon as it allows it (called by the capture's thread after
+// each capture, and by this stream's thread should ALSA's fill come down to the floor).
+int AlsaStream::ServiceFollowing(bool& moved) {
+  const long avail = pcm_.Avail();
+  if (avail < 0) {
+    return pcm_.Recover(static_cast<int>(avail));
+  }
+  const size_t room = std::min(static_cast<size_t>(avail), scratch_.size());
+  const size_t fill =
+      pcm_.Geometry().bufferFrames - std::min<size_t>(avail, pcm_.Geometry().bufferFrames);
+  const PacedRound round = pacer_.Plan(room, fill, queue_.Remaining());
+  const size_t total = round.leadSilence + round.fromQueue + round.gapSilence;
+  if (total == 0) {
+    return 0;
+  }
+  std::fill_n(scratch_.begin(), total, kSilence);
+  queue_.Peek(scratch_.data() + round.leadSilence, round.fromQueue);
+  const long wrote = pcm_.Write(scratch_.data(), total);
+  if (wrote < 0) {
+    return pcm_.Recover(static_cast<int>(wrote));
+  }
+  queue_.Advance(pacer_.Wrote(round, static_cast<size_t>(wrote)), finished_);
   moved = wrote > 0;
   return 0;
 }

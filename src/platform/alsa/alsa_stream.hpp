@@ -11,6 +11,7 @@
 
 #include "platform/alsa/alsa_pcm.hpp"
 #include "platform/alsa/buffer_queue.hpp"
+#include "platform/alsa/capture_pacer.hpp"
 #include "platform/wake_fd.hpp"
 
 namespace velunda {
@@ -21,13 +22,21 @@ namespace velunda {
 // the loudspeaker: more rides out longer waits, but a block must be ready that much before it
 // plays, so short blocks keep less ahead. Neither changes the delay heard, which is the
 // sessions' two blocks.
+//
+// For short blocks the playback follows the capture instead (see CapturePacer): aheadPeriods is
+// then the lead of silence it starts behind, and the delay heard is two blocks plus that lead.
+// Wide samples cross to the device in 16 bits, which halves the shortest period PulseAudio's
+// plugin grants (128 bytes: 16 ms of 8-bit mono at 8000 Hz).
 struct AlsaTiming {
   uint32_t periodUs = 10000;
   uint32_t bufferUs = 250000;
   uint32_t aheadPeriods = 12;
+  bool followCapture = false;
+  bool wideSamples = false;
 };
-// For blocks of about a tenth of a second.
-inline constexpr AlsaTiming kShortBlockTiming{10000, 250000, 3};
+// For short blocks (16 ms): periods of half a block, a lead of three (24 ms). Through
+// PulseAudio, a shorter lead let the server's mixer run dry now and then on a loaded machine.
+inline constexpr AlsaTiming kShortBlockTiming{8000, 250000, 3, true, true};
 
 // Runs the thread that creates it at the service threads' real-time priority where the system
 // grants it (root, or a raised RLIMIT_RTPRIO; otherwise nothing changes), until destroyed: the
@@ -64,6 +73,9 @@ class AlsaStream {
   int Open(const std::string& device, uint32_t rate);
   int Close();
   bool IsOpen() const { return open_; }
+  // Capture: paces `playback` (a stream of the same card, under the same mutex) when the timing
+  // says it follows the capture. Set once, before either opens.
+  void Lead(AlsaStream& playback);
 
   // Caller holds the mutex for these. Once the stream broke for good (device gone), Queue and
   // Start refuse with the errno that broke it; the buffers it held come back as finished.
@@ -85,6 +97,15 @@ class AlsaStream {
   int Service(bool& moved);
   int ServiceCapture(bool& moved);
   int ServicePlayback(bool& moved);
+  int ServiceFollowing(bool& moved);
+  // Playback, caller holds the mutex: the leading capture got its first frames since it
+  // started, or had a buffer of `frames` handed back.
+  void CaptureBegan();
+  void CaptureReturned(size_t frames);
+  // Marks the stream broken by `err` (if not 0) and wakes the program when buffers finished.
+  void Settle(int err, size_t finishedBefore);
+  // Playback following a capture that has not started yet: nothing to write.
+  bool Waiting() const;
   // Wakes the thread (new work, stop).
   void Kick() { kick_.Notify(); }
 
@@ -98,9 +119,13 @@ class AlsaStream {
   std::vector<BufferQueue::Tag> finished_;
   std::vector<uint8_t> scratch_;
   bool open_ = false;
-  bool running_ = false;     // capture started, or playback fed since open or reset
-  int broken_ = 0;           // errno that broke the stream, 0 while it works
-  uint32_t targetFill_ = 0;  // playback: frames kept ahead in ALSA's buffer
+  bool running_ = false;                // capture started, or playback fed since open or reset
+  int broken_ = 0;                      // errno that broke the stream, 0 while it works
+  uint32_t targetFill_ = 0;             // playback: frames kept ahead in ALSA's buffer
+  AlsaStream* follower_ = nullptr;      // capture: the playback it paces
+  const AlsaStream* leader_ = nullptr;  // playback: the capture that paces it
+  bool following_ = false;              // playback: paced since the first buffer was queued
+  CapturePacer pacer_{0, 0};
   std::atomic<bool> stop_{false};
   std::thread thread_;
 };

@@ -18,6 +18,14 @@ uint32_t BufferQueue::Progress(Tag tag) const {
   return 0;
 }
 
+size_t BufferQueue::Remaining() const {
+  size_t n = 0;
+  for (const Entry& e : queue_) {
+    n += e.length - e.done;
+  }
+  return n;
+}
+
 size_t BufferQueue::Fill(const uint8_t* samples, size_t count, std::vector<Tag>& filled) {
   size_t stored = 0;
   while (stored < count && !queue_.empty()) {

@@ -16,6 +16,8 @@ class BufferQueue {
   void Add(Tag tag, uint8_t* data, uint32_t length);
   bool Empty() const { return queue_.empty(); }
   size_t Size() const { return queue_.size(); }
+  // Bytes still to fill or to play, over all queued buffers.
+  size_t Remaining() const;
   // Bytes done in the queued buffer `tag`; 0 when it is not queued.
   uint32_t Progress(Tag tag) const;
 
