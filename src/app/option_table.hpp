@@ -13,8 +13,8 @@ namespace velunda {
 enum class Program : uint8_t { Velunda = 1, VelundaFiltre = 2 };
 inline constexpr uint8_t kBothPrograms = 3;
 
-// What an option asks besides settings: --aide and --version end the reading at once.
-enum class Request { Run, Help, Version };
+// What an option asks besides settings: --aide, --version and --cartes end the reading at once.
+enum class Request { Run, Help, Version, ListDevices };
 
 // Sample type of a raw stream (--brut): unsigned 8-bit, signed 16-bit or 32-bit float, mono,
 // in the machine's byte order.

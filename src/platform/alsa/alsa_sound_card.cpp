@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <iostream>
 
 #include "platform/alsa/alsa_pcm.hpp"
+#include "platform/program_name.hpp"
+#include "platform/sound_devices.hpp"
 
 namespace velunda {
 namespace {
@@ -14,7 +17,9 @@ uint32_t Code(int positiveErrno) { return static_cast<uint32_t>(positiveErrno); 
 }  // namespace
 
 AlsaWaveSide::AlsaWaveSide(AlsaSoundCard& card, PcmDirection direction)
-    : card_(card), direction_(direction), stream_(direction, card.Mutex(), card.Activity(), card.Timing()) {}
+    : card_(card),
+      direction_(direction),
+      stream_(direction, card.Mutex(), card.Activity(), card.Timing()) {}
 
 uint16_t AlsaWaveSide::DeviceCount() {
   if (stream_.IsOpen()) {
@@ -25,7 +30,11 @@ uint16_t AlsaWaveSide::DeviceCount() {
     err = ProbePcm(card_.Device(), direction_);
   }
   // Busy is there: another program holds it, and the open will say so.
-  return err == 0 || err == EBUSY ? 1 : 0;
+  if (err == 0 || err == EBUSY) {
+    return 1;
+  }
+  card_.ReportRefusal(direction_, err, 0);
+  return 0;
 }
 
 uint32_t AlsaWaveSide::GetCapabilities(uint32_t& formats) {
@@ -42,6 +51,7 @@ uint32_t AlsaWaveSide::GetCapabilities(uint32_t& formats) {
     err = 0;
   }
   if (err != 0 && !stream_.IsOpen()) {
+    card_.ReportRefusal(direction_, err, 11025);
     return Code(err);
   }
   formats = accepted ? WAVE_FORMAT_1M08 : 0;
@@ -61,6 +71,7 @@ uint32_t AlsaWaveSide::Open(const WaveFormat& format, NoticeSink& window) {
     err = stream_.Open(card_.Device(), format.nSamplesPerSec);
   }
   if (err != 0) {
+    card_.ReportRefusal(direction_, err, format.nSamplesPerSec);
     return Code(err);
   }
   window_ = &window;
@@ -213,6 +224,16 @@ void AlsaSoundCard::WaitForActivity(uint32_t maxMs) {
   activity_.Clear();
   in_.Side().Deliver();
   out_.Side().Deliver();
+}
+
+void AlsaSoundCard::ReportRefusal(PcmDirection direction, int err, unsigned rate) {
+  const std::string line = ProgramLine("périphérique « " + device_ + " », " +
+                                       (direction == PcmDirection::Capture ? "entrée" : "sortie") +
+                                       " : " + DeviceFailureReason(err, rate));
+  if (line != lastReport_) {
+    lastReport_ = line;
+    std::cerr << line << '\n';
+  }
 }
 
 }  // namespace velunda
