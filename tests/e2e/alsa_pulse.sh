@@ -156,6 +156,7 @@ wait "${running[0]}" || fail "velunda ended with status $? on SIGTERM"
 running=()
 [ "$(source_volume)" = 40 ] || fail "after Quit the source is at $(source_volume)%, not back at 40%"
 echo "mixer: gain x4 set the source to 159%, put back to 40% at Quit"
+pactl set-source-volume recepteur.monitor 100%  # the transport below wants every byte
 
 # 1. Transport, byte for byte, and the delay, in each mode. Streamed through files of one
 # number a line, so a long run does not need the whole recording in memory.

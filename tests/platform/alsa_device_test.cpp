@@ -118,14 +118,14 @@ TEST(AlsaDevice, BusyDeviceIsPresentAndNamedInUse) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    AlsaSoundCard card(
+    auto card = std::make_unique<AlsaSoundCard>(
         "null", [&c](PcmDirection d) { return d == PcmDirection::Capture ? c.input : c.output; });
-    CardEventSource events(card);
+    CardEventSource events(*card);
     RecordingMessageBox box;
     SteadyClock clock;
     RecordingSpeakerPorts speaker;
     HeapMemory memory;
-    const EnginePlatform platform{card, events, box, clock, speaker, memory};
+    const EnginePlatform platform{*card, events, box, clock, speaker, memory};
     EngineState engine;
     auto dsp = std::make_unique<DspState>();
     ::testing::internal::CaptureStderr();
@@ -134,6 +134,7 @@ TEST(AlsaDevice, BusyDeviceIsPresentAndNamedInUse) {
     if (present != 0) {
       EXPECT_EQ(TestSoundCard(engine, *dsp, platform), 0);
     }
+    card.reset();  // which writes its refusals
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), ProgramLine(c.reason) + "\n");
     EXPECT_EQ(box.messages, std::vector<std::string>{c.message});
   }

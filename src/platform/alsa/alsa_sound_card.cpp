@@ -217,7 +217,12 @@ AlsaSoundCard::AlsaSoundCard(std::string device, PcmOpenGate gate, AlsaTiming ti
       in_(*this),
       out_(*this) {}
 
-AlsaSoundCard::~AlsaSoundCard() = default;
+// The refusals are written when the card is put away, so they follow the message box's text.
+AlsaSoundCard::~AlsaSoundCard() {
+  for (const std::string& line : reports_) {
+    std::cerr << line << '\n';
+  }
+}
 
 void AlsaSoundCard::WaitForActivity(uint32_t maxMs) {
   WaitReadable(activity_.Fd(), -1, static_cast<int>(std::min<uint32_t>(maxMs, 1u << 30)));
@@ -230,9 +235,8 @@ void AlsaSoundCard::ReportRefusal(PcmDirection direction, int err, unsigned rate
   const std::string line = ProgramLine("périphérique « " + device_ + " », " +
                                        (direction == PcmDirection::Capture ? "entrée" : "sortie") +
                                        " : " + DeviceFailureReason(err, rate));
-  if (line != lastReport_) {
-    lastReport_ = line;
-    std::cerr << line << '\n';
+  if (reports_.empty() || reports_.back() != line) {
+    reports_.push_back(line);
   }
 }
 

@@ -101,8 +101,8 @@ class AlsaSoundCard final : public SoundCard {
   const std::string& Device() const { return device_; }
   // 0, or the errno the gate refuses an open of `direction` with.
   int GateRefusal(PcmDirection direction) const { return gate_ ? gate_(direction) : 0; }
-  // A second line on stderr, below the message box, naming the device and why it refused
-  // `direction` (each line once in a row).
+  // A line on stderr naming the device and why it refused `direction`, written below the
+  // message box's text when the card is put away (each line once in a row).
   void ReportRefusal(PcmDirection direction, int err, unsigned rate);
   std::mutex& Mutex() { return mutex_; }
   WakeFd& Activity() { return activity_; }
@@ -114,7 +114,7 @@ class AlsaSoundCard final : public SoundCard {
   std::mutex mutex_;
   WakeFd activity_;  // made readable by the streams' threads when a buffer is finished
   AlsaTiming timing_;
-  std::string lastReport_;
+  std::vector<std::string> reports_;
   AlsaWaveIn in_;
   AlsaWaveOut out_;
 };
