@@ -87,7 +87,7 @@ FilterSettings LiveSettings(const Options& options) {
 
 std::string StartNotice(const std::string& filterKind, int32_t rate, int32_t blockLength) {
   return filterKind + " en marche à " + std::to_string(rate) + " Hz, blocs de " +
-         std::to_string(blockLength) + ".\nFin, q ou Ctrl-C pour arrêter.";
+         std::to_string(blockLength) + ".\nPour arrêter : Fin, q ou Ctrl-C.";
 }
 
 int RunLive(const Options& options) {
