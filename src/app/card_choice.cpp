@@ -4,9 +4,11 @@
 
 #include "audio_io/audio_file.hpp"
 #include "audio_io/virtual_card_files.hpp"
+#include "platform/alsa/alsa_devices.hpp"
 #include "platform/alsa/alsa_mixer.hpp"
 #include "platform/alsa/alsa_sound_card.hpp"
 #include "platform/program_name.hpp"
+#include "platform/pulse/pulse_mixer.hpp"
 #include "platform/safe_file.hpp"
 #include "platform/simulated_mixer.hpp"
 #include "platform/virtual/virtual_card.hpp"
@@ -25,6 +27,11 @@ bool CheckSpeakerOutput(const std::string& path, std::string& error) {
     return false;
   }
   return true;
+}
+
+// ALSA devices that lead to a sound server when one runs.
+bool MayBeSoundServer(const std::string& device) {
+  return device == "default" || device == "pulse" || device == "pipewire";
 }
 
 }  // namespace
@@ -82,7 +89,13 @@ std::unique_ptr<Mixer> OpenCardMixer(const CardChoice& choice, MixerUse use, std
   }
   std::unique_ptr<Mixer> mixer;
   if (use == MixerUse::Drive) {
-    mixer = OpenAlsaMixer(choice.alsaDevice);
+    // Through a sound server the card's own lines are out of reach: the server is the mixer.
+    if (MayBeSoundServer(choice.alsaDevice)) {
+      mixer = OpenSoundServerMixer();
+    }
+    if (!mixer) {
+      mixer = OpenAlsaMixer(choice.alsaDevice);
+    }
     if (!mixer && notice != nullptr) {
       *notice = ProgramLine("impossible d'ouvrir le mixer de la carte " + choice.alsaDevice + ".");
     }
@@ -92,6 +105,8 @@ std::unique_ptr<Mixer> OpenCardMixer(const CardChoice& choice, MixerUse use, std
   }
   return mixer;
 }
+
+std::string SoundDeviceListing() { return DeviceListing(ListAlsaDevices()); }
 
 std::string SpeakerWriteProblem(SoundCard& card) {
   auto* virtualCard = dynamic_cast<VirtualSoundCard*>(&card);

@@ -34,11 +34,16 @@ std::unique_ptr<SoundCard> OpenChosenCard(const CardChoice& choice, int32_t rawR
 // real card's mixer to its user, so its level keys change only the numbers.
 enum class MixerUse { Drive, LeaveAlone };
 
-// The mixer of the card `choice` names: the virtual card's simulated one, the ALSA card's, or,
+// The mixer of the card `choice` names: the virtual card's simulated one; for "default", "pulse"
+// or "pipewire" with a sound server answering, the server's source and the program's stream;
+// else the ALSA card's, or,
 // when there is none (or it is left alone), a stand-in without controls. `notice` gets a French
 // line when a mixer was wanted and could not be opened.
 std::unique_ptr<Mixer> OpenCardMixer(const CardChoice& choice, MixerUse use,
                                      std::string* notice = nullptr);
+
+// What --cartes prints: the capture and playback devices --carte can name.
+std::string SoundDeviceListing();
 
 // After a session: a French line naming the virtual loudspeaker's file when writing it failed
 // (the close's error box carries only the number), else empty.

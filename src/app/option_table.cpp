@@ -292,7 +292,7 @@ std::string ParseLatency(CommandLine& c, std::string_view value) {
 constexpr Request kSet = Request::Run;
 
 // clang-format off
-constexpr std::array<OptionDef, 24> kOptionDefs{{
+constexpr std::array<OptionDef, 25> kOptionDefs{{
     {"fe", "", '\0', "HZ", kFiltre, {""}, ParseFe, kSet,
      "fréquence d'échantillonnage : 8000 ou 11025 (défaut 8000),\n"
      "6250 ou 8000 pour le BFO (défaut 6250)"},
@@ -340,6 +340,9 @@ constexpr std::array<OptionDef, 24> kOptionDefs{{
      "virtuelle:ENTREE.wav[:SORTIE.wav], la carte son virtuelle :\n"
      "son entrée joue ENTREE.wav en boucle, son haut-parleur est\n"
      "enregistré dans SORTIE.wav, et sa table de mixage est simulée"},
+    {"cartes", "", '\0', "", kBothPrograms, {""}, nullptr, Request::ListDevices,
+     "lister les périphériques de capture et de lecture pour --carte\n"
+     "(« default » en tête)"},
     {"duree", "", '\0', "S", kFiltre, {""}, ParseDuration, kSet,
      "en direct : s'arrêter après S secondes"},
     {"latence", "", '\0', "L", kBothPrograms, {""}, ParseLatency, kSet,

@@ -16,8 +16,8 @@ namespace velunda {
 enum class Program : uint8_t { Velunda = 1, VelundaFiltre = 2 };
 inline constexpr uint8_t kBothPrograms = 3;
 
-// What an option asks besides settings: --aide and --version end the reading at once.
-enum class Request { Run, Help, Version };
+// What an option asks besides settings: --aide, --version and --cartes end the reading at once.
+enum class Request { Run, Help, Version, ListDevices };
 
 // Everything the options of either program set; the defaults are the program's start-up values.
 struct CommandLine {

@@ -122,6 +122,11 @@ void WarnAboutRates(const Options& options, const TestsCarteSonState& tests,
 
 }  // namespace
 
+std::string StartNotice(const std::string& filterKind, int32_t rate, int32_t blockLength) {
+  return filterKind + " en marche à " + std::to_string(rate) + " Hz, blocs de " +
+         std::to_string(blockLength) + ".\nPour arrêter : Fin, q ou Ctrl-C.";
+}
+
 int RunLive(const Options& options) {
   // A reader of stdout that goes away costs only the lines it no longer takes: the session
   // still ends through its own End and its recording is written. A size limit shows as EFBIG.
@@ -169,11 +174,9 @@ int RunLive(const Options& options) {
                             return;  // a band-pass centring's loop
                           }
                           started = true;
-                          screen.PrintAbove(std::cout, options.filter.kind + " en marche à " +
-                                                           std::to_string(state->Dsp.SampleRate) +
-                                                           " Hz, blocs de " +
-                                                           std::to_string(state->Dsp.BlockLength) +
-                                                           " ; Fin, q ou Ctrl-C pour arrêter.");
+                          screen.PrintAbove(std::cout,
+                                            StartNotice(options.filter.kind, state->Dsp.SampleRate,
+                                                        state->Dsp.BlockLength));
                           if (options.durationSeconds) {
                             events.EndAfter(*options.durationSeconds);
                           }

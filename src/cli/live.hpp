@@ -13,4 +13,7 @@ struct Options;
 // process exit status.
 int RunLive(const Options& options);
 
+// The lines that say a live session runs, each within 80 columns.
+std::string StartNotice(const std::string& filterKind, int32_t rate, int32_t blockLength);
+
 }  // namespace velunda

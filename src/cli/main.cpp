@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "app/card_choice.hpp"
 #include "app/option_reader.hpp"
 #include "audio_io/audio_file.hpp"
 #include "audio_io/std_streams.hpp"
@@ -34,6 +35,9 @@ int main(int argc, char** argv) {
       return kExitOk;
     case CommandMode::Version:
       std::cout << VersionText(Program::VelundaFiltre);
+      return kExitOk;
+    case CommandMode::Devices:
+      std::cout << SoundDeviceListing();
       return kExitOk;
     case CommandMode::MixerTable: {
       ConfigurationState config;

@@ -139,7 +139,9 @@ ParseResult ParseOptions(const std::vector<std::string>& args, Options& o) {
   std::string error = SplitWords(kThis, args, words);
   if (error.empty() && words.request != Request::Run) {
     o.request = words.request;
-    o.mode = words.request == Request::Help ? CommandMode::Help : CommandMode::Version;
+    o.mode = words.request == Request::Help      ? CommandMode::Help
+             : words.request == Request::Version ? CommandMode::Version
+                                                 : CommandMode::Devices;
     return {true, ""};
   }
   if (error.empty()) {

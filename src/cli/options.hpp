@@ -15,6 +15,7 @@ enum class CommandMode {
   MixerTable,  // --table-de-mixage: show the sound card's mixer
   Help,        // --aide: print the usage and leave
   Version,     // --version: print the name and version and leave
+  Devices,     // --cartes: list the capture and playback devices and leave
 };
 
 // The name that stands for standard input (as ENTREE) or standard output (as SORTIE).

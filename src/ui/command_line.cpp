@@ -11,6 +11,7 @@ bool ParseWindowOptions(const std::vector<std::string>& args, WindowOptions& opt
   error = ParseOnlyOptions(Program::Velunda, args, line);
   options.help = line.request == Request::Help;
   options.version = line.request == Request::Version;
+  options.listDevices = line.request == Request::ListDevices;
   options.shortLatency = line.shortLatency;
   options.configFile = line.configFile;
   if (!line.card.empty()) {

@@ -4,13 +4,15 @@
 
 namespace velunda {
 
-// velunda [--carte NOM] [--latence normale|courte] [--config FICHIER] [--aide] [--version]
+// velunda [--carte NOM] [--latence normale|courte] [--config FICHIER] [--cartes] [--aide]
+// [--version]
 struct WindowOptions {
   std::string card = "default";
   bool shortLatency = false;
   std::string configFile;  // "": chosen at start-up
   bool help = false;
   bool version = false;
+  bool listDevices = false;  // --cartes
 };
 
 // False with one French line in `error` when the arguments cannot be used.

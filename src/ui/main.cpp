@@ -85,6 +85,10 @@ int main(int argc, char** argv) {
     std::cerr << error << '\n' << UsageHint(Program::Velunda) << '\n';
     return 2;
   }
+  if (options.listDevices) {
+    std::cout << SoundDeviceListing();
+    return 0;
+  }
   if (options.help || options.version) {
     std::cout << (options.help ? WindowUsageText() : VersionText(Program::Velunda));
     return 0;

@@ -68,6 +68,7 @@ TEST(Options, CommandLinesAreReadOrRefused) {
       {"--table-de-mixage --carte hw:1 --config r.ser", "mode=2 filtre= carte=hw:1 config=r.ser"},
       {"--help", "mode=3"},
       {"-V --vite", "mode=4 requete=2"},
+      {"--cartes --vite", "mode=5 requete=3"},
       {"PASSEBAS -- -entree.wav -sortie.wav", "entree=-entree.wav sortie=-sortie.wav"},
       {"REJECTEUR_PAR_TFD --auto --brut s16 --fe-entree 48000 --fe-sortie 48000 - -",
        "entree=- sortie=- brut=2 fe-entree=48000 fe-sortie=48000 fe=8000"},

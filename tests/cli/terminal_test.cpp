@@ -11,6 +11,7 @@
 #include <chrono>
 #include <sstream>
 
+#include "cli/live.hpp"
 #include "cli/terminal_screen.hpp"
 #include "cli/test_support.hpp"
 #include "common/signals.hpp"
@@ -253,6 +254,11 @@ TEST(TerminalScreenLines, EveryScreenFitsEightyColumns) {
     SetPanelText(state->Window, 23, "Trouvé");
     EXPECT_EQ(unspaced(TerminalScreen::Lines(state->Window, 79)),
               unspaced(TerminalScreen::Lines(state->Window)));
+  }
+  // So does the line that says a session runs, with the longest name and numbers.
+  std::istringstream notice(StartNotice("REJECTEUR_PAR_TFD", 11025, 2666));
+  for (std::string line; std::getline(notice, line);) {
+    EXPECT_LE(TextWidth(line), 79) << line;
   }
 }
 

@@ -197,8 +197,8 @@ TEST_F(VelundaFiltre, UnsignedWavChunksPassThroughByteForByte) {
        2666 * 2 + 777, true},
       {"HeaderAnnouncesMoreThanThere", 2666 * 2 + 778, [&](Bytes& b) { le32(b, 40, 100000); },
        2666 * 2 + 778, false},
-      {"HeaderAnnouncesLessThanThere", 2666 * 2 + 778,
-       [&](Bytes& b) { le32(b, 40, 2666 * 2 + 1); }, 2666 * 2 + 1, true},
+      {"HeaderAnnouncesLessThanThere", 2666 * 2 + 778, [&](Bytes& b) { le32(b, 40, 2666 * 2 + 1); },
+       2666 * 2 + 1, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -287,7 +287,8 @@ struct FailureCase {
   int status;
   const char* message;
   long fileSizeLimit = 0;
-  const char* stdinName = "";  // the work directory's file on standard input
+  const char* stdinName = "";   // the work directory's file on standard input
+  const char* after = nullptr;  // what follows the message, when not the usage hint
 };
 
 void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
@@ -337,7 +338,9 @@ TEST_P(Failures, ExitStatusMessageAndNoOutput) {
   EXPECT_TRUE(first.starts_with("velunda-filtre : ") || first.starts_with(c.message)) << r.err;
   const std::string rest = r.err.substr(first.size());
   if (*c.args != '\0') {  // without arguments the whole usage follows
-    EXPECT_TRUE(rest.empty() || rest == "velunda-filtre --aide donne la liste des options.\n")
+    EXPECT_TRUE(c.after != nullptr
+                    ? rest == c.after
+                    : rest.empty() || rest == "velunda-filtre --aide donne la liste des options.\n")
         << r.err;
   }
   EXPECT_EQ(Listing(), before);
@@ -378,7 +381,10 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"RawWriteFailsMidway", "PASSEBAS --coefficients 10 @in.u8 @out.u8", 1,
                     "erreur d'écriture de ", 8000},
         FailureCase{"NoSuchAlsaDevice", "PASSEBAS --carte velunda_no_such_pcm", 1,
-                    "Fonctionnement impossible car il n'y a pas de carte son."},
+                    "Fonctionnement impossible car il n'y a pas de carte son.", 0, "",
+                    "velunda-filtre : périphérique « velunda_no_such_pcm », entrée : périphérique "
+                    "inexistant\nvelunda-filtre : périphérique « velunda_no_such_pcm », sortie : "
+                    "périphérique inexistant\n"},
         FailureCase{"VirtualCardWithoutInput", "PASSEBAS --carte virtuelle:", 2,
                     "virtuelle:ENTREE.wav[:SORTIE.wav]"},
         FailureCase{"VirtualCardWithEmptyOutput", "PASSEBAS --carte virtuelle:in.wav:", 2,
@@ -403,8 +409,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "coupé au milieu d'un échantillon", 0, "cut.s16"},
         FailureCase{"WavStreamLongerThanItIs", "PASSEBAS --coefficients 10 - @out.wav", 1,
                     "s'arrête avant la fin annoncée par son en-tête", 0, "lying.wav"},
-        FailureCase{"TooManyChannels", "PASSEBAS @wide.wav @out.wav", 1,
-                    "wide.wav (1024 au plus)"},
+        FailureCase{"TooManyChannels", "PASSEBAS @wide.wav @out.wav", 1, "wide.wav (1024 au plus)"},
         FailureCase{"WavStreamMisaligned", "PASSEBAS - @out.wav", 1, "en-tête WAV incorrect", 0,
                     "misaligned.wav"},
         FailureCase{"RatioOutOfRangeIn", "PASSEBAS @in20.wav @out.wav", 2,
@@ -425,8 +430,8 @@ struct FaultCase {
   const char* args;  // the output is always @old.wav, there before the run
   Stream out = Stream::File;
   Stream err = Stream::File;
-  int signal = 0;       // sent while the program waits on its FIFO input @fifo.u8
-  long sizeLimit = 0;   // ulimit -f, in bytes
+  int signal = 0;      // sent while the program waits on its FIFO input @fifo.u8
+  long sizeLimit = 0;  // ulimit -f, in bytes
   int status = 0;
   const char* message = "";  // on stderr; "" when nothing is to be said
   bool complete = false;     // else the previous old.wav is kept
@@ -483,7 +488,8 @@ TEST_P(Faults, StatusMessageOutputAndNothingLeft) {
   EXPECT_EQ(Listing(), before);
 }
 
-constexpr const char* kAuto = "REJECTEUR_PAR_TFD --auto --coefficients 100 --diviseur 1 @tone.u8 @old.wav";
+constexpr const char* kAuto =
+    "REJECTEUR_PAR_TFD --auto --coefficients 100 --diviseur 1 @tone.u8 @old.wav";
 constexpr const char* kWaiting = "PASSEBAS --coefficients 100 @fifo.u8 @old.wav";
 
 INSTANTIATE_TEST_SUITE_P(

@@ -9,8 +9,12 @@
 #     Should the player itself lose samples (a loaded machine), the loudspeaker is compared
 #     with what the receiver got instead;
 #  2. a real filter by its effect: the low-pass at 1000 Hz keeps 400 Hz and removes 2500 Hz.
+#  0. the server as the mixer: the window, on settings that let it drive the mixer (gain x4),
+#     sets the default source's volume, and puts it back when it quits; velunda-filtre's table
+#     of the mixer finds every line it looks for (no "PROBLÈME MIXER").
 # When the server cannot start here, the test says so loudly and is skipped.
-# VELUNDA_FILTRE_BIN and VELUNDA_E2E_DIR point it at another build (default: build/debug).
+# VELUNDA_FILTRE_BIN, VELUNDA_BIN and VELUNDA_E2E_DIR point it at another build (default:
+# build/debug).
 # For a long measurement: VELUNDA_E2E_SECONDS (length of the transport signal, default 3),
 # VELUNDA_E2E_MODES (default "normale courte"), VELUNDA_E2E_BUSY=1 (one busy loop per core
 # during the transport sessions), VELUNDA_E2E_ONLY_TRANSPORT=1 (skip step 2).
@@ -19,6 +23,7 @@ cd "$(dirname "$0")/../.."
 . tests/e2e/lib.sh
 
 filtre=${VELUNDA_FILTRE_BIN:-build/debug/src/velunda-filtre}
+velunda=${VELUNDA_BIN:-build/debug/src/ui/velunda}
 work=${VELUNDA_E2E_DIR:-build/debug/e2e-pulse}
 rate=8000
 seconds=${VELUNDA_E2E_SECONDS:-3}
@@ -28,6 +33,7 @@ block=$((rate / 3))
 untested="The live mode on ALSA"
 
 [ -x "$filtre" ] || fail "$filtre is missing (build the debug preset first)"
+[ -x "$velunda" ] || fail "$velunda is missing (build the debug preset first)"
 need pulseaudio pactl pacat parecord od awk
 
 pids=()     # the server and the keep-alive clients
@@ -130,6 +136,28 @@ live_session() {
 
 export LC_ALL=C
 
+# 0. The server as the mixer. Settings: gain x4 (byte 1), left line (byte 4), the program
+# adjusts the mixer (byte 6).
+source_volume() {
+  pactl get-source-volume recepteur.monitor | sed -n 's|^Volume:[^/]*/ *\([0-9]*\)%.*|\1|p'
+}
+pactl set-source-volume recepteur.monitor 40%
+printf ' \004  \001 \001' >"$work/reglages.ser"
+"$filtre" --table-de-mixage --carte pulse --config "$work/reglages.ser" >"$work/table.txt" 2>&1
+grep -q "^Message au démarrage : aucun$" "$work/table.txt" ||
+  { cat "$work/table.txt" >&2; fail "the sound server's mixer table lacks a line"; }
+QT_QPA_PLATFORM=offscreen "$velunda" --carte pulse --config "$work/reglages.ser" \
+  >"$work/velunda.log" 2>&1 &
+running=($!)
+gain_set() { [ "$(source_volume)" = 159 ]; }
+poll 300 gain_set || { cat "$work/velunda.log" >&2; fail "gain x4: the source is at $(source_volume)%, not 159%"; }
+kill -TERM "${running[0]}"
+wait "${running[0]}" || fail "velunda ended with status $? on SIGTERM"
+running=()
+[ "$(source_volume)" = 40 ] || fail "after Quit the source is at $(source_volume)%, not back at 40%"
+echo "mixer: gain x4 set the source to 159%, put back to 40% at Quit"
+pactl set-source-volume recepteur.monitor 100%  # the transport below wants every byte
+
 # 1. Transport, byte for byte, and the delay, in each mode. Streamed through files of one
 # number a line, so a long run does not need the whole recording in memory.
 make_signal noise 0 "$seconds" "$work/noise.u8"
@@ -150,8 +178,8 @@ for mode in $modes; do
     wait "$p" 2>/dev/null || true
   done
   busy=()
-  # The block length the session reports ("..., blocs de N ; ...").
-  mode_block=$(sed -n 's/.*blocs de \([0-9]*\) ;.*/\1/p' "$work/transport_$mode.log")
+  # The block length the session reports ("..., blocs de N.").
+  mode_block=$(sed -n 's/.*blocs de \([0-9]*\)\..*/\1/p' "$work/transport_$mode.log")
   [ -n "$mode_block" ] || fail "transport $mode: no block length in the session's log"
   bytes "$work/transport_$mode.u8" | awk -v l="$work/left.txt" -v r="$work/right.txt" '
     NR % 2 == 1 { print $1 + 0 >l; next }

@@ -7,9 +7,9 @@
 #include <cerrno>
 #include <chrono>
 #include <ctime>
-#include <thread>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "dsp/dsp_state.hpp"
@@ -21,6 +21,8 @@
 #include "platform/clock.hpp"
 #include "platform/event_source.hpp"
 #include "platform/memory.hpp"
+#include "platform/program_name.hpp"
+#include "platform/sound_devices.hpp"
 #include "platform/speaker.hpp"
 #include "platform/wave_buffers.hpp"
 
@@ -87,42 +89,89 @@ TEST(AlsaDevice, UnknownDeviceHasNoCardAndRefusesWithItsErrno) {
 // A device another program holds (EBUSY) is present and its open fails with the in-use
 // code, so the card tests name it as used by another application; any other refusal of the
 // open counts as no device. The gate stands in for the other program on the "null" PCM.
+// Beneath the box, stderr names the device and the reason.
 TEST(AlsaDevice, BusyDeviceIsPresentAndNamedInUse) {
   const struct {
     const char* name;
     int input, output;  // the errno each open of that side gets
     uint8_t present;
     const char* message;
+    const char* reason;
   } cases[] = {
       {"InputBusy", EBUSY, 0, 1,
-       "Fonctionnement impossible car entrée carte son utilisée par une autre application."},
+       "Fonctionnement impossible car entrée carte son utilisée par une autre application.",
+       "périphérique « null », entrée : occupé"},
       {"OutputBusy", 0, EBUSY, 1,
-       "Fonctionnement impossible car sortie carte son utilisée par une autre application."},
+       "Fonctionnement impossible car sortie carte son utilisée par une autre application.",
+       "périphérique « null », sortie : occupé"},
       {"BothBusy", EBUSY, EBUSY, 1,
-       "Fonctionnement impossible car entrée carte son utilisée par une autre application."},
-      {"InputMissing", ENOENT, 0, 0, "Fonctionnement impossible car il n'y a pas de carte son."},
-      {"OutputRefused", 0, EACCES, 0, "Fonctionnement impossible car il n'y a pas de carte son."},
+       "Fonctionnement impossible car entrée carte son utilisée par une autre application.",
+       "périphérique « null », entrée : occupé"},
+      {"InputMissing", ENOENT, 0, 0, "Fonctionnement impossible car il n'y a pas de carte son.",
+       "périphérique « null », entrée : périphérique inexistant"},
+      {"NoSuchDevice", ENODEV, 0, 0, "Fonctionnement impossible car il n'y a pas de carte son.",
+       "périphérique « null », entrée : périphérique inexistant"},
+      {"OutputRefused", 0, EACCES, 0, "Fonctionnement impossible car il n'y a pas de carte son.",
+       "périphérique « null », sortie : permission refusée"},
+      {"InputNotAllowed", EPERM, 0, 0, "Fonctionnement impossible car il n'y a pas de carte son.",
+       "périphérique « null », entrée : permission refusée"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    AlsaSoundCard card("null", [&c](PcmDirection d) {
-      return d == PcmDirection::Capture ? c.input : c.output;
-    });
-    CardEventSource events(card);
+    auto card = std::make_unique<AlsaSoundCard>(
+        "null", [&c](PcmDirection d) { return d == PcmDirection::Capture ? c.input : c.output; });
+    CardEventSource events(*card);
     RecordingMessageBox box;
     SteadyClock clock;
     RecordingSpeakerPorts speaker;
     HeapMemory memory;
-    const EnginePlatform platform{card, events, box, clock, speaker, memory};
+    const EnginePlatform platform{*card, events, box, clock, speaker, memory};
     EngineState engine;
     auto dsp = std::make_unique<DspState>();
+    ::testing::internal::CaptureStderr();
     const uint8_t present = CheckSoundCardPresence(engine, platform);
     EXPECT_EQ(present, c.present);
     if (present != 0) {
       EXPECT_EQ(TestSoundCard(engine, *dsp, platform), 0);
     }
+    card.reset();  // which writes its refusals
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), ProgramLine(c.reason) + "\n");
     EXPECT_EQ(box.messages, std::vector<std::string>{c.message});
   }
+}
+
+// Reasons the card's refusals above do not reach, and what --cartes prints.
+TEST(SoundDevices, ReasonsAndListing) {
+  const struct {
+    int err;
+    unsigned rate;
+    const char* reason;
+  } reasons[] = {
+      {EINVAL, 8000, "fréquence non prise en charge (8000 Hz)"},
+      {EINVAL, 0, "fréquence non prise en charge"},
+      {ENXIO, 0, "périphérique inexistant"},
+      {EIO, 0, "erreur d'entrée-sortie sur le support"},
+  };
+  for (const auto& r : reasons) {
+    EXPECT_EQ(DeviceFailureReason(r.err, r.rate), r.reason) << r.err;
+  }
+  const std::vector<SoundDevice> devices = {
+      {"hw:CARD=PCH,DEV=0", "HDA Intel PCH, ALC269 Analog\nDirect hardware device", true, true},
+      {"dsnoop:CARD=USB", "USB Audio", true, false},
+      {"default", "Default ALSA Output (currently PipeWire Media Server)", true, true},
+      {"surround40:CARD=PCH", "4.0 Surround output", false, true},
+  };
+  EXPECT_EQ(DeviceListing(devices),
+            "default (capture et lecture)\n"
+            "    Default ALSA Output (currently PipeWire Media Server)\n"
+            "hw:CARD=PCH,DEV=0 (capture et lecture)\n"
+            "    HDA Intel PCH, ALC269 Analog\n"
+            "    Direct hardware device\n"
+            "dsnoop:CARD=USB (capture)\n"
+            "    USB Audio\n"
+            "surround40:CARD=PCH (lecture)\n"
+            "    4.0 Surround output\n");
+  EXPECT_EQ(DeviceListing({}), "Aucun périphérique de capture ou de lecture trouvé.\n");
 }
 
 // Misuse of one device, each with the errno the messages will carry.

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "config/fonctions_mixer.hpp"
+#include "platform/server_mixer.hpp"
 #include "platform/simulated_mixer.hpp"
 
 namespace velunda {
@@ -75,8 +76,8 @@ std::vector<AlsaElement> SoundServer() {
 
 std::string Name(uint32_t type) {
   static const std::map<uint32_t, std::string> names = {
-      {mt::kVolume, "VOLUME"}, {mt::kMute, "MUTE"},   {mt::kUnsigned, "UNSIGNED"}, {mt::kMux, "MUX"},
-      {mt::kMixer, "MIXER"},   {mt::kBass, "BASS"},   {mt::kTreble, "TREBLE"}};
+      {mt::kVolume, "VOLUME"}, {mt::kMute, "MUTE"}, {mt::kUnsigned, "UNSIGNED"}, {mt::kMux, "MUX"},
+      {mt::kMixer, "MIXER"},   {mt::kBass, "BASS"}, {mt::kTreble, "TREBLE"}};
   const auto found = names.find(type);
   return found == names.end() ? "?" : found->second;
 }
@@ -221,6 +222,132 @@ TEST(AlsaBindings, RangesStartAtZero) {
   EXPECT_EQ(mapped.Model.Destinations[0].Line.Controls[0].Maximum, 60u);
   EXPECT_EQ(mapped.Bindings[0].Offset, -20);
 }
+
+// A sound server kept in memory, left for the test to read once the mixer is gone.
+struct ServerState {
+  ServerSource source;
+  std::optional<StreamLevel> stream;
+};
+
+class FakeServer final : public SoundServer {
+ public:
+  explicit FakeServer(ServerState& s) : s_(s) {}
+  std::optional<ServerSource> DefaultSource() override { return s_.source; }
+  bool SetSourceVolumes(const std::string&, const ServerVolumes& volumes) override {
+    s_.source.Volumes = volumes;
+    return true;
+  }
+  bool SetSourcePort(const std::string&, const std::string& port) override {
+    s_.source.ActivePort = port;
+    return true;
+  }
+  std::optional<StreamLevel> OwnStreamLevel() override { return s_.stream; }
+  bool SetOwnStreamLevel(const StreamLevel& level) override {
+    if (s_.stream) {
+      *s_.stream = level;
+    }
+    return s_.stream.has_value();
+  }
+
+ private:
+  ServerState& s_;
+};
+
+struct ServerCase {
+  const char* name;
+  std::vector<std::string> ports;  // the default source's
+  std::string activePort;
+  std::optional<StreamLevel> stream;  // the program's playback stream, when open
+  uint8_t microphone;
+  int32_t gain;                      // the recording gain, 0..100
+  int32_t speaker;                   // loudspeaker volume, %
+  uint16_t wave;                     // wave output volume, %
+  std::string port;                  // the port chosen
+  uint32_t volume;                   // the source's volume, each channel
+  std::optional<StreamLevel> level;  // the stream's
+  friend void PrintTo(const ServerCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class ServerMixers : public ::testing::TestWithParam<ServerCase> {};
+
+// The set-up reaches the server, finds every line it looks for, and Quit puts all back.
+TEST_P(ServerMixers, SetTheServerAndPutItBack) {
+  const ServerCase& c = GetParam();
+  ServerState server;
+  server.source.Name = "recepteur";
+  for (const auto& port : c.ports) {
+    server.source.Ports.push_back({port, ""});
+  }
+  server.source.ActivePort = c.activePort;
+  server.source.Volumes = {30000, 40000};
+  server.stream = c.stream;
+  const ServerState before = server;
+  {
+    ServerMixer mixer(std::make_unique<FakeServer>(server), server.source);
+    MixerState state;
+    state.SoftwareMixer = 1;
+    state.WaveOutputVolume = c.wave;
+    AdjustMixer(mixer, state, c.microphone, c.speaker, c.speaker, 100, 100, 0, c.gain,
+                state.Results);
+    EXPECT_EQ(Flags(state.Results), (std::vector<int>{1, 1, 1, 1, 1, 1}));
+    EXPECT_EQ(server.source.ActivePort, c.port);
+    EXPECT_EQ(server.source.Volumes, (ServerVolumes{c.volume, c.volume}));
+    EXPECT_EQ(server.stream, c.level);
+    RestoreMixer(mixer, state);
+  }
+  EXPECT_EQ(server.source.ActivePort, before.source.ActivePort);
+  EXPECT_EQ(server.source.Volumes, before.source.Volumes);
+  EXPECT_EQ(server.stream, before.stream);
+}
+
+const std::vector<std::string> kHdaPorts = {"analog-input-front-mic", "analog-input-rear-mic",
+                                            "analog-input-linein"};
+
+INSTANTIATE_TEST_SUITE_P(
+    SoundServer, ServerMixers,
+    ::testing::Values(
+        ServerCase{"LineChosenOnTheLinePort", kHdaPorts, "analog-input-rear-mic",
+                   StreamLevel{{65536, 65536}, true}, 0, 67, 20, 100, "analog-input-linein", 104273,
+                   StreamLevel{{13107, 13107}, false}},
+        ServerCase{"MicrophoneChosenOnTheFirstMicrophonePort", kHdaPorts, "analog-input-linein",
+                   StreamLevel{{50000}, false}, 1, 0, 20, 100, "analog-input-front-mic", 65536,
+                   StreamLevel{{13107}, false}},
+        // Low levels: the loudspeaker stays at 4 % and the wave output does the rest.
+        ServerCase{"LowLevelMultipliesBothVolumes",
+                   {"analog-input-mic"},
+                   "analog-input-mic",
+                   StreamLevel{{65536}, false},
+                   1,
+                   34,
+                   4,
+                   60,
+                   "analog-input-mic",
+                   82953,
+                   StreamLevel{{1572}, false}},
+        // A source without ports (a USB receiver, a monitor) is the input of either kind.
+        ServerCase{"NoPortsTheSourceItself",
+                   {},
+                   "",
+                   StreamLevel{{65536}, false},
+                   0,
+                   100,
+                   20,
+                   100,
+                   "",
+                   131072,
+                   StreamLevel{{13107}, false}},
+        ServerCase{"MissingKindKeepsThePortFound",
+                   {"analog-input-mic", "analog-input-radio"},
+                   "analog-input-radio",
+                   std::nullopt,
+                   0,
+                   34,
+                   20,
+                   100,
+                   "analog-input-radio",
+                   82953,
+                   std::nullopt}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace velunda

@@ -186,7 +186,7 @@ class WindowCommandsTest : public QObject {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<bool>("ok");
     QTest::addColumn<QString>("card");
-    QTest::addColumn<QString>("asked");  // "aide", "version" or ""
+    QTest::addColumn<QString>("asked");  // "aide", "version", "cartes" or ""
     QTest::addColumn<bool>("shortLatency");
     QTest::addColumn<QString>("named");  // in the error, when there is one to name
     QTest::addColumn<QString>("config");
@@ -198,6 +198,7 @@ class WindowCommandsTest : public QObject {
     row("nothing", {}, true);
     row("--aide", {"--aide"}, true, "default", "aide");
     row("-V", {"-V"}, true, "default", "version");
+    row("--cartes", {"--cartes", "--vite"}, true, "default", "cartes");
     row("--latence with a card and a settings file after",
         {"--latence=courte", "--carte", "x", "--config", "r"}, true, "x", {}, true, {}, "r");
     row("unknown option", {"--vite"}, false, "", {}, false, "--vite");
@@ -221,6 +222,7 @@ class WindowCommandsTest : public QObject {
       QCOMPARE(QString::fromStdString(options.card), card);
       QCOMPARE(options.help, asked == "aide");
       QCOMPARE(options.version, asked == "version");
+      QCOMPARE(options.listDevices, asked == "cartes");
       QCOMPARE(options.shortLatency, shortLatency);
       QCOMPARE(QString::fromStdString(options.configFile), config);
     } else {

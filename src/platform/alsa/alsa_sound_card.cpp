@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <iostream>
 
 #include "platform/alsa/alsa_pcm.hpp"
+#include "platform/program_name.hpp"
+#include "platform/sound_devices.hpp"
 
 namespace velunda {
 namespace {
@@ -27,7 +30,11 @@ uint16_t AlsaWaveSide::DeviceCount() {
     err = ProbePcm(card_.Device(), direction_);
   }
   // Busy is there: another program holds it, and the open will say so.
-  return err == 0 || err == EBUSY ? 1 : 0;
+  if (err == 0 || err == EBUSY) {
+    return 1;
+  }
+  card_.ReportRefusal(direction_, err, 0);
+  return 0;
 }
 
 uint32_t AlsaWaveSide::GetCapabilities(uint32_t& formats) {
@@ -44,6 +51,7 @@ uint32_t AlsaWaveSide::GetCapabilities(uint32_t& formats) {
     err = 0;
   }
   if (err != 0 && !stream_.IsOpen()) {
+    card_.ReportRefusal(direction_, err, 11025);
     return Code(err);
   }
   formats = accepted ? WAVE_FORMAT_1M08 : 0;
@@ -63,6 +71,7 @@ uint32_t AlsaWaveSide::Open(const WaveFormat& format, NoticeSink& window) {
     err = stream_.Open(card_.Device(), format.nSamplesPerSec);
   }
   if (err != 0) {
+    card_.ReportRefusal(direction_, err, format.nSamplesPerSec);
     return Code(err);
   }
   window_ = &window;
@@ -206,13 +215,27 @@ AlsaSoundCard::AlsaSoundCard(std::string device, PcmOpenGate gate, AlsaTiming ti
   in_.Side().Stream().Lead(out_.Side().Stream());
 }
 
-AlsaSoundCard::~AlsaSoundCard() = default;
+// The refusals are written when the card is put away, so they follow the message box's text.
+AlsaSoundCard::~AlsaSoundCard() {
+  for (const std::string& line : reports_) {
+    std::cerr << line << '\n';
+  }
+}
 
 void AlsaSoundCard::WaitForActivity(uint32_t maxMs) {
   WaitReadable(activity_.Fd(), -1, static_cast<int>(std::min<uint32_t>(maxMs, 1u << 30)));
   activity_.Clear();
   in_.Side().Deliver();
   out_.Side().Deliver();
+}
+
+void AlsaSoundCard::ReportRefusal(PcmDirection direction, int err, unsigned rate) {
+  const std::string line = ProgramLine("périphérique « " + device_ + " », " +
+                                       (direction == PcmDirection::Capture ? "entrée" : "sortie") +
+                                       " : " + DeviceFailureReason(err, rate));
+  if (reports_.empty() || reports_.back() != line) {
+    reports_.push_back(line);
+  }
 }
 
 }  // namespace velunda

@@ -102,6 +102,9 @@ class AlsaSoundCard final : public SoundCard {
   const std::string& Device() const { return device_; }
   // 0, or the errno the gate refuses an open of `direction` with.
   int GateRefusal(PcmDirection direction) const { return gate_ ? gate_(direction) : 0; }
+  // A line on stderr naming the device and why it refused `direction`, written below the
+  // message box's text when the card is put away (each line once in a row).
+  void ReportRefusal(PcmDirection direction, int err, unsigned rate);
   std::mutex& Mutex() { return mutex_; }
   WakeFd& Activity() { return activity_; }
   const AlsaTiming& Timing() const { return timing_; }
@@ -112,6 +115,7 @@ class AlsaSoundCard final : public SoundCard {
   std::mutex mutex_;
   WakeFd activity_;  // made readable by the streams' threads when a buffer is finished
   AlsaTiming timing_;
+  std::vector<std::string> reports_;
   AlsaWaveIn in_;
   AlsaWaveOut out_;
 };
