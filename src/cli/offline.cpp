@@ -22,6 +22,7 @@
 #include "cli/detection_report.hpp"
 #include "cli/filter_setup.hpp"
 #include "cli/options.hpp"
+#include "cli/spectrum_output.hpp"
 #include "dsp/dsp_state.hpp"
 #include "dsp/process_block.hpp"
 #include "platform/scoped_signals.hpp"
@@ -242,6 +243,7 @@ int RunOffline(const Options& options, Clock& calibrationClock) {
   const size_t subBlock = IsBfoKind(dsp->FilterKind) ? dsp->Transform.TransformSize : 1;
   std::vector<uint8_t> input(blockLength);
   std::vector<uint8_t> output(blockLength);
+  SpectrumRecording spectrum(options.spectrumImage);
   Progress progress(reader->Length(), rate);
   int64_t done = 0;
   for (;;) {
@@ -261,6 +263,7 @@ int RunOffline(const Options& options, Clock& calibrationClock) {
     }
     std::fill(output.begin(), output.end(), uint8_t{128});
     ProcessBlock(*dsp, input.data(), output.data());
+    spectrum.Add(rate, input.data(), output.data(), static_cast<int32_t>(got));
     std::ostringstream decisions;
     ReportDecisions(*dsp, firstStep, rate, decisions);
     if (decisionsFd == STDERR_FILENO) {
@@ -308,6 +311,11 @@ int RunOffline(const Options& options, Clock& calibrationClock) {
   } else {
     std::cerr << " ; résultat dans " << options.output << '\n';
   }
+  // The picture comes after the output, which it never holds back.
+  const std::string pictureProblem = spectrum.Write(*dsp);
+  if (!pictureProblem.empty()) {
+    std::cerr << pictureProblem << '\n';
+  }
   // A stream stopped by a signal: the output is whole and kept, the caller still learns why it
   // ended.
   if (const int signal = StopStreamOnSignals::StopSignal();
@@ -317,7 +325,7 @@ int RunOffline(const Options& options, Clock& calibrationClock) {
     std::signal(signal, SIG_DFL);
     std::raise(signal);
   }
-  return kExitOk;
+  return pictureProblem.empty() ? kExitOk : kExitIo;
 }
 
 }  // namespace velunda

@@ -13,6 +13,7 @@ bool ParseWindowOptions(const std::vector<std::string>& args, WindowOptions& opt
   options.version = line.request == Request::Version;
   options.shortLatency = line.shortLatency;
   options.configFile = line.configFile;
+  options.spectrum = line.spectrumWindow;
   if (!line.card.empty()) {
     options.card = line.card;
   }
@@ -20,10 +21,11 @@ bool ParseWindowOptions(const std::vector<std::string>& args, WindowOptions& opt
 }
 
 std::string WindowUsageText() {
-  return FormatUsage(Program::Velunda,
-                     {"velunda [--carte NOM] [--latence normale|courte] [--config FICHIER]",
-                      "velunda --aide | --version"},
-                     "Sans --carte, la carte son est « default ».\n");
+  return FormatUsage(
+      Program::Velunda,
+      {"velunda [--carte NOM] [--latence normale|courte] [--config FICHIER] [--spectre]",
+       "velunda --aide | --version"},
+      "Sans --carte, la carte son est « default ».\n");
 }
 
 }  // namespace velunda

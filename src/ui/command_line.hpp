@@ -4,11 +4,13 @@
 
 namespace velunda {
 
-// velunda [--carte NOM] [--latence normale|courte] [--config FICHIER] [--aide] [--version]
+// velunda [--carte NOM] [--latence normale|courte] [--config FICHIER] [--spectre] [--aide]
+//         [--version]
 struct WindowOptions {
   std::string card = "default";
   bool shortLatency = false;
   std::string configFile;  // "": chosen at start-up
+  bool spectrum = false;   // the "Spectre" window open from the start
   bool help = false;
   bool version = false;
 };
