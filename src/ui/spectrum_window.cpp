@@ -39,7 +39,6 @@ SpectrumWindow::~SpectrumWindow() {
 void SpectrumWindow::SpectrumShownChanged(bool shown) {
   if (shown) {
     show();
-    raise();
     sinceTick_.start();
     timer_.start();
     update();
