@@ -47,6 +47,7 @@ std::vector<uint8_t> SpectrumPng(const SpectrumPicture& picture, int width, int 
   QImage image(width, height, QImage::Format_RGB32);
   {
     QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, true);
     PaintSpectrum(painter, QRectF(0, 0, width, height), picture, PicturePalette());
   }
   QByteArray bytes;

@@ -135,7 +135,6 @@ void PaintHeader(QPainter& p, const Axes& a, const SpectrumPicture& picture,
 void PaintSpectrum(QPainter& painter, const QRectF& area, const SpectrumPicture& picture,
                    const QPalette& palette) {
   painter.save();
-  painter.setRenderHint(QPainter::Antialiasing, true);
   painter.fillRect(area, palette.color(QPalette::Base));
   const QFontMetricsF metrics(painter.font());
   const double left = metrics.horizontalAdvance("-100") + 12;

@@ -9,7 +9,8 @@ namespace velunda {
 
 // Paints the spectrum picture into `area`: the filter's band or notch shaded, the input and
 // output traces in two colours with their legend, a frequency axis in Hz and a dB axis, a
-// marker on the carrier found. Colours come from `palette` (light or dark desktops).
+// marker on the carrier found. Colours come from `palette` (light or dark desktops). Lines are
+// antialiased only if the painter is: the window's ten repaints a second stay cheap.
 void PaintSpectrum(QPainter& painter, const QRectF& area, const SpectrumPicture& picture,
                    const QPalette& palette);
 
