@@ -53,6 +53,7 @@ struct ToneRow {
   int peakBin;          // where the input's tone peaks
   double minimumCutDb;  // the output at least this much lower at the tone
   bool cutIsKernel;     // the cut also equals the kernel's own attenuation there (±0.5 dB)
+  friend void PrintTo(const ToneRow& row, std::ostream* os) { *os << row.name; }
 };
 
 class SpectrumOfTone : public testing::TestWithParam<ToneRow> {};
@@ -114,6 +115,7 @@ struct OverlayRow {
   FilterSettings settings;
   SpectrumOverlay::Band band;
   double low, high, carrier, shift;
+  friend void PrintTo(const OverlayRow& row, std::ostream* os) { *os << row.name; }
 };
 
 class Overlay : public testing::TestWithParam<OverlayRow> {};
