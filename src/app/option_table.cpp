@@ -11,6 +11,7 @@ namespace velunda {
 namespace {
 
 constexpr uint8_t kFiltre = static_cast<uint8_t>(Program::VelundaFiltre);
+constexpr uint8_t kFenetre = static_cast<uint8_t>(Program::Velunda);
 
 std::string Lower(std::string_view text) {
   std::string out(text);
@@ -289,10 +290,23 @@ std::string ParseLatency(CommandLine& c, std::string_view value) {
   return PickOne(kLatencies, c.shortLatency, value, "normale ou courte");
 }
 
+std::string SetSpectrumWindow(CommandLine& c, std::string_view) {
+  c.spectrumWindow = true;
+  return "";
+}
+
+std::string ParseSpectrumImage(CommandLine& c, std::string_view value) {
+  if (value.empty()) {
+    return "nom de l'image PNG";
+  }
+  c.spectrumImage = std::string(value);
+  return "";
+}
+
 constexpr Request kSet = Request::Run;
 
 // clang-format off
-constexpr std::array<OptionDef, 25> kOptionDefs{{
+constexpr std::array<OptionDef, 27> kOptionDefs{{
     {"fe", "", '\0', "HZ", kFiltre, {""}, ParseFe, kSet,
      "fréquence d'échantillonnage : 8000 ou 11025 (défaut 8000),\n"
      "6250 ou 8000 pour le BFO (défaut 6250)"},
@@ -351,6 +365,13 @@ constexpr std::array<OptionDef, 25> kOptionDefs{{
      "de seconde ; courte : par blocs de 96 ms, le son est entendu\n"
      "environ 0,5 s plus tôt. Le BFO et le réjecteur gardent leurs\n"
      "blocs de 2048 échantillons."},
+    {"spectre", "", '\0', "", kFenetre, {""}, SetSpectrumWindow, kSet,
+     "ouvrir dès le départ la fenêtre « Spectre » (F2 l'ouvre\n"
+     "ou la ferme pendant une séance)"},
+    {"spectre", "", '\0', "IMAGE.png", kFiltre, {""}, ParseSpectrumImage, kSet,
+     "écrire aussi l'image PNG des spectres moyens de l'entrée et\n"
+     "de la sortie sur tout l'enregistrement, le filtre dessiné\n"
+     "par-dessus (en direct, F2 montre le spectre sous l'écran)"},
     {"table-de-mixage", "", '\0', "", kFiltre, {""}, nullptr, kSet,
      "afficher la table de mixage"},
     {"config", "", '\0', "FICHIER", kBothPrograms, {""}, ParseConfig, kSet,

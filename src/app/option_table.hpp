@@ -44,6 +44,10 @@ struct CommandLine {
   bool shortLatency = false;
   // --config FICHIER: the settings file ("" when not given: chosen at start-up)
   std::string configFile;
+  // --spectre: velunda opens its "Spectre" window at start; velunda-filtre --spectre IMAGE
+  // also writes the recording's spectra as a PNG picture.
+  bool spectrumWindow = false;
+  std::string spectrumImage;
 
   // The options applied, by long name ("coupure", ...), in the order given.
   std::vector<std::string> given;

@@ -13,6 +13,7 @@
 #include "audio_io/std_streams.hpp"
 #include "cli/filter_setup.hpp"
 #include "cli/options.hpp"
+#include "cli/spectrum_output.hpp"
 #include "cli/terminal_screen.hpp"
 #include "platform/scoped_signals.hpp"
 #include "platform/terminal_event_source.hpp"
@@ -38,6 +39,25 @@ class CliMessageBox final : public MessageBox {
   int failures = 0;
 
  private:
+  TerminalScreen& screen_;
+};
+
+// F2's spectrum line under the screen, on a terminal: every block's frames at once.
+class TerminalSpectrum final : public SpectrumView {
+ public:
+  TerminalSpectrum(ProgramState& state, TerminalScreen& screen) : state_(state), screen_(screen) {}
+  void SpectrumShownChanged(bool shown) override { screen_.SetSpectrumLine(shown ? Line() : ""); }
+  void SpectrumFed() override {
+    SpectrumTake(state_.Spectrum, kSpectrumQueue);
+    screen_.SetSpectrumLine(Line());
+  }
+
+ private:
+  static constexpr int kColumns = 64;
+  std::string Line() const {
+    return SpectrumLine(state_.Spectrum, state_.Dsp.SampleRate, kColumns);
+  }
+  ProgramState& state_;
   TerminalScreen& screen_;
 };
 
@@ -122,9 +142,11 @@ void WarnAboutRates(const Options& options, const TestsCarteSonState& tests,
 
 }  // namespace
 
-std::string StartNotice(const std::string& filterKind, int32_t rate, int32_t blockLength) {
+std::string StartNotice(const std::string& filterKind, int32_t rate, int32_t blockLength,
+                        bool spectrumKey) {
   return filterKind + " en marche à " + std::to_string(rate) + " Hz, blocs de " +
-         std::to_string(blockLength) + ".\nPour arrêter : Fin, q ou Ctrl-C.";
+         std::to_string(blockLength) + ".\nPour arrêter : Fin, q ou Ctrl-C" +
+         (spectrumKey ? " ; F2 : spectre." : ".");
 }
 
 int RunLive(const Options& options) {
@@ -152,6 +174,10 @@ int RunLive(const Options& options) {
   TerminalScreen screen(state->Window, std::cout, terminal,
                         terminal ? TerminalWidth(STDOUT_FILENO) : 0);
   state->Window.View = &screen;
+  TerminalSpectrum spectrum(*state, screen);
+  if (terminal) {
+    state->Spectrum.View = &spectrum;
+  }
   TerminalEventSource events(*card, STDIN_FILENO);
   CliMessageBox box(screen);
   std::unique_ptr<SpeakerPorts> speaker = OpenSystemSpeaker();
@@ -176,7 +202,7 @@ int RunLive(const Options& options) {
                           started = true;
                           screen.PrintAbove(std::cout,
                                             StartNotice(options.filter.kind, state->Dsp.SampleRate,
-                                                        state->Dsp.BlockLength));
+                                                        state->Dsp.BlockLength, terminal));
                           if (options.durationSeconds) {
                             events.EndAfter(*options.durationSeconds);
                           }

@@ -13,7 +13,9 @@ struct Options;
 // process exit status.
 int RunLive(const Options& options);
 
-// The lines that say a live session runs, each within 80 columns.
-std::string StartNotice(const std::string& filterKind, int32_t rate, int32_t blockLength);
+// The lines that say a live session runs, each within 80 columns; with `spectrumKey` (a
+// terminal), they also say that F2 shows the spectrum.
+std::string StartNotice(const std::string& filterKind, int32_t rate, int32_t blockLength,
+                        bool spectrumKey);
 
 }  // namespace velunda

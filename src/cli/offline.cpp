@@ -22,6 +22,7 @@
 #include "cli/detection_report.hpp"
 #include "cli/filter_setup.hpp"
 #include "cli/options.hpp"
+#include "cli/spectrum_output.hpp"
 #include "dsp/dsp_state.hpp"
 #include "dsp/process_block.hpp"
 #include "platform/scoped_signals.hpp"
@@ -215,10 +216,12 @@ bool WriteDecisions(DspState& dsp, uint64_t firstStep, int32_t rate, int decisio
   return true;
 }
 
-// Filters the whole input into `writer`, block by block, counting the samples in `done`. A
-// signal stops it after a whole block. False with `error` when reading or writing failed.
+// Filters the whole input into `writer` (and the spectrum, when asked for), block by block,
+// counting the samples in `done`. A signal stops it after a whole block. False with `error` when
+// reading or writing failed.
 bool FilterAll(DspState& dsp, AudioReader& reader, std::unique_ptr<AudioWriter>& writer,
-               int decisionsFd, Progress& progress, int64_t& done, FileError& error) {
+               int decisionsFd, SpectrumRecording& spectrum, Progress& progress, int64_t& done,
+               FileError& error) {
   // The calibration's own steps do not count in the decisions' times.
   const uint64_t firstStep = dsp.Rejecteur.StepCount;
   const int32_t rate = dsp.SampleRate;
@@ -242,6 +245,7 @@ bool FilterAll(DspState& dsp, AudioReader& reader, std::unique_ptr<AudioWriter>&
     }
     std::fill(output.begin(), output.end(), uint8_t{128});
     ProcessBlock(dsp, input.data(), output.data());
+    spectrum.Add(rate, input.data(), output.data(), static_cast<int32_t>(got));
     if (!WriteDecisions(dsp, firstStep, rate, decisionsFd, writer, error) ||
         !writer->Write(output.data(), got, error)) {
       return false;
@@ -310,10 +314,11 @@ int RunOffline(const Options& options, Clock& calibrationClock) {
   auto dsp = std::make_unique<DspState>();
   PrepareFilter(*dsp, FilterSettingsOf(options), calibrationClock);
   const auto start = std::chrono::steady_clock::now();
+  SpectrumRecording spectrum(options.spectrumImage);
   Progress progress(reader->Length(), rate);
   int64_t done = 0;
   const bool filtered = FilterAll(*dsp, *reader, writer, streamOut ? STDERR_FILENO : STDOUT_FILENO,
-                                  progress, done, error);
+                                  spectrum, progress, done, error);
   const bool committed = filtered && writer->Commit(error);
   progress.Finish();
   if (!committed) {
@@ -325,6 +330,11 @@ int RunOffline(const Options& options, Clock& calibrationClock) {
   PrintSummary(options, done, rate,
                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
                conversion);
+  // The picture comes after the output, which it never holds back.
+  const std::string pictureProblem = spectrum.Write(*dsp);
+  if (!pictureProblem.empty()) {
+    std::cerr << pictureProblem << '\n';
+  }
   // A stream stopped by a signal: the output is whole and kept, the caller still learns why it
   // ended.
   if (const int signal = StopStreamOnSignals::StopSignal();
@@ -334,7 +344,7 @@ int RunOffline(const Options& options, Clock& calibrationClock) {
     std::signal(signal, SIG_DFL);
     std::raise(signal);
   }
-  return kExitOk;
+  return pictureProblem.empty() ? kExitOk : kExitIo;
 }
 
 }  // namespace velunda

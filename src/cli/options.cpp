@@ -109,7 +109,7 @@ std::string CheckStreams(const Options& o) {
       return Fail("l'option --" + std::string(name) + " ne s'utilise qu'avec --carte");
     }
   }
-  for (std::string_view name : {"brut", "fe-entree", "fe-sortie"}) {
+  for (std::string_view name : {"brut", "fe-entree", "fe-sortie", "spectre"}) {
     if (o.Given(name) && live) {
       return Fail("l'option --" + std::string(name) + " ne s'utilise pas avec --carte");
     }

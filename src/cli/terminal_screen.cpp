@@ -194,8 +194,22 @@ void TerminalScreen::Erase() {
   }
 }
 
+void TerminalScreen::SetSpectrumLine(const std::string& line) {
+  if (!inPlace_ || line == spectrumLine_) {
+    return;
+  }
+  spectrumLine_ = line;
+  if (ScreenShown()) {
+    Draw();
+  }
+}
+
 void TerminalScreen::Draw() {
-  const std::vector<std::string> lines = Lines(model_, width_ > 1 ? width_ - 1 : 0);
+  std::vector<std::string> lines = Lines(model_, width_ > 1 ? width_ - 1 : 0);
+  const size_t rateLine = lines.size() - 1;
+  if (!spectrumLine_.empty()) {
+    lines.push_back(width_ > 1 ? Cut(spectrumLine_, width_ - 1) : spectrumLine_);
+  }
   std::string text;
   if (drawnLines_ > 0) {
     text += "\x1b[" + std::to_string(drawnLines_) + "F";
@@ -203,7 +217,7 @@ void TerminalScreen::Draw() {
   for (size_t i = 0; i < lines.size(); ++i) {
     text += "\x1b[2K";
     const bool bold = i == 0;
-    const bool red = i + 1 == lines.size() && Panel(model_, 15).Colour == PanelColour::Red;
+    const bool red = i == rateLine && Panel(model_, 15).Colour == PanelColour::Red;
     if (red) {
       const std::string rate = Panel(model_, 15).Text;
       const size_t at = lines[i].rfind(rate);

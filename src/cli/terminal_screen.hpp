@@ -24,6 +24,9 @@ class TerminalScreen final : public MainWindowView {
   // Prints `line` on `stream` above the screen, which is drawn again below it.
   void PrintAbove(std::ostream& stream, const std::string& line);
 
+  // One more line under the screen, drawn in place only ("": none).
+  void SetSpectrumLine(const std::string& line);
+
   // The screen's lines as drawn, without colours, cut to `width` columns when > 0.
   static std::vector<std::string> Lines(const MainWindowModel& model, int width = 0);
 
@@ -37,6 +40,7 @@ class TerminalScreen final : public MainWindowView {
   bool inPlace_;
   int width_;
   int drawnLines_ = 0;
+  std::string spectrumLine_;
   std::array<std::string, kPanelCount + 1> printed_{};  // last text printed per cell (log mode)
   std::array<bool, kPanelCount + 1> hasPrinted_{};
   std::array<bool, kPanelCount + 1> wasVisible_{};

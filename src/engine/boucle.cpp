@@ -38,6 +38,7 @@ void InputFilled(EngineState& e, DspState& dsp, SessionScreen& screen, const Eng
   PrepareInputHeader(e.Wave, p, k);
   const size_t i = static_cast<size_t>(k - 1);
   ProcessBlock(dsp, e.Wave.Input[i].buffer, e.Wave.Output[i].buffer);
+  screen.BlockFiltered(e.Wave.Input[i].buffer, e.Wave.Output[i].buffer, dsp.BlockLength);
   if (!screen.BlockDone()) {
     e.StopRequested = 1;
   }
@@ -56,7 +57,7 @@ bool PollUser(EngineState& e, SessionScreen& screen, const EnginePlatform& p) {
   KeyMessage key;
   if (p.events.PollKeyboard(key)) {
     found = true;
-    const uint8_t code = key.message == WM_KEYDOWN ? ExtendedScanCode(key.lParam) : 0;
+    const uint8_t code = key.message == WM_KEYDOWN ? SessionKeyCode(key.lParam) : 0;
     if (code != 0 && !screen.KeyDown(code)) {
       e.StopRequested = 1;
     }
@@ -97,6 +98,14 @@ bool Prepare(EngineState& e, DspState& dsp, const EnginePlatform& p) {
 uint8_t ExtendedScanCode(uint32_t lParam) {
   const uint32_t key = lParam >> 16;
   return (key & 0x100u) != 0 ? static_cast<uint8_t>(key & 0xFFu) : 0;
+}
+
+uint8_t SessionKeyCode(uint32_t lParam) {
+  const uint8_t code = ExtendedScanCode(lParam);
+  if (code != 0) {
+    return code;
+  }
+  return ((lParam >> 16) & 0x1FFu) == kScanF2 ? kScanF2 : 0;
 }
 
 void RunSession(EngineState& e, DspState& dsp, SessionScreen& screen, const EnginePlatform& p) {

@@ -24,7 +24,10 @@ class SessionScreen {
   virtual bool KeyDown(uint8_t scanCode) = 0;
   // The left button went down on the window.
   virtual bool Clicked() = 0;
-  // A captured block went through ProcessBlock.
+  // A captured block went through ProcessBlock: its samples in and out, for whoever looks
+  // at them (the spectrum); then BlockDone.
+  virtual void BlockFiltered(const uint8_t* /*input*/, const uint8_t* /*output*/,
+                             int32_t /*length*/) {}
   virtual bool BlockDone() = 0;
 };
 
@@ -35,5 +38,7 @@ void RunSession(EngineState& e, DspState& dsp, SessionScreen& screen, const Engi
 
 // The scan code of a WM_KEYDOWN's lParam for an extended key; 0 for any other key.
 uint8_t ExtendedScanCode(uint32_t lParam);
+// The key a session's screen is given: an extended key, or F2 (which has no extended form).
+uint8_t SessionKeyCode(uint32_t lParam);
 
 }  // namespace velunda

@@ -27,6 +27,8 @@ inline constexpr uint8_t kScanRight = 0x4D;
 inline constexpr uint8_t kScanDelete = 0x53;
 inline constexpr uint8_t kScanInsert = 0x52;
 inline constexpr uint8_t kScanPageDown = 0x51;
+// F2 (not extended): shows or hides the spectrum in any session.
+inline constexpr uint8_t kScanF2 = 0x3C;
 
 // lParam of a key message: repeat count 1, scan code in bits 16..23, extended flag bit 24.
 constexpr uint32_t MakeKeyLParam(uint8_t scanCode, bool extended) {

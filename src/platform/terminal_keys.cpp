@@ -31,6 +31,9 @@ bool LetterKey(char c, ScanKey& key) {
     case 'H':
       key = Extended(kScanHome);
       return true;
+    case 'Q':
+      key = ScanKey{kScanF2, false};
+      return true;
     default:
       return false;
   }
@@ -58,6 +61,9 @@ bool TildeKey(int n, ScanKey& key) {
       return true;
     case 6:
       key = Extended(kScanPageDown);
+      return true;
+    case 12:
+      key = ScanKey{kScanF2, false};
       return true;
     default:
       return false;
@@ -126,10 +132,13 @@ void TerminalKeyDecoder::Decode(std::vector<ScanKey>& keys) {
       }
       break;
     }
-    // Linux console F1..F5 are "ESC [ [ x": one more byte, no key of ours.
+    // Linux console F1..F5 are "ESC [ [ x": one more byte; F2 ("B") is the only one of ours.
     if (pending_[j] == '[' && j == i + 2) {
       if (j + 1 >= pending_.size()) {
         break;
+      }
+      if (pending_[j + 1] == 'B') {
+        keys.push_back(ScanKey{kScanF2, false});
       }
       i = j + 2;
       continue;

@@ -20,7 +20,8 @@ inline constexpr uint8_t kScanPageUp = 0x49;
 inline constexpr uint8_t kScanEscape = 0x01;
 
 // Turns the bytes a terminal sends (raw mode) into keys: the escape sequences of the cursor
-// and editing keys (xterm, VT220 and linux console forms), and "q", "Q" or Ctrl-C as End.
+// and editing keys and of F2 (xterm, VT220 and linux console forms), and "q", "Q" or Ctrl-C
+// as End.
 // Other bytes are dropped. A sequence split across reads is kept until it completes.
 class TerminalKeyDecoder {
  public:

@@ -126,6 +126,9 @@ bool FilterScreen::KeyDown(uint8_t scanCode) {
     case kScanDown:
       OutputLevelDown(session_);
       return true;
+    case kScanF2:
+      ToggleSpectrum(session_.state.Spectrum);
+      return true;
     default:
       break;
   }
@@ -136,6 +139,13 @@ bool FilterScreen::KeyDown(uint8_t scanCode) {
     }
   }
   return true;
+}
+
+void FilterScreen::BlockFiltered(const uint8_t* input, const uint8_t* output, int32_t length) {
+  SpectrumState& spectrum = session_.state.Spectrum;
+  if (spectrum.Shown) {
+    SpectrumFeed(spectrum, session_.state.Dsp.SampleRate, input, output, length);
+  }
 }
 
 bool FilterScreen::Clicked() {

@@ -65,7 +65,8 @@ struct ScreenKey {
 };
 
 // A running session's screen as the loop sees it. Common to every screen: End and a click end
-// the session, Up and Down move the output level; the other keys come from the screen's table.
+// the session, Up and Down move the output level, F2 shows or hides the spectrum; the other keys
+// come from the screen's table.
 class FilterScreen : public SessionScreen {
  public:
   FilterScreen(Session& session, std::span<const ScreenKey> keys)
@@ -74,6 +75,8 @@ class FilterScreen : public SessionScreen {
   void Started() override;
   bool KeyDown(uint8_t scanCode) override;
   bool Clicked() override;
+  // The block goes into the spectrum while it is shown.
+  void BlockFiltered(const uint8_t* input, const uint8_t* output, int32_t length) override;
   bool BlockDone() override { return true; }
 
  protected:

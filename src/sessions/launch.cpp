@@ -121,11 +121,13 @@ bool CentreOnCarrier(Session& session) {
   dsp.BlockLength = 2048;
   DesignFilter(dsp, DesignStep::RunStart);  // clears CarrierFound, arms the detection
   RunLoop(session, *CentringScreen(session));
+  s.Spectrum.CentringCarrier = 0;
   if (r.MeanPeakPower <= 0) {
     WriteCell(s, 18, "échec     ");
   } else {
     WriteCell(s, 18, "trouvé    ");
     dsp.PasseBande.BandPassCentre = static_cast<uint16_t>(50 * r.NotchIndex);
+    s.Spectrum.CentringCarrier = dsp.PasseBande.BandPassCentre;
   }
   dsp.PasseBande.BandPassBypass = false;
   WriteCell(s, 6, dsp.PasseBande.BandPassCentre);
@@ -223,6 +225,7 @@ void LaunchAction(ProgramState& s, const LaunchPlatform& p, FilterSettings setti
   s.Sessions.SessionRepeat = true;
   s.Sessions.CentringRequested = false;
   s.Sessions.EndRequested = false;
+  s.Spectrum.CentringCarrier = 0;
   const HiddenMenus hidden = HideMenus(s, traits.hidesMixerMenu);
 
   Session session{s, p};

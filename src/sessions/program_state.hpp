@@ -6,6 +6,7 @@
 #include "engine/engine_state.hpp"
 #include "sessions/main_window_model.hpp"
 #include "sessions/sessions_state.hpp"
+#include "sessions/spectrum.hpp"
 
 namespace velunda {
 
@@ -20,6 +21,7 @@ struct ProgramState {
   MainWindowModel Window;
   uint8_t OutputLevel = 0;  // loudspeaker level in per cent; 20 from start-up on
   SessionsState Sessions;
+  SpectrumState Spectrum;
 };
 
 }  // namespace velunda

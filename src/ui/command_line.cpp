@@ -14,6 +14,7 @@ bool ParseWindowOptions(const std::vector<std::string>& args, WindowOptions& opt
   options.listDevices = line.request == Request::ListDevices;
   options.shortLatency = line.shortLatency;
   options.configFile = line.configFile;
+  options.spectrum = line.spectrumWindow;
   if (!line.card.empty()) {
     options.card = line.card;
   }
@@ -21,10 +22,11 @@ bool ParseWindowOptions(const std::vector<std::string>& args, WindowOptions& opt
 }
 
 std::string WindowUsageText() {
-  return FormatUsage(Program::Velunda,
-                     {"velunda [--carte NOM] [--latence normale|courte] [--config FICHIER]",
-                      "velunda --aide | --version"},
-                     "Sans --carte, la carte son est « default ».\n");
+  return FormatUsage(
+      Program::Velunda,
+      {"velunda [--carte NOM] [--latence normale|courte] [--config FICHIER] [--spectre]",
+       "velunda --aide | --version"},
+      "Sans --carte, la carte son est « default ».\n");
 }
 
 }  // namespace velunda

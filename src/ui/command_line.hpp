@@ -4,12 +4,13 @@
 
 namespace velunda {
 
-// velunda [--carte NOM] [--latence normale|courte] [--config FICHIER] [--cartes] [--aide]
-// [--version]
+// velunda [--carte NOM] [--latence normale|courte] [--config FICHIER] [--spectre] [--cartes]
+//         [--aide] [--version]
 struct WindowOptions {
   std::string card = "default";
   bool shortLatency = false;
   std::string configFile;  // "": chosen at start-up
+  bool spectrum = false;   // the "Spectre" window open from the start
   bool help = false;
   bool version = false;
   bool listDevices = false;  // --cartes

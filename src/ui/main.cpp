@@ -68,6 +68,7 @@ int RunWindow(QApplication& app, ProgramParts parts, const WindowOptions& option
   if (program.HasLeft()) {
     return 0;
   }
+  SetSpectrumShown(program.State().Spectrum, options.spectrum);
   return app.exec();
 }
 

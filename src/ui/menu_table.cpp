@@ -15,9 +15,12 @@ constexpr MenuRow Bar(const char* name, const char* caption, const char* hint,
   return {true, name, caption, hint, command};
 }
 
-// Items leave the hint line empty.
+// Items leave the hint line empty, but for the actions, which tell of the spectrum.
 constexpr MenuRow Item(const char* name, const char* caption, MenuCommand command) {
   return {false, name, caption, "", command};
+}
+constexpr MenuRow Action(const char* name, const char* caption, ActionItem item) {
+  return {false, name, caption, "Pendant le filtrage, F2 ouvre ou ferme le spectre", item};
 }
 
 constexpr std::array kRows = {
@@ -51,15 +54,15 @@ constexpr std::array kRows = {
 
     Bar("Actions1", "Ac&tions",
         "Lancement des différents filtres, réducteur de bruit et réjecteur"),
-    Item("Passe_bas", "Filtre passe-bas", ActionItem::Passe_bas),
-    Item("Passe_bande", "Filtre passe-bande", ActionItem::Passe_bande),
-    Item("Reducteur_bruit_general", "Réduction de bruit général",
-         ActionItem::Reducteur_bruit_general),
-    Item("Reducteur_bruit_CW_RTTY", "Réduction de bruit pour CW et RTTY ",
-         ActionItem::Reducteur_bruit_CW_RTTY),
-    Item("BFO_numerique", "BFO numérique et inversion fréquentielle", ActionItem::BFO_numerique),
-    Item("RejecteurporteuseparTFD", "Réjection d'une porteuse",
-         ActionItem::RejecteurporteuseparTFD),
+    Action("Passe_bas", "Filtre passe-bas", ActionItem::Passe_bas),
+    Action("Passe_bande", "Filtre passe-bande", ActionItem::Passe_bande),
+    Action("Reducteur_bruit_general", "Réduction de bruit général",
+           ActionItem::Reducteur_bruit_general),
+    Action("Reducteur_bruit_CW_RTTY", "Réduction de bruit pour CW et RTTY ",
+           ActionItem::Reducteur_bruit_CW_RTTY),
+    Action("BFO_numerique", "BFO numérique et inversion fréquentielle", ActionItem::BFO_numerique),
+    Action("RejecteurporteuseparTFD", "Réjection d'une porteuse",
+           ActionItem::RejecteurporteuseparTFD),
 
     Bar("Abandondulogiciel1", "A&bandon du logiciel", "", LeaveProgram{}),
 };

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QShortcut>
 
 #include "config/fonctions_mixer.hpp"
 
@@ -24,6 +25,7 @@ VelundaProgram::VelundaProgram(ProgramParts parts)
       platform_{*parts_.card, *events_, *parts_.box, *parts_.clock, *parts_.speaker, memory_},
       startup_{platform_, *parts_.mixer},
       window_(std::make_unique<TForm1>(state_->Window)),
+      spectrum_(std::make_unique<SpectrumWindow>(*state_, window_.get())),
       settings_(std::make_unique<SettingsBinding>(*state_, startup_)) {
   if (auto* box = dynamic_cast<QtMessageBox*>(parts_.box.get())) {
     box->SetParent(window_.get());
@@ -40,10 +42,14 @@ VelundaProgram::VelundaProgram(ProgramParts parts)
     signals_ = std::make_unique<QuitSignals>([this] { OnStopSignal(); });
   }
   ConnectMenus();
+  // F2 in a session is the session's key; between sessions the window's shortcut.
+  auto* spectrumKey = new QShortcut(QKeySequence(Qt::Key_F2), window_.get());
+  connect(spectrumKey, &QShortcut::activated, this, [this] { ToggleSpectrum(state_->Spectrum); });
 }
 
 VelundaProgram::~VelundaProgram() {
   window_->MayClose = nullptr;
+  spectrum_.reset();
   signals_.reset();
 }
 

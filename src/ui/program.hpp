@@ -12,6 +12,7 @@
 #include "ui/qt_event_source.hpp"
 #include "ui/qt_message_box.hpp"
 #include "ui/quit_signals.hpp"
+#include "ui/spectrum_window.hpp"
 #include "ui/tform1.hpp"
 
 namespace velunda {
@@ -53,6 +54,7 @@ class VelundaProgram final : public QObject {
   Mixer& MixerDevice() { return *parts_.mixer; }
   QtEventSource& Events() { return *events_; }
   TForm1& Window() { return *window_; }
+  SpectrumWindow& Spectrum() { return *spectrum_; }
 
   WindowHooks Hooks;
 
@@ -74,6 +76,7 @@ class VelundaProgram final : public QObject {
   EnginePlatform platform_;
   StartupPlatform startup_;
   std::unique_ptr<TForm1> window_;
+  std::unique_ptr<SpectrumWindow> spectrum_;
   std::unique_ptr<SettingsBinding> settings_;
   std::unique_ptr<QuitSignals> signals_;
   bool sessionRunning_ = false;

@@ -83,6 +83,9 @@ void QtEventSource::WaitBriefly(uint32_t maxMs) {
 }
 
 uint32_t QtEventSource::KeyLParam(int qtKey, Qt::KeyboardModifiers modifiers) {
+  if (qtKey == Qt::Key_F2) {
+    return MakeKeyLParam(kScanF2, false);
+  }
   for (const auto& [key, scan] : kScanCodes) {
     if (key == qtKey) {
       return MakeKeyLParam(scan, !modifiers.testFlag(Qt::KeypadModifier));

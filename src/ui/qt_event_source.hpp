@@ -40,7 +40,8 @@ class QtEventSource final : public QObject, public CardEventSource {
   void WaitBriefly(uint32_t maxMs) override;
 
   // The lParam of a key: the PC scan code, with the extended flag for the grey cursor and
-  // editing block; the same keys of the numeric keypad are not extended. 0: no scan code.
+  // editing block; the same keys of the numeric keypad are not extended; F2 has its own code.
+  // 0: no scan code.
   static uint32_t KeyLParam(int qtKey, Qt::KeyboardModifiers modifiers);
 
  protected:

@@ -256,7 +256,7 @@ TEST(TerminalScreenLines, EveryScreenFitsEightyColumns) {
               unspaced(TerminalScreen::Lines(state->Window)));
   }
   // So does the line that says a session runs, with the longest name and numbers.
-  std::istringstream notice(StartNotice("REJECTEUR_PAR_TFD", 11025, 2666));
+  std::istringstream notice(StartNotice("REJECTEUR_PAR_TFD", 11025, 2666, true));
   for (std::string line; std::getline(notice, line);) {
     EXPECT_LE(TextWidth(line), 79) << line;
   }

@@ -140,6 +140,7 @@ const GreyKey kGreyKeys[] = {
     {"Suppr", "\x1b[3~", velunda::kScanDelete},
     {"Inser", "\x1b[2~", velunda::kScanInsert},
     {"Pg Suiv", "\x1b[6~", velunda::kScanPageDown},
+    {"F2", "\x1bOQ", velunda::kScanF2},
     {"q", "q", velunda::kScanEnd},
     {"Ctrl>+<C", "\x03", velunda::kScanEnd},
 };

@@ -54,6 +54,7 @@ INSTANTIATE_TEST_SUITE_P(
                 {Ext(kScanInsert), Ext(kScanDelete), Ext(kScanPageDown), Ext(kScanPageUp),
                  Ext(kScanHome)}},
         KeyCase{"modifiers_keep_the_key", "\x1b[3;5~\x1b[1;2A", {Ext(kScanDelete), Ext(kScanUp)}},
+        KeyCase{"f2_forms", "\x1bOQ\x1b[12~\x1b[[B", {{kScanF2}, {kScanF2}, {kScanF2}}},
         KeyCase{"q_and_ctrl_c_end", "qQ\x03", {Ext(kScanEnd), Ext(kScanEnd), Ext(kScanEnd)}},
         KeyCase{"other_bytes_ignored", "ab 12\r\n", {}},
         KeyCase{"unknown_sequences_ignored", "\x1b[15~\x1b[Z\x1b[[A\x1bOP", {}},

@@ -38,7 +38,7 @@ using common::Prepare;
 using common::Reducer;
 
 constexpr uint8_t L = kScanLeft, R = kScanRight, Del = kScanDelete, Ins = kScanInsert,
-                  PgDn = kScanPageDown, Up = kScanUp, Down = kScanDown;
+                  PgDn = kScanPageDown, Up = kScanUp, Down = kScanDown, F2 = kScanF2;
 
 // ---- the keys of each screen, in a running session ----
 
@@ -402,11 +402,14 @@ class Latency : public testing::TestWithParam<LatencyRow> {};
 TEST_P(Latency, SpeakerPlaysAFilterPreparedApartTwoBlocksLate) {
   const LatencyRow& row = GetParam();
   VirtualCardConfig config;
-  config.input = std::make_shared<MemoryLoop>(row.carrier ? common::Tone(1230, row.rate, 4 * 8000)
-                                                          : common::TonesAndNoise(24 * 2048, row.rate));
+  config.input =
+      std::make_shared<MemoryLoop>(row.carrier ? common::Tone(1230, row.rate, 4 * 8000)
+                                               : common::TonesAndNoise(24 * 2048, row.rate));
   std::vector<ScriptedEvent> script;
   for (size_t i = 0; i < row.keys.size(); ++i) {
-    script.push_back(KeyAt(kStart + 400 + 350 * static_cast<uint32_t>(i), row.keys[i]));
+    // F2 comes as the keyboard sends it: not extended.
+    script.push_back(
+        KeyAt(kStart + 400 + 350 * static_cast<uint32_t>(i), row.keys[i], row.keys[i] != F2));
   }
   script.push_back(KeyAt(row.endAt, kScanEnd));
   SessionRig rig(config, script);
@@ -422,6 +425,9 @@ TEST_P(Latency, SpeakerPlaysAFilterPreparedApartTwoBlocksLate) {
   rig.Launch(row.item);
 
   ASSERT_EQ(keyAt.size(), row.keys.size());  // End stops the loop before another poll
+  // F2 shows the spectrum, which takes every block from then on (no window takes its frames).
+  EXPECT_EQ(rig.state->Spectrum.QueueCount > 0,
+            std::count(row.keys.begin(), row.keys.end(), F2) == 1);
   EXPECT_EQ(rig.card.LastOutputRate(), row.rate);
   const auto& blocks = rig.watched.captured;
   std::vector<uint8_t> input;
@@ -510,6 +516,15 @@ std::vector<LatencyRow> LatencyRows() {
       // After the centring on a 1230 Hz carrier, the band-pass filters on the centre found.
       Row("BandPassAfterCentring", Passe_bande, false, true, 8000, 2666, 2666,
           BandPass(1250, 250, 200), {Ins}, {}, kStart + 3000, true),
+      // The spectrum shown changes no byte of any filter's sound, a centring's included.
+      Row("LowPassSpectrum", Passe_bas, false, true, 8000, 2666, 2666, lowPass, {F2}),
+      Row("BandPassCentringSpectrum", Passe_bande, false, true, 8000, 2666, 2666,
+          BandPass(1250, 250, 200), {F2, Ins}, {}, kStart + 3000, true),
+      Row("GeneralReducerSpectrum", Reducteur_bruit_general, false, true, 8000, 2666, 2666, general,
+          {F2}),
+      Row("CwReducerSpectrum", Reducteur_bruit_CW_RTTY, false, true, 8000, 2666, 2666, cw, {F2}),
+      Row("BfoSpectrum", BFO_numerique, false, true, 6250, 2048, 2048, bfo, {F2}),
+      Row("RejectorSpectrum", RejecteurporteuseparTFD, false, true, 8000, 2048, 2048, notch, {F2}),
   };
 }
 

@@ -62,8 +62,8 @@ class StartupTest : public QObject {
                                      "donc paramètres par défaut."));
   }
 
-  // Highlighting a menu writes its hint on the hint line, whole within it; highlighting one of
-  // its items, which have none, clears it.
+  // Highlighting a menu writes its hint on the hint line, whole within it; highlighting an
+  // action tells of F2, another item clears it.
   void menuHintsOnTheHintLine() {
     Rig rig;
     QVERIFY(rig.Create());
@@ -78,8 +78,12 @@ class StartupTest : public QObject {
     QCOMPARE(rig.PanelText(1), QString::fromUtf8("Lancement des différents filtres, réducteur de "
                                                  "bruit et réjecteur"));
     actions->menu()->setActiveAction(window.Item("Passe_bas"));
-    QCOMPARE(rig.PanelText(1), QString());
+    QCOMPARE(rig.PanelText(1), QString("Pendant le filtrage, F2 ouvre ou ferme le spectre"));
+    QVERIFY(TextFits(*window.PanelLabel(1)));
     actions->menu()->hide();
+    window.menuBar()->setActiveAction(window.Item("EntreGD1"));
+    window.Item("EntreGD1")->menu()->setActiveAction(window.Item("Microphon"));
+    QCOMPARE(rig.PanelText(1), QString());
   }
 
   // "En test!" on red while the card test runs, then the rate captured on the button face; the

@@ -29,21 +29,27 @@ struct SessionRow {
 };
 
 // Between them the rows press every key a screen reads; a keypad arrow is not a cursor key.
-// Panel4 is the output level, Panel6 a screen's main value, Panel14 its second one.
+// Panel4 is the output level, Panel6 a screen's main value, Panel14 its second one. "Panel" 0
+// is the Spectre window ("Spectre" while shown), which F2 opens and closes in every session;
+// Key_Close stands for its close button, which leaves the session running.
 const std::vector<SessionRow>& Rows() {
   // clang-format off
   static const std::vector<SessionRow> rows = {
       {"low-pass", "Passe_bas", {6, "1000"}, {{Qt::Key_Right, {6, "1100"}},
-          {Qt::KeypadModifier | Qt::Key_Right, {6, "1100"}}, {Qt::Key_Up, {4, "24"}}}, false},
-      {"band-pass", "Passe_bande", {14, "250"},
-          {{Qt::Key_Left, {6, "750"}}, {Qt::Key_Delete, {14, "500"}}}, true},
+          {Qt::KeypadModifier | Qt::Key_Right, {6, "1100"}}, {Qt::Key_Up, {4, "24"}},
+          {Qt::Key_F2, {0, "Spectre"}}, {Qt::Key_F2, {0, ""}}}, false},
+      {"band-pass", "Passe_bande", {14, "250"}, {{Qt::Key_F2, {0, "Spectre"}},
+          {Qt::Key_Left, {6, "750"}}, {Qt::Key_Delete, {14, "500"}}}, true},
       {"general noise reducer", "Reducteur_bruit_general", {6, "réduction faible"},
-          {{Qt::Key_Delete, {6, "réduction forte "}}}, false},
+          {{Qt::Key_F2, {0, "Spectre"}}, {Qt::Key_Close, {0, ""}},
+           {Qt::Key_Delete, {6, "réduction forte "}}}, false},
       {"CW and RTTY noise reducer", "Reducteur_bruit_CW_RTTY", {6, "CW 0,4/1 KHz"},
-          {{Qt::Key_Down, {4, "16"}}}, true},
-      {"BFO", "BFO_numerique", {14, "Normal"}, {{Qt::Key_Delete, {14, "Inversé"}}}, false},
+          {{Qt::Key_Down, {4, "16"}}, {Qt::Key_F2, {0, "Spectre"}}}, true},
+      {"BFO", "BFO_numerique", {14, "Normal"}, {{Qt::Key_F2, {0, "Spectre"}},
+          {Qt::Key_Delete, {14, "Inversé"}}, {Qt::Key_F2, {0, ""}}}, false},
       {"carrier rejector", "RejecteurporteuseparTFD", {6, "1000"},
-          {{Qt::Key_PageDown, {18, "Seuil très bas"}}, {Qt::Key_Insert, {22, "En cours"}}}, true},
+          {{Qt::Key_PageDown, {18, "Seuil très bas"}}, {Qt::Key_F2, {0, "Spectre"}},
+           {Qt::Key_Insert, {22, "En cours"}}}, true},
   };
   // clang-format on
   return rows;
@@ -92,10 +98,16 @@ struct Driver {
       window.Item("Passe_bas")->trigger();
     } else if (awaitingCheck) {
       awaitingCheck = false;
-      shown << rig.PanelText(row.steps[next - 1].second.panel);
+      const int panel = row.steps[next - 1].second.panel;
+      const bool spectrum = rig.program->Spectrum().isVisible();
+      shown << (panel != 0 ? rig.PanelText(panel) : spectrum ? "Spectre" : "");
     } else if (next < row.steps.size()) {
       const QKeyCombination key = row.steps[next++].first;
-      QTest::keyClick(&window, key.key(), key.keyboardModifiers());
+      if (key.key() == Qt::Key_Close) {
+        rig.program->Spectrum().close();
+      } else {
+        QTest::keyClick(&window, key.key(), key.keyboardModifiers());
+      }
       awaitingCheck = true;
     } else {
       ended = true;
