@@ -67,8 +67,11 @@ struct CommandLine {
   bool CwReductionOff = false;
   uint8_t CwRttyMode = 0;  // 0 CW, 1 RTTY
 
-  // The sound card: --carte NOM ("" when not given)
+  // The sound card: --carte NOM ("" when not given); --entree NOM and --sortie NOM, a device
+  // for each direction in place of --carte's
   std::string card;
+  std::string inputCard;
+  std::string outputCard;
   // Live: --duree S (absent: until interrupted)
   std::optional<double> durationSeconds;
   // Live: --latence courte|normale (short blocks for the per-sample filters)

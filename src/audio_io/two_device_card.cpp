@@ -182,6 +182,9 @@ uint32_t TwoDeviceCard::Out::Write(WaveHeader& header) {
   if ((header.dwFlags & WHDR_INQUEUE) != 0) {
     return kWaveErrorStillPlaying;
   }
+  if (control->OutOfRange()) {
+    return kClocksTooFarApart;
+  }
   header.dwFlags = (header.dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
   queue_.push_back(&header);
   if (!headStarted_) {

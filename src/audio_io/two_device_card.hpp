@@ -10,6 +10,10 @@
 
 namespace velunda {
 
+// The output's code once the two clocks lie further apart than the resampling follows: the
+// session ends.
+inline constexpr uint32_t kClocksTooFarApart = 1000;
+
 // How the playback side of two devices is fed: its own short buffers, and the sound kept in the
 // queue ahead of them for the capture's lateness.
 struct DriftTiming {

@@ -63,11 +63,21 @@ bool ReportSessionEnd(SoundCard& card) {
     std::cerr << StdoutErrorMessage(err) << '\n';
     ok = false;
   }
-  if (const std::string problem = SpeakerWriteProblem(card); !problem.empty()) {
-    std::cerr << problem << '\n';
-    ok = false;
+  for (const std::string& problem : {SpeakerWriteProblem(card), ClockProblem(card)}) {
+    if (!problem.empty()) {
+      std::cerr << problem << '\n';
+      ok = false;
+    }
   }
   return ok;
+}
+
+// The card as --carte gives it, or the two devices the session runs on.
+std::string CardText(const Options& options, const CardChoice& choice) {
+  if (!choice.playbackDevice.empty()) {
+    return choice.alsaDevice + " (entrée) et " + choice.playbackDevice + " (sortie)";
+  }
+  return options.card.empty() ? choice.alsaDevice : options.card;
 }
 
 int TerminalWidth(int fd) {
@@ -91,7 +101,7 @@ int RunLive(const Options& options) {
   ScopedSignalHandlers ignored({SIGPIPE, SIGXFSZ}, SIG_IGN);
   CardChoice choice;
   std::string error;
-  if (!ParseCardName(options.card, choice, error)) {
+  if (!ParseCardNames(options.card, options.inputCard, options.outputCard, choice, error)) {
     std::cerr << error << '\n';
     return kExitUsage;
   }
@@ -123,7 +133,7 @@ int RunLive(const Options& options) {
     return kExitIo;
   }
   engine.StartupDone = 1;
-  std::cout << "Test de la carte son " << options.card << "..." << std::endl;
+  std::cout << "Test de la carte son " << CardText(options, choice) << "..." << std::endl;
   Timer1Timer(*state, platform);
   const TestsCarteSonState& tests = engine.CardTests;
   if (tests.SoundCardOK == 0) {

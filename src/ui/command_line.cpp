@@ -16,12 +16,15 @@ bool ParseWindowOptions(const std::vector<std::string>& args, WindowOptions& opt
   if (!line.card.empty()) {
     options.card = line.card;
   }
+  options.inputCard = line.inputCard;
+  options.outputCard = line.outputCard;
   return error.empty();
 }
 
 std::string WindowUsageText() {
   return FormatUsage(Program::Velunda,
                      {"velunda [--carte NOM] [--latence normale|courte] [--config FICHIER]",
+                      "velunda --entree NOM --sortie NOM [--latence normale|courte]",
                       "velunda --aide | --version"},
                      "Sans --carte, la carte son est « default ».\n");
 }

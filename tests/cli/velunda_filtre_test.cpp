@@ -197,8 +197,8 @@ TEST_F(VelundaFiltre, UnsignedWavChunksPassThroughByteForByte) {
        2666 * 2 + 777, true},
       {"HeaderAnnouncesMoreThanThere", 2666 * 2 + 778, [&](Bytes& b) { le32(b, 40, 100000); },
        2666 * 2 + 778, false},
-      {"HeaderAnnouncesLessThanThere", 2666 * 2 + 778,
-       [&](Bytes& b) { le32(b, 40, 2666 * 2 + 1); }, 2666 * 2 + 1, true},
+      {"HeaderAnnouncesLessThanThere", 2666 * 2 + 778, [&](Bytes& b) { le32(b, 40, 2666 * 2 + 1); },
+       2666 * 2 + 1, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -379,10 +379,17 @@ INSTANTIATE_TEST_SUITE_P(
                     "erreur d'écriture de ", 8000},
         FailureCase{"NoSuchAlsaDevice", "PASSEBAS --carte velunda_no_such_pcm", 1,
                     "Fonctionnement impossible car il n'y a pas de carte son."},
+        FailureCase{"UnknownInputDevice", "PASSEBAS --entree velunda_no_such_pcm --sortie null", 1,
+                    "périphérique d'entrée inconnu : velunda_no_such_pcm (voir « arecord -L »)."},
+        FailureCase{"UnknownOutputDevice", "PASSEBAS --carte null --sortie velunda_no_such_pcm", 1,
+                    "périphérique de sortie inconnu : velunda_no_such_pcm (voir « aplay -L »)."},
+        FailureCase{"VirtualCardAndAnOutputDevice",
+                    "PASSEBAS --carte virtuelle:in.wav --sortie null", 2,
+                    "la carte virtuelle se donne avec --carte seule"},
         FailureCase{"VirtualCardWithoutInput", "PASSEBAS --carte virtuelle:", 2,
-                    "virtuelle:ENTREE.wav[:SORTIE.wav]"},
+                    "virtuelle:ENTREE.wav[:SORTIE.wav[:±Nppm]]"},
         FailureCase{"VirtualCardWithEmptyOutput", "PASSEBAS --carte virtuelle:in.wav:", 2,
-                    "virtuelle:ENTREE.wav[:SORTIE.wav]"},
+                    "virtuelle:ENTREE.wav[:SORTIE.wav[:±Nppm]]"},
         FailureCase{"VirtualSpeakerInMissingDirectory",
                     "PASSEBAS --carte virtuelle:in.wav:absent/out.wav --duree 0.5", 1,
                     "impossible d'écrire absent/out.wav : fichier ou dossier introuvable"},
@@ -403,8 +410,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "coupé au milieu d'un échantillon", 0, "cut.s16"},
         FailureCase{"WavStreamLongerThanItIs", "PASSEBAS --coefficients 10 - @out.wav", 1,
                     "s'arrête avant la fin annoncée par son en-tête", 0, "lying.wav"},
-        FailureCase{"TooManyChannels", "PASSEBAS @wide.wav @out.wav", 1,
-                    "wide.wav (1024 au plus)"},
+        FailureCase{"TooManyChannels", "PASSEBAS @wide.wav @out.wav", 1, "wide.wav (1024 au plus)"},
         FailureCase{"WavStreamMisaligned", "PASSEBAS - @out.wav", 1, "en-tête WAV incorrect", 0,
                     "misaligned.wav"},
         FailureCase{"RatioOutOfRangeIn", "PASSEBAS @in20.wav @out.wav", 2,
@@ -425,8 +431,8 @@ struct FaultCase {
   const char* args;  // the output is always @old.wav, there before the run
   Stream out = Stream::File;
   Stream err = Stream::File;
-  int signal = 0;       // sent while the program waits on its FIFO input @fifo.u8
-  long sizeLimit = 0;   // ulimit -f, in bytes
+  int signal = 0;      // sent while the program waits on its FIFO input @fifo.u8
+  long sizeLimit = 0;  // ulimit -f, in bytes
   int status = 0;
   const char* message = "";  // on stderr; "" when nothing is to be said
   bool complete = false;     // else the previous old.wav is kept
@@ -483,7 +489,8 @@ TEST_P(Faults, StatusMessageOutputAndNothingLeft) {
   EXPECT_EQ(Listing(), before);
 }
 
-constexpr const char* kAuto = "REJECTEUR_PAR_TFD --auto --coefficients 100 --diviseur 1 @tone.u8 @old.wav";
+constexpr const char* kAuto =
+    "REJECTEUR_PAR_TFD --auto --coefficients 100 --diviseur 1 @tone.u8 @old.wav";
 constexpr const char* kWaiting = "PASSEBAS --coefficients 100 @fifo.u8 @old.wav";
 
 INSTANTIATE_TEST_SUITE_P(
