@@ -99,6 +99,12 @@ TEST_P(TwoClocks, QueueStaysBoundedNothingLostAndTheLoudspeakerPlaysTheFilterOut
   }
   EXPECT_EQ(f.silence, 0u);
   EXPECT_EQ(f.dropped, 0u);
+  // Every sample resampled into the queue reaches the loudspeaker, but for the opening silence
+  // (two blocks at most) and what the queue and the playback buffers still hold.
+  const auto unplayed =
+      static_cast<int64_t>(f.pushed) - static_cast<int64_t>(speaker->played.size());
+  EXPECT_GE(unplayed, 0);
+  EXPECT_LE(unplayed, 2 * c.block + 256 + 320 + 256 + 2 * 256);
   // Just before a block the queue holds a playback buffer and 40 ms, give or take a buffer.
   EXPECT_GE(f.lowestFill, 256);
   EXPECT_LE(f.highestFill, 256 + 320 + 256);
