@@ -1,11 +1,14 @@
 #include "app/card_choice.hpp"
 
+#include <cerrno>
 #include <string_view>
 
 #include "audio_io/audio_file.hpp"
+#include "audio_io/two_device_card.hpp"
 #include "audio_io/virtual_card_files.hpp"
 #include "platform/alsa/alsa_devices.hpp"
 #include "platform/alsa/alsa_mixer.hpp"
+#include "platform/alsa/alsa_pcm.hpp"
 #include "platform/alsa/alsa_sound_card.hpp"
 #include "platform/program_name.hpp"
 #include "platform/pulse/pulse_mixer.hpp"
@@ -34,7 +37,86 @@ bool MayBeSoundServer(const std::string& device) {
   return device == "default" || device == "pulse" || device == "pipewire";
 }
 
+// "+150ppm" -> 150; false when `text` is no such figure (up to 10 %).
+bool ParsePpm(const std::string& text, int32_t& ppm) {
+  constexpr std::string_view kUnit = "ppm";
+  if (text.size() < kUnit.size() + 2 || text.compare(text.size() - 3, 3, kUnit) != 0 ||
+      (text[0] != '+' && text[0] != '-')) {
+    return false;
+  }
+  const std::string digits = text.substr(1, text.size() - 1 - kUnit.size());
+  if (digits.empty() || digits.size() > 6 ||
+      digits.find_first_not_of("0123456789") != std::string::npos) {
+    return false;
+  }
+  ppm = std::stoi(digits) * (text[0] == '-' ? -1 : 1);
+  return ppm >= -100000 && ppm <= 100000;
+}
+
+// A last ":±Nppm" of the loudspeaker's name is its clock's offset.
+void TakePpm(CardChoice& choice) {
+  const size_t colon = choice.virtualOutput.rfind(':');
+  if (colon != std::string::npos &&
+      ParsePpm(choice.virtualOutput.substr(colon + 1), choice.virtualPpm)) {
+    choice.virtualOutput.resize(colon);
+  }
+}
+
+bool IsVirtualName(const std::string& name) { return name.rfind(kVirtualPrefix, 0) == 0; }
+
+// Whether `name` is an ALSA device that goes the way asked: false with a French line for an
+// unknown name or one that only goes the other way. A device in use is there: the card test
+// says so.
+bool DeviceGoes(const std::string& name, PcmDirection direction, std::string& error) {
+  const auto usable = [&name](PcmDirection d) {
+    const int err = ProbePcm(name, d);
+    return err == 0 || err == EBUSY;
+  };
+  const bool capture = direction == PcmDirection::Capture;
+  if (usable(direction)) {
+    return true;
+  }
+  const std::string list = capture ? "arecord -L" : "aplay -L";
+  if (usable(capture ? PcmDirection::Playback : PcmDirection::Capture)) {
+    error = ProgramLine(name + (capture ? " ne sait pas enregistrer" : " ne sait pas jouer") +
+                        " : voir « " + list + " ».");
+  } else {
+    error = ProgramLine("périphérique " + std::string(capture ? "d'entrée" : "de sortie") +
+                        " inconnu : " + name + " (voir « " + list + " »).");
+  }
+  return false;
+}
+
+// Two cards, each with its own clock, as one.
+std::unique_ptr<SoundCard> TwoDevices(std::unique_ptr<SoundCard> capture,
+                                      std::unique_ptr<SoundCard> playback) {
+  return std::make_unique<TwoDeviceCard>(std::move(capture), std::move(playback));
+}
+
 }  // namespace
+
+bool ParseCardNames(const std::string& card, const std::string& input, const std::string& output,
+                    CardChoice& choice, std::string& error) {
+  if (input.empty() && output.empty()) {
+    return ParseCardName(card, choice, error);
+  }
+  const std::string both = card.empty() ? "default" : card;
+  if (IsVirtualName(both) || IsVirtualName(input) || IsVirtualName(output)) {
+    error = ProgramLine(
+        "la carte virtuelle se donne avec --carte seule (virtuelle:ENTREE.wav:SORTIE.wav:+150ppm "
+        "pour deux horloges).");
+    return false;
+  }
+  const std::string capture = input.empty() ? both : input;
+  const std::string playback = output.empty() ? both : output;
+  if (!ParseCardName(capture, choice, error)) {
+    return false;
+  }
+  if (playback != capture) {
+    choice.playbackDevice = playback;
+  }
+  return true;
+}
 
 bool ParseCardName(const std::string& name, CardChoice& choice, std::string& error) {
   choice = CardChoice{};
@@ -52,10 +134,11 @@ bool ParseCardName(const std::string& name, CardChoice& choice, std::string& err
   choice.virtualInput = rest.substr(0, colon);
   if (colon != std::string::npos) {
     choice.virtualOutput = rest.substr(colon + 1);
+    TakePpm(choice);
   }
   if (choice.virtualInput.empty() || (colon != std::string::npos && choice.virtualOutput.empty())) {
     error = ProgramName() +
-            " : carte virtuelle attendue sous la forme virtuelle:ENTREE.wav[:SORTIE.wav]";
+            " : carte virtuelle attendue sous la forme virtuelle:ENTREE.wav[:SORTIE.wav[:±Nppm]]";
     return false;
   }
   return true;
@@ -64,8 +147,17 @@ bool ParseCardName(const std::string& name, CardChoice& choice, std::string& err
 std::unique_ptr<SoundCard> OpenChosenCard(const CardChoice& choice, int32_t rawRate, Clock& clock,
                                           int32_t& fileRate, std::string& error) {
   if (!choice.isVirtual) {
-    return std::make_unique<AlsaSoundCard>(choice.alsaDevice, PcmOpenGate{},
-                                           choice.shortDelay ? kShortBlockTiming : AlsaTiming{});
+    const AlsaTiming timing = choice.shortDelay ? kShortBlockTiming : AlsaTiming{};
+    if (choice.playbackDevice.empty()) {
+      return std::make_unique<AlsaSoundCard>(choice.alsaDevice, PcmOpenGate{}, timing);
+    }
+    if (!DeviceGoes(choice.alsaDevice, PcmDirection::Capture, error) ||
+        !DeviceGoes(choice.playbackDevice, PcmDirection::Playback, error)) {
+      return nullptr;
+    }
+    return TwoDevices(
+        std::make_unique<AlsaSoundCard>(choice.alsaDevice, PcmOpenGate{}, timing),
+        std::make_unique<AlsaSoundCard>(choice.playbackDevice, PcmOpenGate{}, timing));
   }
   VirtualCardConfig config;
   if (!choice.virtualOutput.empty() && !CheckSpeakerOutput(choice.virtualOutput, error)) {
@@ -80,7 +172,16 @@ std::unique_ptr<SoundCard> OpenChosenCard(const CardChoice& choice, int32_t rawR
     config.speaker = std::make_shared<SpeakerFiles>(choice.virtualOutput);
   }
   config.realTime = true;
-  return std::make_unique<VirtualSoundCard>(clock, std::move(config));
+  if (choice.virtualPpm == 0) {
+    return std::make_unique<VirtualSoundCard>(clock, std::move(config));
+  }
+  // Two clocks: the line input on one card, the loudspeaker on another whose crystal is off.
+  VirtualCardConfig loudspeaker;
+  loudspeaker.speaker = std::move(config.speaker);
+  loudspeaker.realTime = true;
+  loudspeaker.clockPpm = choice.virtualPpm;
+  return TwoDevices(std::make_unique<VirtualSoundCard>(clock, std::move(config)),
+                    std::make_unique<VirtualSoundCard>(clock, std::move(loudspeaker)));
 }
 
 std::unique_ptr<Mixer> OpenCardMixer(const CardChoice& choice, MixerUse use, std::string* notice) {
@@ -109,6 +210,9 @@ std::unique_ptr<Mixer> OpenCardMixer(const CardChoice& choice, MixerUse use, std
 std::string SoundDeviceListing() { return DeviceListing(ListAlsaDevices()); }
 
 std::string SpeakerWriteProblem(SoundCard& card) {
+  if (auto* two = dynamic_cast<TwoDeviceCard*>(&card)) {
+    return SpeakerWriteProblem(two->Playback());
+  }
   auto* virtualCard = dynamic_cast<VirtualSoundCard*>(&card);
   auto* files =
       virtualCard != nullptr ? dynamic_cast<SpeakerFiles*>(virtualCard->Speaker()) : nullptr;
@@ -117,6 +221,16 @@ std::string SpeakerWriteProblem(SoundCard& card) {
   }
   return ProgramName() + " : erreur d'écriture de " + files->FailedPath() + " : " +
          FileErrorReason(virtualCard->SpeakerWriteError());
+}
+
+std::string ClockProblem(SoundCard& card) {
+  auto* two = dynamic_cast<TwoDeviceCard*>(&card);
+  if (two == nullptr || !two->OutOfRange()) {
+    return "";
+  }
+  return ProgramLine(
+      "les horloges de l'entrée et de la sortie s'écartent de plus de 1 % : impossible de les "
+      "accorder.");
 }
 
 }  // namespace velunda

@@ -262,6 +262,22 @@ std::string ParseCard(CommandLine& c, std::string_view value) {
   return "";
 }
 
+std::string ParseInputCard(CommandLine& c, std::string_view value) {
+  if (value.empty()) {
+    return "nom du périphérique d'entrée";
+  }
+  c.inputCard = std::string(value);
+  return "";
+}
+
+std::string ParseOutputCard(CommandLine& c, std::string_view value) {
+  if (value.empty()) {
+    return "nom du périphérique de sortie";
+  }
+  c.outputCard = std::string(value);
+  return "";
+}
+
 std::string ParseConfig(CommandLine& c, std::string_view value) {
   if (value.empty()) {
     return "nom du fichier de configuration";
@@ -306,7 +322,7 @@ std::string ParseSpectrumImage(CommandLine& c, std::string_view value) {
 constexpr Request kSet = Request::Run;
 
 // clang-format off
-constexpr std::array<OptionDef, 27> kOptionDefs{{
+constexpr std::array<OptionDef, 29> kOptionDefs{{
     {"fe", "", '\0', "HZ", kFiltre, {""}, ParseFe, kSet,
      "fréquence d'échantillonnage : 8000 ou 11025 (défaut 8000),\n"
      "6250 ou 8000 pour le BFO (défaut 6250)"},
@@ -353,10 +369,20 @@ constexpr std::array<OptionDef, 27> kOptionDefs{{
      "PipeWire ou PulseAudio quand ils tournent), ou\n"
      "virtuelle:ENTREE.wav[:SORTIE.wav], la carte son virtuelle :\n"
      "son entrée joue ENTREE.wav en boucle, son haut-parleur est\n"
-     "enregistré dans SORTIE.wav, et sa table de mixage est simulée"},
+     "enregistré dans SORTIE.wav, et sa table de mixage est simulée ;\n"
+     "virtuelle:ENTREE.wav:SORTIE.wav:+150ppm donne au haut-parleur\n"
+     "sa propre horloge, 150 millionièmes plus rapide"},
     {"cartes", "", '\0', "", kBothPrograms, {""}, nullptr, Request::ListDevices,
      "lister les périphériques de capture et de lecture pour --carte\n"
      "(« default » en tête)"},
+    {"entree", "", '\0', "NOM", kBothPrograms, {""}, ParseInputCard, kSet,
+     "le périphérique ALSA qui enregistre le récepteur (voir\n"
+     "arecord -L), à la place de celui de --carte"},
+    {"sortie", "", '\0', "NOM", kBothPrograms, {""}, ParseOutputCard, kSet,
+     "le périphérique ALSA qui joue le son filtré (voir aplay -L),\n"
+     "à la place de celui de --carte ; deux périphériques ont\n"
+     "chacun leur horloge : le son est rééchantillonné pour les\n"
+     "suivre, et la table de mixage est celle de l'entrée"},
     {"duree", "", '\0', "S", kFiltre, {""}, ParseDuration, kSet,
      "en direct : s'arrêter après S secondes"},
     {"latence", "", '\0', "L", kBothPrograms, {""}, ParseLatency, kSet,

@@ -36,8 +36,11 @@ struct CommandLine {
   int32_t inputRate = 0;
   int32_t outputRate = 0;
 
-  // The sound card: --carte NOM ("" when not given)
+  // The sound card: --carte NOM ("" when not given); --entree NOM and --sortie NOM, a device
+  // for each direction in place of --carte's
   std::string card;
+  std::string inputCard;
+  std::string outputCard;
   // Live: --duree S (absent: until interrupted)
   std::optional<double> durationSeconds;
   // Live: --latence courte|normale (short blocks for the per-sample filters)

@@ -83,11 +83,21 @@ bool ReportSessionEnd(SoundCard& card) {
     std::cerr << StdoutErrorMessage(err) << '\n';
     ok = false;
   }
-  if (const std::string problem = SpeakerWriteProblem(card); !problem.empty()) {
-    std::cerr << problem << '\n';
-    ok = false;
+  for (const std::string& problem : {SpeakerWriteProblem(card), ClockProblem(card)}) {
+    if (!problem.empty()) {
+      std::cerr << problem << '\n';
+      ok = false;
+    }
   }
   return ok;
+}
+
+// The card as --carte gives it, or the two devices the session runs on.
+std::string CardText(const Options& options, const CardChoice& choice) {
+  if (!choice.playbackDevice.empty()) {
+    return choice.alsaDevice + " (entrée) et " + choice.playbackDevice + " (sortie)";
+  }
+  return options.card.empty() ? choice.alsaDevice : options.card;
 }
 
 int TerminalWidth(int fd) {
@@ -155,7 +165,7 @@ int RunLive(const Options& options) {
   ScopedSignalHandlers ignored({SIGPIPE, SIGXFSZ}, SIG_IGN);
   CardChoice choice;
   std::string error;
-  if (!ParseCardName(options.card, choice, error)) {
+  if (!ParseCardNames(options.card, options.inputCard, options.outputCard, choice, error)) {
     std::cerr << error << '\n';
     return kExitUsage;
   }
@@ -183,7 +193,7 @@ int RunLive(const Options& options) {
   std::unique_ptr<SpeakerPorts> speaker = OpenSystemSpeaker();
   HeapMemory memory;
   const EnginePlatform platform{*card, events, box, clock, *speaker, memory};
-  if (!TestCard(*state, platform, options.card)) {
+  if (!TestCard(*state, platform, CardText(options, choice))) {
     return kExitIo;
   }
   WarnAboutRates(options, state->Engine.CardTests, choice, fileRate);

@@ -46,7 +46,7 @@ std::string ReadFiles(const CommandWords& words, Options& o) {
   if (o.mode == CommandMode::MixerTable) {
     return "";
   }
-  if (words.Has("carte")) {
+  if (words.Has("carte") || words.Has("entree") || words.Has("sortie")) {
     o.mode = CommandMode::Live;
     return others.size() == 1 ? "" : Fail("avec --carte, pas de fichier d'entrée ni de sortie");
   }
@@ -172,6 +172,7 @@ std::string UsageText() {
       kThis,
       {"velunda-filtre FILTRE [options] ENTREE SORTIE",
        "velunda-filtre FILTRE [options] --carte NOM [--duree S] [--latence L]",
+       "velunda-filtre FILTRE [options] --entree NOM --sortie NOM [--duree S] [--latence L]",
        "velunda-filtre --table-de-mixage [--carte NOM] [--config FICHIER]"},
       "FILTRE : " + kFilterList +
           "\n"
@@ -181,7 +182,8 @@ std::string UsageText() {
           "  par .u8, ou - pour l'entrée ou la sortie standard (flux WAV, ou brut avec --brut).\n"
           "  La sortie est en 8 bits non signé mono à la fréquence du filtre, ou en 16 bits à\n"
           "  celle de --fe-sortie.\n"
-          "--carte NOM : filtrer en direct l'entrée de cette carte son.\n");
+          "--carte NOM : filtrer en direct l'entrée de cette carte son ; --entree et --sortie :\n"
+          "  le récepteur sur un périphérique, le haut-parleur sur un autre.\n");
 }
 
 }  // namespace velunda

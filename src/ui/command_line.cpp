@@ -18,6 +18,8 @@ bool ParseWindowOptions(const std::vector<std::string>& args, WindowOptions& opt
   if (!line.card.empty()) {
     options.card = line.card;
   }
+  options.inputCard = line.inputCard;
+  options.outputCard = line.outputCard;
   return error.empty();
 }
 
@@ -25,7 +27,8 @@ std::string WindowUsageText() {
   return FormatUsage(
       Program::Velunda,
       {"velunda [--carte NOM] [--latence normale|courte] [--config FICHIER] [--spectre]",
-       "velunda --aide | --version"},
+       "velunda --entree NOM --sortie NOM [--latence normale|courte] [--spectre]",
+       "velunda --aide | --version | --cartes"},
       "Sans --carte, la carte son est « default ».\n");
 }
 

@@ -4,10 +4,12 @@
 
 namespace velunda {
 
-// velunda [--carte NOM] [--latence normale|courte] [--config FICHIER] [--spectre] [--cartes]
-//         [--aide] [--version]
+// velunda [--carte NOM] [--entree NOM] [--sortie NOM] [--latence normale|courte]
+//         [--config FICHIER] [--spectre] [--cartes] [--aide] [--version]
 struct WindowOptions {
   std::string card = "default";
+  std::string inputCard;   // "": --carte's
+  std::string outputCard;  // "": --carte's
   bool shortLatency = false;
   std::string configFile;  // "": chosen at start-up
   bool spectrum = false;   // the "Spectre" window open from the start

@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
     std::cout << (options.help ? WindowUsageText() : VersionText(Program::Velunda));
     return 0;
   }
-  if (!ParseCardName(options.card, choice, error)) {
+  if (!ParseCardNames(options.card, options.inputCard, options.outputCard, choice, error)) {
     std::cerr << error << '\n';
     return 2;
   }

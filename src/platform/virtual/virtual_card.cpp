@@ -146,7 +146,7 @@ void VirtualSoundCard::ServiceInput(uint32_t now) {
   if (!s.open || !s.running || config_.faults.bufferNeverFills) {
     return;
   }
-  const uint64_t due = uint64_t{now - s.baseMs} * static_cast<uint64_t>(s.trueRate) / 1000;
+  const uint64_t due = Due(now - s.baseMs, s.trueRate);
   while (s.moved < due) {
     const uint64_t pending = due - s.moved;
     if (s.queue.empty()) {
@@ -179,7 +179,7 @@ void VirtualSoundCard::ServiceOutput(uint32_t now) {
   if (!s.open || !s.running) {
     return;
   }
-  const uint64_t due = uint64_t{now - s.baseMs} * static_cast<uint64_t>(s.rate) / 1000;
+  const uint64_t due = Due(now - s.baseMs, s.rate);
   while (s.moved < due) {
     if (s.queue.empty()) {
       // Underrun: silent until the next write restarts the playback.
@@ -199,6 +199,14 @@ void VirtualSoundCard::ServiceOutput(uint32_t now) {
       ReturnHead(s, MM_WOM_DONE);
     }
   }
+}
+
+uint64_t VirtualSoundCard::Due(uint32_t ms, int32_t rate) const {
+  constexpr int64_t kMillion = 1000000;
+  // 128 bits: weeks of milliseconds times a rate times a million overflow 64.
+  const auto crystal = static_cast<unsigned __int128>(kMillion + config_.clockPpm);
+  return static_cast<uint64_t>(static_cast<unsigned __int128>(ms) * static_cast<uint64_t>(rate) *
+                               crystal / (1000 * kMillion));
 }
 
 uint32_t VirtualSoundCard::MsUntilNextCompletion() const {

@@ -55,6 +55,9 @@ struct VirtualCardConfig {
   // closes, the sink's error becomes the close's.
   std::shared_ptr<SpeakerSink> speaker = {};
   bool realTime = false;  // WaitForActivity sleeps until audio is due (else returns at once)
+  // How far the card's crystal is off, in parts per million: at +150, asked 8000 Hz it moves
+  // 8001.2 samples a second on both sides.
+  int32_t clockPpm = 0;
   VirtualCardFaults faults;
 };
 
@@ -69,7 +72,9 @@ class VirtualSoundCard final : public SoundCard {
   WaveOut& Output() override { return output_; }
   void WaitForActivity(uint32_t maxMs) override;
   // Sleeping is only worth it when the card keeps real time.
-  uint32_t MsUntilService() const override { return config_.realTime ? MsUntilNextCompletion() : 0; }
+  uint32_t MsUntilService() const override {
+    return config_.realTime ? MsUntilNextCompletion() : 0;
+  }
 
   // Moves the audio due at the clock's time and posts the notices.
   void Service();
@@ -150,6 +155,8 @@ class VirtualSoundCard final : public SoundCard {
   void ServiceInput(uint32_t now);
   void ServiceOutput(uint32_t now);
   uint32_t MsUntilNextCompletion() const;
+  // The samples a side at `rate` moves in `ms`, on the card's crystal.
+  uint64_t Due(uint32_t ms, int32_t rate) const;
 
   Clock& clock_;
   VirtualCardConfig config_;
