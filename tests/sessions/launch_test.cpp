@@ -117,9 +117,8 @@ std::vector<KeyRow> KeyRows() {
       {"BfoShiftAt6250",
        BFO_numerique,
        nullptr,
-       {R, R, R, R, R},
-       {{6, {"0", "6", "12", "18", "24", "30"}}}},
-      {"BfoShiftDownAt6250", BFO_numerique, nullptr, {L, L}, {{6, {"0", "-6", "-12"}}}},
+       {R, R, L, L, L},
+       {{6, {"0", "6", "12", "6", "0", "-6"}}}},
       {"BfoShiftAt8000",
        BFO_numerique,
        [](ProgramState& s) { s.Engine.CardTests.Rate6250OK = 0; },
@@ -402,8 +401,9 @@ class Latency : public testing::TestWithParam<LatencyRow> {};
 TEST_P(Latency, SpeakerPlaysAFilterPreparedApartTwoBlocksLate) {
   const LatencyRow& row = GetParam();
   VirtualCardConfig config;
-  config.input = std::make_shared<MemoryLoop>(row.carrier ? common::Tone(1230, row.rate, 4 * 8000)
-                                                          : common::TonesAndNoise(24 * 2048, row.rate));
+  config.input =
+      std::make_shared<MemoryLoop>(row.carrier ? common::Tone(1230, row.rate, 4 * 8000)
+                                               : common::TonesAndNoise(24 * 2048, row.rate));
   std::vector<ScriptedEvent> script;
   for (size_t i = 0; i < row.keys.size(); ++i) {
     script.push_back(KeyAt(kStart + 400 + 350 * static_cast<uint32_t>(i), row.keys[i]));
@@ -484,11 +484,7 @@ std::vector<LatencyRow> LatencyRows() {
   return {
       Row("LowPassShort8000", Passe_bas, true, true, 8000, 768, 2666, lowPass),
       Row("LowPassShort11025", Passe_bas, true, false, 11025, 1058, 3675, lowPass),
-      Row("BandPassShort8000", Passe_bande, true, true, 8000, 768, 2666, bandPass),
       Row("GeneralReducerShort8000", Reducteur_bruit_general, true, true, 8000, 768, 2666, general),
-      Row("GeneralReducerShort11025", Reducteur_bruit_general, true, false, 11025, 1058, 3675,
-          general),
-      Row("CwReducerShort8000", Reducteur_bruit_CW_RTTY, true, true, 8000, 768, 2666, cw),
       Row("BfoShortKeeps2048", BFO_numerique, true, true, 6250, 2048, 2048, bfo),
       Row("RejectorShortKeeps2048", RejecteurporteuseparTFD, true, true, 8000, 2048, 2048, notch),
       Row("LowPassNormal8000", Passe_bas, false, true, 8000, 2666, 768, lowPass),
