@@ -7,15 +7,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <optional>
 #include <type_traits>
 
 #include "audio_io/audio_file.hpp"
-#include "cli/test_support.hpp"
+#include "common/wav.hpp"
 
 namespace velunda {
 namespace {
@@ -370,23 +368,19 @@ TEST(OutputStream, ClosedPipeStopsQuietly) {
 TEST(OutputFile, EightBitFilesRoundValues) {
   const double values[] = {-0.3, 0.3, -1.0, 2.0};
   const Bytes expected = {90, 166, 0, 255};
-  const auto dir =
-      std::filesystem::temp_directory_path() / ("velunda-u8-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
+  const common::TempDir dir;
   for (const char* name : {"out.wav", "out.u8"}) {
     SCOPED_TRACE(name);
-    const std::string path = (dir / name).string();
+    const std::string path = dir.P(name);
     FileError error;
     auto writer = AudioWriter::Open(path, 8000, error);
     ASSERT_TRUE(writer) << error.message;
     ASSERT_TRUE(writer->WriteValues(values, 4, error));
     ASSERT_TRUE(writer->Commit(error));
-    std::ifstream in(path, std::ios::binary);
-    const Bytes file{std::istreambuf_iterator<char>(in), {}};
+    const Bytes file = common::ReadBytes(path);
     ASSERT_GE(file.size(), 4u);
     EXPECT_EQ(Bytes(file.end() - 4, file.end()), expected);
   }
-  std::filesystem::remove_all(dir);
 }
 
 // A .wav known to fit its header's sizes is plain WAV, byte for byte as before; one known not
@@ -394,10 +388,8 @@ TEST(OutputFile, EightBitFilesRoundValues) {
 // than a plain WAV's header can say fails rather than leave a header that lies. (The limit is
 // brought down from 4 GiB to 1000 bytes.)
 TEST(OutputFile, WavOrRf64ByLength) {
-  const auto dir =
-      std::filesystem::temp_directory_path() / ("velunda-rf64-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
-  const std::string path = (dir / "out.wav").string();
+  const common::TempDir dir;
+  const std::string path = dir.P("out.wav");
   const Bytes samples(2000, 77);
   const struct {
     const char* name;
@@ -423,20 +415,18 @@ TEST(OutputFile, WavOrRf64ByLength) {
       EXPECT_FALSE(std::filesystem::exists(path));
       continue;
     }
-    std::ifstream in(path, std::ios::binary);
-    const Bytes file{std::istreambuf_iterator<char>(in), {}};
+    const Bytes file = common::ReadBytes(path);
     EXPECT_EQ(std::string(file.begin(), file.begin() + 4) +
                   std::string(file.begin() + 12, file.begin() + 16),
               c.head);
     if (c.length && *c.length == 100) {
-      EXPECT_EQ(file, testing::WavU8Image(Bytes(samples.begin(), samples.begin() + 100), 8000));
+      EXPECT_EQ(file, common::WavU8Image(Bytes(samples.begin(), samples.begin() + 100), 8000));
     }
     SF_INFO info{};
     Bytes back;
-    EXPECT_TRUE(testing::ReadRecordingU8(path, back, info));
+    EXPECT_TRUE(common::ReadRecordingU8(path, back, info));
     EXPECT_EQ(back, Bytes(samples.begin(), samples.begin() + static_cast<long>(c.written)));
   }
-  std::filesystem::remove_all(dir);
 }
 
 // Every errno an output commonly meets has a French reason, not a number.

@@ -1,16 +1,27 @@
 #include "audio_io/virtual_card_files.hpp"
 
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <csignal>
 
 #include "audio_io/audio_file.hpp"
-#include "cli/test_support.hpp"
+#include "common/wav.hpp"
 
 namespace velunda {
 namespace {
 
-using testing::Bytes;
-using testing::Noise;
+using common::Bytes;
+using common::Noise;
+
+// A case's own directory, its files by name.
+class InDir : public ::testing::Test {
+ protected:
+  std::string Path(const std::string& name) const { return dir_.P(name); }
+  Bytes ReadBytes(const std::string& name) const { return common::ReadBytes(Path(name)); }
+  common::TempDir dir_;
+};
 
 uint32_t Le32(const Bytes& b, size_t at) {
   return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
@@ -39,7 +50,7 @@ struct SpeakerRow {
   friend void PrintTo(const SpeakerRow& row, std::ostream* os) { *os << row.name; }
 };
 
-class SpeakerFilesTest : public testing::WorkDir, public ::testing::WithParamInterface<SpeakerRow> {
+class SpeakerFilesTest : public InDir, public ::testing::WithParamInterface<SpeakerRow> {
  protected:
   // Closes the output, writes limited to `sizeLimit` bytes when it is set.
   static int CloseWithin(SpeakerFiles& files, long sizeLimit) {
@@ -62,7 +73,7 @@ class SpeakerFilesTest : public testing::WorkDir, public ::testing::WithParamInt
 // left it (the old file before the first), and nothing else is ever in the directory.
 TEST_P(SpeakerFilesTest, EachRateItsFileCompleteAfterEveryClose) {
   const SpeakerRow& row = GetParam();
-  WriteBytes(row.files[0], {'O', 'L', 'D'});
+  common::WriteFile(Path(row.files[0]), "OLD");
   SpeakerFiles files(Path(row.files[0]), row.wavLimit);
   std::vector<std::pair<int32_t, Bytes>> recorded;  // by rate, in the order of the files
   uint32_t seed = 1;
@@ -95,18 +106,18 @@ TEST_P(SpeakerFilesTest, EachRateItsFileCompleteAfterEveryClose) {
       }
       names.insert(row.files[k]);
       if (data.size() <= row.wavLimit) {
-        EXPECT_EQ(ReadBytes(row.files[k]), testing::WavU8Image(data, rate));
+        EXPECT_EQ(ReadBytes(row.files[k]), common::WavU8Image(data, rate));
         continue;
       }
       Bytes back;
       SF_INFO info;
-      ASSERT_TRUE(testing::ReadRecordingU8(Path(row.files[k]), back, info));
+      ASSERT_TRUE(common::ReadRecordingU8(Path(row.files[k]), back, info));
       EXPECT_EQ(info.format, SF_FORMAT_RF64 | SF_FORMAT_PCM_U8);
       EXPECT_EQ(info.samplerate, rate);
       EXPECT_EQ(back, data);
       EXPECT_EQ(ReadBytes(row.files[k]).size(), 80 + data.size() + (data.size() & 1));
     }
-    EXPECT_EQ(Listing(), names);
+    EXPECT_EQ(dir_.Listing(), names);
   }
 }
 
@@ -139,7 +150,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The line input plays the recording as offline mode reads it, looped, through reads and skips
 // of any size: chunk ends, loop ends and skips of several loops.
-class LineRecording : public testing::WorkDir, public ::testing::WithParamInterface<const char*> {};
+class LineRecording : public InDir, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(LineRecording, LoopsWhatOfflineModeReads) {
   const std::string name = GetParam();
@@ -155,9 +166,9 @@ TEST_P(LineRecording, LoopsWhatOfflineModeReads) {
     sf_writef_short(f, frames.data(), static_cast<sf_count_t>(samples.size()));
     sf_close(f);
   } else if (name == "in.u8") {
-    WriteBytes(name, samples);
+    common::WriteFile(Path(name), std::string(samples.begin(), samples.end()));
   } else {
-    ASSERT_TRUE(testing::WriteWavU8(Path(name), samples, 8000));
+    ASSERT_TRUE(common::WriteWavU8(Path(name), samples, 8000));
   }
   FileError fileError;
   int32_t rate = 6250;

@@ -3,91 +3,30 @@
 // the built program.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sndfile.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <csignal>
-#include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "common/wav.hpp"
+
 namespace velunda::testing {
 
-using Bytes = std::vector<uint8_t>;
-
-// Pseudo-random bytes, every value equally likely.
-inline Bytes Noise(size_t n, uint32_t seed) {
-  Bytes v(n);
-  for (uint8_t& s : v) {
-    seed = seed * 1103515245u + 12345u;
-    s = static_cast<uint8_t>(seed >> 24);
-  }
-  return v;
-}
-
-// Unsigned 8-bit mono samples as the bytes of a WAV file: a 44-byte header, the samples, a
-// pad byte after an odd length.
-inline Bytes WavU8Image(const Bytes& samples, int32_t rate) {
-  const auto size = static_cast<uint32_t>(samples.size());
-  static constexpr uint8_t kHeader[44] = {
-      'R', 'I', 'F', 'F', 0, 0, 0, 0,   'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0,
-      1,   0,   0,   0,   0, 0, 0, 0,   0,   0,   1,   0,   8,   0,   'd', 'a', 't', 'a', 0, 0, 0, 0};
-  // Made at its full size and filled in place: growing it from the header makes GCC 12 see a
-  // copy past the header's bounds (-Warray-bounds) in optimised builds.
-  Bytes out(sizeof(kHeader) + size + (size & 1), 0);
-  std::copy(std::begin(kHeader), std::end(kHeader), out.begin());
-  std::copy(samples.begin(), samples.end(), out.begin() + sizeof(kHeader));
-  const auto put = [&out](size_t at, uint32_t value) {
-    for (size_t i = 0; i < 4; ++i) {
-      out[at + i] = static_cast<uint8_t>(value >> (8 * i));
-    }
-  };
-  put(4, 36 + size + (size & 1));
-  put(24, static_cast<uint32_t>(rate));
-  put(28, static_cast<uint32_t>(rate));  // bytes per second
-  put(40, size);
-  return out;
-}
-
-inline bool WriteWavU8(const std::string& path, const Bytes& samples, int32_t rate) {
-  const Bytes image = WavU8Image(samples, rate);
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(image.data()),
-            static_cast<std::streamsize>(image.size()));
-  return static_cast<bool>(out);
-}
-
-// A recording as libsndfile reads it (its first channel) as unsigned 8-bit samples; its rate
-// and format in `info`. False when libsndfile cannot open it.
-inline bool ReadRecordingU8(const std::string& path, Bytes& samples, SF_INFO& info) {
-  info = {};
-  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-  if (file == nullptr) {
-    return false;
-  }
-  std::vector<short> frame(static_cast<size_t>(info.channels));
-  samples.clear();
-  // 16-bit reads give (u - 128) << 8 for an 8-bit file, so bytes come back exactly.
-  while (sf_readf_short(file, frame.data(), 1) == 1) {
-    samples.push_back(static_cast<uint8_t>((frame[0] >> 8) + 128));
-  }
-  sf_close(file);
-  return true;
-}
+using common::Bytes;
+using common::Noise;
+using common::ReadRecordingU8;
+using common::WavU8Image;
+using common::WriteWavU8;
 
 struct RunResult {
   int status = -1;
-  int signal = 0;     // the signal that ended the program, 0 if it exited
-  long maxRssKb = 0;  // its peak resident memory
+  int signal = 0;  // the signal that ended the program, 0 if it exited
   std::string out;
   std::string err;
 };
@@ -104,7 +43,7 @@ struct RunSetup {
   std::string fifo;
   int signal = 0;
   bool unprivileged = false;  // run as the user nobody (when root)
-  std::string stdinName;       // the work directory's file on standard input (else /dev/null)
+  std::string stdinName;      // the work directory's file on standard input (else /dev/null)
 };
 
 // In a child process: becomes velunda-filtre with these arguments (its name put first).
@@ -124,35 +63,19 @@ class WorkDir : public ::testing::Test {
   using Stream = testing::Stream;
   using RunSetup = testing::RunSetup;
 
-  void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "velunda-cli-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-
+  std::string Path(const std::string& name) const { return tmp_.P(name); }
   void WriteBytes(const std::string& name, const Bytes& bytes) const {
-    std::ofstream(Path(name), std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
+    common::WriteFile(Path(name), std::string(bytes.begin(), bytes.end()));
   }
-  Bytes ReadBytes(const std::string& name) const {
-    std::ifstream in(Path(name), std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-  }
+  Bytes ReadBytes(const std::string& name) const { return common::ReadBytes(Path(name)); }
 
   // The names in the work directory but the captured output and the configuration home (where
   // the sound server's client keeps its own): a failed run must leave nothing.
   std::set<std::string> Listing() const {
-    std::set<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(dir_)) {
-      names.insert(e.path().filename().string());
+    std::set<std::string> names = tmp_.Listing();
+    for (const char* kept : {".out", ".err", ".config"}) {
+      names.erase(kept);
     }
-    names.erase(".out");
-    names.erase(".err");
-    names.erase(".config");
     return names;
   }
 
@@ -250,20 +173,17 @@ class WorkDir : public ::testing::Test {
       ::kill(pid, setup.signal);
     }
     int wstatus = 0;
-    rusage usage{};
-    ::wait4(pid, &wstatus, 0, &usage);
+    ::waitpid(pid, &wstatus, 0);
     RunResult r;
     r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
     r.signal = WIFSIGNALED(wstatus) ? WTERMSIG(wstatus) : 0;
-    r.maxRssKb = usage.ru_maxrss;
-    std::ifstream out(outPath);
-    r.out.assign(std::istreambuf_iterator<char>(out), {});
-    std::ifstream err(errPath);
-    r.err.assign(std::istreambuf_iterator<char>(err), {});
+    r.out = common::ReadFile(outPath);
+    r.err = common::ReadFile(errPath);
     return r;
   }
 
-  std::filesystem::path dir_;
+  common::TempDir tmp_;
+  const std::filesystem::path dir_ = tmp_.path();
 };
 
 }  // namespace velunda::testing
