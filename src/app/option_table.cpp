@@ -388,8 +388,8 @@ constexpr std::array<OptionDef, 29> kOptionDefs{{
     {"latence", "", '\0', "L", kBothPrograms, {""}, ParseLatency, kSet,
      "normale (défaut) : le passe-bas, le passe-bande et les\n"
      "réducteurs de bruit travaillent en direct par blocs d'un tiers\n"
-     "de seconde ; courte : par blocs de 96 ms, le son est entendu\n"
-     "environ 0,5 s plus tôt. Le BFO et le réjecteur gardent leurs\n"
+     "de seconde ; courte : par blocs de 16 ms, le son est entendu\n"
+     "environ 0,6 s plus tôt. Le BFO et le réjecteur gardent leurs\n"
      "blocs de 2048 échantillons."},
     {"spectre", "", '\0', "", kFenetre, {""}, SetSpectrumWindow, kSet,
      "ouvrir dès le départ la fenêtre « Spectre » (F2 l'ouvre\n"

@@ -46,7 +46,7 @@ struct FilterSettings {
 };
 
 // Samples per block of `kind` at `rate`: 2048 for the BFO and the rejector, else a third of a
-// second, or 96 ms in the short-delay mode.
+// second, or 16 ms in the short-delay mode.
 int32_t BlockLengthOf(std::string_view kind, int32_t rate, bool shortLatency);
 
 // The values `dsp` keeps for `kind` (changed by the screens' keys from one session to the next),
