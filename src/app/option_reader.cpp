@@ -1,6 +1,7 @@
 #include "app/option_reader.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <optional>
 
 namespace velunda {
@@ -85,9 +86,53 @@ std::string HelpHead(const OptionDef& def) {
   return head;
 }
 
-// Every option the program accepts, its help in a column beside it.
+// Characters, not bytes, of UTF-8 text.
+size_t Width(std::string_view text) {
+  return static_cast<size_t>(
+      std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+}
+
+// `help` in lines of at most `width` characters, each after `indent`, the first after `taken`
+// more; a sentence that begins a line of the table starts a new paragraph.
+std::string Reflow(std::string_view help, size_t width, const std::string& indent, size_t taken) {
+  std::string text;
+  size_t limit = width - std::min(width / 2, taken);
+  size_t used = 0;
+  size_t lastStart = 0;  // where the line's last word begins in `text`
+  size_t at = 0;
+  while (at < help.size()) {
+    const size_t end = std::min(help.find_first_of(" \n", at), help.size());
+    const std::string_view word = help.substr(at, end - at);
+    const size_t wide = Width(word);
+    const bool paragraph = at > 1 && help[at - 1] == '\n' &&
+                           (help[at - 2] == '.' || help[at - 2] == ')') &&
+                           std::isupper(static_cast<unsigned char>(help[at])) != 0;
+    // A lone colon or semicolon, or a one-letter option, goes with the word before it.
+    const bool glued = word == ":" || word == ";" ||
+                       (word.size() <= 4 && word[0] == '-' &&
+                        std::isalpha(static_cast<unsigned char>(word[1])) != 0);
+    if (used > 0 && (paragraph || used + 1 + wide > limit)) {
+      if (glued && !paragraph && lastStart > 0 && text[lastStart - 1] == ' ') {
+        used = Width(std::string_view(text).substr(lastStart));
+        text.replace(lastStart - 1, 1, "\n" + indent);
+      } else {
+        text += "\n" + indent;
+        used = 0;
+      }
+      limit = width;
+    }
+    lastStart = text.size() + (used > 0 ? 1 : 0);
+    text += (used > 0 ? " " : "") + std::string(word);
+    used += (used > 0 ? 1 : 0) + wide;
+    at = end + 1;
+  }
+  return text;
+}
+
+// Every option the program accepts, its help in a column beside it, within 80 columns.
 std::string OptionsHelp(Program program) {
   constexpr size_t kColumn = 22;
+  constexpr size_t kLine = 80;
   std::string text;
   for (const auto& def : OptionTable()) {
     if (!Accepts(def, program)) {
@@ -95,14 +140,9 @@ std::string OptionsHelp(Program program) {
     }
     std::string head = HelpHead(def);
     head.resize(std::max(kColumn, head.size() + 1), ' ');
-    text += head;
-    for (char c : def.help) {
-      text += c;
-      if (c == '\n') {
-        text += std::string(kColumn, ' ');
-      }
-    }
-    text += '\n';
+    text += head +
+            Reflow(def.help, kLine - kColumn, std::string(kColumn, ' '), head.size() - kColumn) +
+            '\n';
   }
   return text;
 }

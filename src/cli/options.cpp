@@ -171,19 +171,19 @@ std::string UsageText() {
   return FormatUsage(
       kThis,
       {"velunda-filtre FILTRE [options] ENTREE SORTIE",
-       "velunda-filtre FILTRE [options] --carte NOM [--duree S] [--latence L]",
-       "velunda-filtre FILTRE [options] --entree NOM --sortie NOM [--duree S] [--latence L]",
-       "velunda-filtre --table-de-mixage [--carte NOM] [--config FICHIER]"},
-      "FILTRE : " + kFilterList +
-          "\n"
-          "  (majuscules ou minuscules).\n"
-          "ENTREE, SORTIE : fichier son (WAV, FLAC... à toute fréquence ; l'entrée est\n"
-          "  rééchantillonnée à celle du filtre), brut 8 bits non signé mono si le nom finit\n"
-          "  par .u8, ou - pour l'entrée ou la sortie standard (flux WAV, ou brut avec --brut).\n"
-          "  La sortie est en 8 bits non signé mono à la fréquence du filtre, ou en 16 bits à\n"
-          "  celle de --fe-sortie.\n"
-          "--carte NOM : filtrer en direct l'entrée de cette carte son ; --entree et --sortie :\n"
-          "  le récepteur sur un périphérique, le haut-parleur sur un autre.\n");
+       "velunda-filtre FILTRE [options] --carte NOM [--duree S]",
+       "velunda-filtre FILTRE [options] --entree NOM --sortie NOM",
+       "velunda-filtre --table-de-mixage [--carte NOM] [--config FICHIER]",
+       "velunda-filtre --cartes | --aide | --version"},
+      "FILTRE : PASSEBAS, PASSEBANDE, BFO_NUMERIQUE, REJECTEUR_PAR_TFD,\n"
+      "  REDUCTEUR_GENERAL ou REDUCTEUR_CW (majuscules ou minuscules).\n"
+      "ENTREE, SORTIE : fichier son (WAV, FLAC... à toute fréquence ; l'entrée est\n"
+      "  rééchantillonnée à celle du filtre), brut 8 bits non signé mono si le nom\n"
+      "  finit par .u8, ou - pour l'entrée ou la sortie standard (flux WAV, ou brut\n"
+      "  avec --brut). La sortie est en 8 bits non signé mono à la fréquence du\n"
+      "  filtre, ou en 16 bits à celle de --fe-sortie.\n"
+      "--carte NOM : filtrer en direct l'entrée de cette carte son ; --entree et\n"
+      "  --sortie : le récepteur sur un périphérique, le haut-parleur sur un autre.\n");
 }
 
 }  // namespace velunda

@@ -24,12 +24,11 @@ bool ParseWindowOptions(const std::vector<std::string>& args, WindowOptions& opt
 }
 
 std::string WindowUsageText() {
-  return FormatUsage(
-      Program::Velunda,
-      {"velunda [--carte NOM] [--latence normale|courte] [--config FICHIER] [--spectre]",
-       "velunda --entree NOM --sortie NOM [--latence normale|courte] [--spectre]",
-       "velunda --aide | --version | --cartes"},
-      "Sans --carte, la carte son est « default ».\n");
+  return FormatUsage(Program::Velunda,
+                     {"velunda [--carte NOM] [--latence L] [--config FICHIER] [--spectre]",
+                      "velunda --entree NOM --sortie NOM [--latence L] [--spectre]",
+                      "velunda --aide | --version | --cartes"},
+                     "Sans --carte, la carte son est « default ».\n");
 }
 
 }  // namespace velunda

@@ -157,6 +157,10 @@ TEST(Options, ManPagesListTheTableOptions) {
     std::istringstream aide(FormatUsage(program, {}, ""));
     for (std::string line; std::getline(aide, line);) {
       aideHeads += line.starts_with("  -") ? line.substr(0, 22) + "\n" : "";
+      // Within 80 columns: characters, not the bytes of the accents.
+      EXPECT_LE(std::count_if(line.begin(), line.end(), [](char c) { return (c & 0xC0) != 0x80; }),
+                80)
+          << line;
     }
     EXPECT_EQ(OptionWords(manHeads), OptionWords(aideHeads)) << name;
     EXPECT_TRUE(VersionText(program).starts_with(name + " " + version + ".")) << version;
