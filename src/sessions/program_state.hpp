@@ -4,9 +4,9 @@
 #include "config/settings.hpp"
 #include "dsp/dsp_state.hpp"
 #include "engine/engine_state.hpp"
+#include "sessions/frequency_analysis.hpp"
 #include "sessions/main_window_model.hpp"
 #include "sessions/sessions_state.hpp"
-#include "sessions/spectrum.hpp"
 
 namespace velunda {
 

@@ -7,12 +7,12 @@
 #include "platform/mixer.hpp"
 #include "sessions/program_state.hpp"
 #include "sessions/startup.hpp"
+#include "ui/frequency_window.hpp"
 #include "ui/hooks.hpp"
 #include "ui/menu_table.hpp"
 #include "ui/qt_event_source.hpp"
 #include "ui/qt_message_box.hpp"
 #include "ui/quit_signals.hpp"
-#include "ui/spectrum_window.hpp"
 #include "ui/tform1.hpp"
 
 namespace velunda {

@@ -1,10 +1,10 @@
-#include "ui/spectrum_window.hpp"
+#include "ui/frequency_window.hpp"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QPainter>
 
-#include "dialogs/spectrum_painter.hpp"
+#include "dialogs/frequency_painter.hpp"
 
 namespace velunda {
 namespace {

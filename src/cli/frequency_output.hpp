@@ -2,7 +2,7 @@
 #include <memory>
 #include <string>
 
-#include "sessions/spectrum.hpp"
+#include "sessions/frequency_analysis.hpp"
 
 namespace velunda {
 

@@ -1,13 +1,13 @@
-#include "cli/spectrum_output.hpp"
+#include "cli/frequency_output.hpp"
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 
+#include "dialogs/frequency_image.hpp"
 #include "platform/errno_text.hpp"
 #include "platform/safe_file.hpp"
-#include "dialogs/spectrum_image.hpp"
-#include "sessions/spectrum_picture.hpp"
+#include "sessions/frequency_picture.hpp"
 
 namespace velunda {
 namespace {

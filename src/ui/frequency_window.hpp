@@ -3,8 +3,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "sessions/frequency_picture.hpp"
 #include "sessions/program_state.hpp"
-#include "sessions/spectrum_picture.hpp"
 
 namespace velunda {
 

@@ -1,4 +1,4 @@
-#include "sessions/spectrum.hpp"
+#include "sessions/frequency_analysis.hpp"
 
 #include <algorithm>
 #include <cmath>

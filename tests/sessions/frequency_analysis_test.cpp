@@ -1,5 +1,5 @@
 // The spectrum model on synthetic tones through the real filters, and the filter drawn over it.
-#include "sessions/spectrum.hpp"
+#include "sessions/frequency_analysis.hpp"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include "dsp/process_block.hpp"
 #include "platform/virtual/manual_clock.hpp"
 #include "sessions/filter_settings.hpp"
-#include "sessions/spectrum_picture.hpp"
+#include "sessions/frequency_picture.hpp"
 
 namespace velunda::test {
 namespace {

@@ -9,8 +9,8 @@
 
 #include "dsp/dsp_state.hpp"
 #include "dsp/filter_kind.hpp"
-#include "sessions/spectrum.hpp"
-#include "sessions/spectrum_picture.hpp"
+#include "sessions/frequency_analysis.hpp"
+#include "sessions/frequency_picture.hpp"
 
 namespace velunda {
 namespace {

@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "sessions/spectrum_picture.hpp"
+#include "sessions/frequency_picture.hpp"
 
 namespace velunda {
 

@@ -3,7 +3,7 @@
 #include <QPalette>
 #include <QRectF>
 
-#include "sessions/spectrum_picture.hpp"
+#include "sessions/frequency_picture.hpp"
 
 namespace velunda {
 

@@ -1,5 +1,5 @@
 // velunda-filtre's picture of a recording's spectra, painted with Qt on an offscreen image.
-#include "dialogs/spectrum_image.hpp"
+#include "dialogs/frequency_image.hpp"
 
 #include <QBuffer>
 #include <QGuiApplication>
@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "dialogs/spectrum_painter.hpp"
-#include "sessions/spectrum_picture.hpp"
+#include "dialogs/frequency_painter.hpp"
+#include "sessions/frequency_picture.hpp"
 
 namespace velunda {
 namespace {

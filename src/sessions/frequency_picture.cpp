@@ -1,4 +1,4 @@
-#include "sessions/spectrum_picture.hpp"
+#include "sessions/frequency_picture.hpp"
 
 #include <cmath>
 

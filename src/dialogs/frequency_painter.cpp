@@ -1,4 +1,4 @@
-#include "dialogs/spectrum_painter.hpp"
+#include "dialogs/frequency_painter.hpp"
 
 #include <QPainterPath>
 #include <algorithm>

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "sessions/spectrum.hpp"
+#include "sessions/frequency_analysis.hpp"
 
 namespace velunda {
 
