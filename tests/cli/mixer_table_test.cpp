@@ -91,7 +91,7 @@ TEST_F(MixerCommand, ReadsTheConfigurationAndWritesNothing) {
     SCOPED_TRACE(c.name);
     std::filesystem::remove(Path("CONFVEL.SER"));
     std::filesystem::remove(Path("r.ser"));
-    WriteBytes(c.file, Bytes(c.content.begin(), c.content.end()));
+    WriteBytes(c.file, testing::Bytes(c.content.begin(), c.content.end()));
     const auto r = Run(std::string("--table-de-mixage --carte virtuelle:entree.wav") + c.options);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find(std::string("Entrée choisie : ") + c.input + "\n"), std::string::npos)
@@ -99,7 +99,7 @@ TEST_F(MixerCommand, ReadsTheConfigurationAndWritesNothing) {
     EXPECT_NE(r.out.find("PlaybackInputFound = 1\n"), std::string::npos) << r.out;
     EXPECT_EQ(r.err, c.notices);
     EXPECT_EQ(Listing(), std::set<std::string>{c.file});
-    EXPECT_EQ(ReadBytes(c.file), Bytes(c.content.begin(), c.content.end()));
+    EXPECT_EQ(ReadBytes(c.file), testing::Bytes(c.content.begin(), c.content.end()));
   }
 }
 
