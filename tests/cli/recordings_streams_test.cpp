@@ -62,7 +62,8 @@ double Amplitude(const std::vector<double>& v, double hz, int32_t rate) {
 }
 
 // The filters on recordings of the usual rates: the tone one keeps comes through (where the
-// filter puts it), the tone it removes does not. (The reducers take the same way.)
+// filter puts it), the tone it removes does not. (The band-pass and the reducers take the
+// low-pass's way, at 8000 Hz in blocks of a third of a second.)
 struct ToneCase {
   const char* name;
   const char* filter;
@@ -116,8 +117,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Combine(
         ::testing::Values(
             ToneCase{"LowPass", "PASSEBAS --coupure 1000 --coefficients 200", 500, 500, 2500},
-            ToneCase{"BandPass", "PASSEBANDE --centre 800 --largeur 250 --coefficients 400", 800,
-                     800, 2000},
             ToneCase{"Rejector", "REJECTEUR_PAR_TFD --frequence 1000 --coefficients 400", 2000,
                      2000, 1000},
             ToneCase{"Bfo", "BFO_NUMERIQUE --decalage 20", 1000, 1000 + 20 * 6250.0 / 1024, 1000}),

@@ -511,15 +511,12 @@ std::vector<LatencyRow> LatencyRows() {
       // After the centring on a 1230 Hz carrier, the band-pass filters on the centre found.
       Row("BandPassAfterCentring", Passe_bande, false, true, 8000, 2666, 2666,
           BandPass(1250, 250, 200), {Ins}, {}, kStart + 3000, true),
-      // The spectrum shown changes no byte of any filter's sound, a centring's included.
+      // The spectrum shown changes no byte of the sound (F2 and the feed are every screen's own),
+      // a centring's and the BFO's transform blocks included.
       Row("LowPassSpectrum", Passe_bas, false, true, 8000, 2666, 2666, lowPass, {F2}),
       Row("BandPassCentringSpectrum", Passe_bande, false, true, 8000, 2666, 2666,
           BandPass(1250, 250, 200), {F2, Ins}, {}, kStart + 3000, true),
-      Row("GeneralReducerSpectrum", Reducteur_bruit_general, false, true, 8000, 2666, 2666, general,
-          {F2}),
-      Row("CwReducerSpectrum", Reducteur_bruit_CW_RTTY, false, true, 8000, 2666, 2666, cw, {F2}),
       Row("BfoSpectrum", BFO_numerique, false, true, 6250, 2048, 2048, bfo, {F2}),
-      Row("RejectorSpectrum", RejecteurporteuseparTFD, false, true, 8000, 2048, 2048, notch, {F2}),
   };
 }
 
