@@ -8,7 +8,9 @@
 #include <set>
 #include <sstream>
 
+#include "app/card_choice.hpp"
 #include "app/option_reader.hpp"
+#include "platform/program_name.hpp"
 
 namespace velunda {
 namespace {
@@ -164,6 +166,17 @@ TEST(Options, ManPagesListTheTableOptions) {
     }
     EXPECT_EQ(OptionWords(manHeads), OptionWords(aideHeads)) << name;
     EXPECT_TRUE(VersionText(program).starts_with(name + " " + version + ".")) << version;
+  }
+}
+
+// The layers both programs share name the program that runs in their messages.
+TEST(Options, SharedMessagesNameTheRunningProgram) {
+  for (const char* name : {"velunda", "velunda-filtre"}) {
+    SetProgramName(name);
+    CardChoice choice;
+    std::string error;
+    EXPECT_FALSE(ParseCardName("virtuelle:", choice, error));
+    EXPECT_TRUE(error.starts_with(std::string(name) + " : ")) << error;
   }
 }
 
