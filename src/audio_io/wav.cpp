@@ -4,11 +4,18 @@ namespace velunda {
 
 std::vector<uint8_t> PcmWavHeader(int32_t rate, uint32_t bits, uint32_t channels,
                                   uint64_t dataBytes, bool rf64) {
-  std::vector<uint8_t> h;
-  const auto text = [&h](const char* t) { h.insert(h.end(), t, t + 4); };
-  const auto le = [&h](uint64_t v, int bytes) {
+  // Made at its full size and filled in place: growing it makes GCC 12 see copies past its
+  // end (-Wstringop-overflow) in optimised builds.
+  std::vector<uint8_t> h(rf64 ? 80 : 44);
+  size_t at = 0;
+  const auto text = [&h, &at](const char* t) {
+    for (int i = 0; i < 4; ++i) {
+      h[at++] = static_cast<uint8_t>(t[i]);
+    }
+  };
+  const auto le = [&h, &at](uint64_t v, int bytes) {
     for (int i = 0; i < bytes; ++i) {
-      h.push_back(static_cast<uint8_t>(v >> (8 * i)));
+      h[at++] = static_cast<uint8_t>(v >> (8 * i));
     }
   };
   const uint64_t pad = dataBytes & 1;  // chunks have even lengths
