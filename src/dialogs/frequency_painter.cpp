@@ -1,7 +1,7 @@
 #include "dialogs/frequency_painter.hpp"
 
-#include <QPainterPath>
 #include <algorithm>
+#include <cmath>
 
 namespace velunda {
 namespace {
@@ -91,20 +91,28 @@ void PaintOverlay(QPainter& p, const Axes& a, const SpectrumOverlay& o, const QP
   }
 }
 
+// One trace as a polyline: with a thin cosmetic pen the raster engine draws it directly,
+// without stroking an outline first.
 void PaintTrace(QPainter& p, const Axes& a, const std::array<float, kSpectrumBins>& db,
-                int32_t rate, const QColor& colour) {
-  QPainterPath path;
+                int32_t rate, const QPen& pen) {
+  std::array<QPointF, kSpectrumBins> points;
   for (int k = 0; k < kSpectrumBins; ++k) {
-    const QPointF point(a.X(BinFrequency(k, rate)), a.Y(db[static_cast<size_t>(k)]));
-    if (k == 0) {
-      path.moveTo(point);
-    } else {
-      path.lineTo(point);
-    }
+    points[static_cast<size_t>(k)] =
+        QPointF(a.X(BinFrequency(k, rate)), a.Y(db[static_cast<size_t>(k)]));
   }
-  p.setPen(QPen(colour, 1.5));
-  p.setBrush(Qt::NoBrush);
-  p.drawPath(path);
+  p.setPen(pen);
+  p.drawPolyline(points.data(), kSpectrumBins);
+}
+
+QPen TracePen(const QPainter& p, const QColor& colour) {
+  // Antialiased pictures (the recordings' image) keep a 1.5-pixel line; the window's
+  // repaints use one device pixel per screen pixel.
+  if (p.testRenderHint(QPainter::Antialiasing)) {
+    return QPen(colour, 1.5);
+  }
+  QPen pen(colour, std::max(1.0, std::round(p.device()->devicePixelRatioF())));
+  pen.setCosmetic(true);
+  return pen;
 }
 
 // The filter's title at the left above the plot, the legend at the right.
@@ -132,27 +140,45 @@ void PaintHeader(QPainter& p, const Axes& a, const SpectrumPicture& picture,
 
 }  // namespace
 
-void PaintSpectrum(QPainter& painter, const QRectF& area, const SpectrumPicture& picture,
-                   const QPalette& palette) {
-  painter.save();
-  painter.fillRect(area, palette.color(QPalette::Base));
-  const QFontMetricsF metrics(painter.font());
+QRectF SpectrumPlot(const QFont& font, const QRectF& area) {
+  const QFontMetricsF metrics(font);
   const double left = metrics.horizontalAdvance("-100") + 12;
   const double top = metrics.height() + 10;
   const double bottom = 2 * metrics.height() + 8;
-  const QRectF plot = area.adjusted(left, top, -12, -bottom);
-  const Axes axes{plot, picture.SampleRate / 2.0};
+  return area.adjusted(left, top, -12, -bottom);
+}
+
+void PaintSpectrumBackground(QPainter& painter, const QRectF& area, const SpectrumPicture& picture,
+                             const QPalette& palette) {
+  painter.save();
+  painter.fillRect(area, palette.color(QPalette::Base));
+  const Axes axes{SpectrumPlot(painter.font(), area), picture.SampleRate / 2.0};
   PaintOverlay(painter, axes, picture.Overlay, palette);
-  if (picture.HasTraces) {
-    painter.save();
-    painter.setClipRect(plot);
-    PaintTrace(painter, axes, picture.InputDb, picture.SampleRate, InputColour(palette));
-    PaintTrace(painter, axes, picture.OutputDb, picture.SampleRate, OutputColour(palette));
-    painter.restore();
-  }
   PaintGrid(painter, axes, palette);
   PaintHeader(painter, axes, picture, palette);
   painter.restore();
+}
+
+void PaintSpectrumTraces(QPainter& painter, const QRectF& area, const SpectrumPicture& picture,
+                         const QPalette& palette) {
+  if (!picture.HasTraces) {
+    return;
+  }
+  painter.save();
+  const Axes axes{SpectrumPlot(painter.font(), area), picture.SampleRate / 2.0};
+  painter.setClipRect(axes.plot);
+  painter.setBrush(Qt::NoBrush);
+  PaintTrace(painter, axes, picture.InputDb, picture.SampleRate,
+             TracePen(painter, InputColour(palette)));
+  PaintTrace(painter, axes, picture.OutputDb, picture.SampleRate,
+             TracePen(painter, OutputColour(palette)));
+  painter.restore();
+}
+
+void PaintSpectrum(QPainter& painter, const QRectF& area, const SpectrumPicture& picture,
+                   const QPalette& palette) {
+  PaintSpectrumBackground(painter, area, picture, palette);
+  PaintSpectrumTraces(painter, area, picture, palette);
 }
 
 }  // namespace velunda

@@ -14,6 +14,15 @@ namespace velunda {
 void PaintSpectrum(QPainter& painter, const QRectF& area, const SpectrumPicture& picture,
                    const QPalette& palette);
 
+// The two halves of that picture, for a window that keeps the first (it changes only with the
+// size, the colours, the rate and the filter) and repaints the traces over it ten times a second.
+void PaintSpectrumBackground(QPainter& painter, const QRectF& area, const SpectrumPicture& picture,
+                             const QPalette& palette);
+void PaintSpectrumTraces(QPainter& painter, const QRectF& area, const SpectrumPicture& picture,
+                         const QPalette& palette);
+// Where the traces go in `area`, for text in `font`: all that changes between those repaints.
+QRectF SpectrumPlot(const QFont& font, const QRectF& area);
+
 // The dB range drawn.
 inline constexpr float kSpectrumTopDb = 0.0f;
 inline constexpr float kSpectrumBottomDb = -100.0f;

@@ -11,11 +11,6 @@ namespace {
 
 constexpr int kTickMs = 100;
 
-bool SamePicture(const SpectrumPicture& a, const SpectrumPicture& b) {
-  return a.SampleRate == b.SampleRate && a.HasTraces == b.HasTraces && a.InputDb == b.InputDb &&
-         a.OutputDb == b.OutputDb && a.Overlay == b.Overlay;
-}
-
 }  // namespace
 
 SpectrumWindow::SpectrumWindow(ProgramState& state, QWidget* parent)
@@ -52,16 +47,44 @@ void SpectrumWindow::Tick() {
   const auto elapsed = static_cast<uint32_t>(sinceTick_.restart());
   SpectrumTakeDue(state_.Spectrum, elapsed);
   // Repaints only when the picture changed: frames came, or a key changed the filter.
-  if (!paintedOnce_ || !SamePicture(PictureOf(state_.Spectrum, state_.Dsp), painted_)) {
+  if (!paintedOnce_) {
     update();
+    return;
+  }
+  const SpectrumPicture picture = PictureOf(state_.Spectrum, state_.Dsp);
+  if (picture.SampleRate != painted_.SampleRate || !(picture.Overlay == painted_.Overlay)) {
+    update();
+  } else if (picture.HasTraces != painted_.HasTraces || picture.InputDb != painted_.InputDb ||
+             picture.OutputDb != painted_.OutputDb) {
+    // Only the traces moved: the plot is all that needs painting and sending to the screen.
+    update(SpectrumPlot(font(), rect()).toAlignedRect());
   }
 }
 
-void SpectrumWindow::paintEvent(QPaintEvent*) {
-  painted_ = PictureOf(state_.Spectrum, state_.Dsp);
+void SpectrumWindow::paintEvent(QPaintEvent* event) {
+  SpectrumPicture picture = PictureOf(state_.Spectrum, state_.Dsp);
+  const bool sameBackground = paintedOnce_ && picture.SampleRate == painted_.SampleRate &&
+                              picture.Overlay == painted_.Overlay;
+  painted_ = std::move(picture);
   paintedOnce_ = true;
+  const qreal ratio = devicePixelRatioF();
+  if (!sameBackground || background_.size() != size() * ratio ||
+      background_.devicePixelRatio() != ratio || backgroundPalette_ != palette().cacheKey()) {
+    background_ = QPixmap(size() * ratio);
+    background_.setDevicePixelRatio(ratio);
+    QPainter backgroundPainter(&background_);
+    backgroundPainter.setFont(font());
+    PaintSpectrumBackground(backgroundPainter, rect(), painted_, palette());
+    backgroundPalette_ = palette().cacheKey();
+    if (event->rect() != rect()) {
+      update();  // the rest of the window shows the old background
+    }
+  }
   QPainter painter(this);
-  PaintSpectrum(painter, rect(), painted_, palette());
+  const QRect dirty = event->rect();
+  painter.drawPixmap(dirty, background_,
+                     QRectF(dirty.topLeft() * ratio, dirty.size() * ratio).toAlignedRect());
+  PaintSpectrumTraces(painter, rect(), painted_, palette());
 }
 
 void SpectrumWindow::closeEvent(QCloseEvent* event) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <QElapsedTimer>
+#include <QPixmap>
 #include <QTimer>
 #include <QWidget>
 
@@ -37,6 +38,9 @@ class SpectrumWindow final : public QWidget, public SpectrumView {
   QElapsedTimer sinceTick_;
   SpectrumPicture painted_;
   bool paintedOnce_ = false;
+  // Everything but the traces, kept between repaints.
+  QPixmap background_;
+  qint64 backgroundPalette_ = 0;
 };
 
 }  // namespace velunda

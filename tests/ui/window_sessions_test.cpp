@@ -6,6 +6,8 @@
 #include <QMenuBar>
 #include <QSet>
 
+#include "dialogs/frequency_painter.hpp"
+#include "ui/frequency_window.hpp"
 #include "ui/hooks.hpp"
 #include "ui_rig.hpp"
 
@@ -55,6 +57,21 @@ const std::vector<SessionRow>& Rows() {
   return rows;
 }
 
+// The window keeps its background between repaints: after the keys changed the filter, what it
+// shows must still be the whole picture painted from scratch.
+bool SpectrumStale(SpectrumWindow& spectrum) {
+  if (!spectrum.isVisible()) {
+    return false;
+  }
+  const QImage shown = spectrum.grab().toImage().convertToFormat(QImage::Format_RGB32);
+  QImage fresh(shown.size(), QImage::Format_RGB32);
+  QPainter painter(&fresh);
+  painter.setFont(spectrum.font());
+  PaintSpectrum(painter, fresh.rect(), spectrum.Painted(), spectrum.palette());
+  painter.end();
+  return shown != fresh;
+}
+
 bool MenusShown(TForm1& window) {
   for (QAction* top : window.menuBar()->actions()) {
     if (!top->isVisible()) {
@@ -80,6 +97,7 @@ struct Driver {
   QStringList shown;       // the checked cell's text after each key
   QSet<QString> cutTexts;  // texts wider than their cells
   bool menusHiddenDuring = false;
+  bool spectrumStale = false;  // the window's picture differs from one painted afresh
 
   void OnIdle() {
     if (ended || !rig.card->InputOpen()) {
@@ -111,6 +129,7 @@ struct Driver {
       awaitingCheck = true;
     } else {
       ended = true;
+      spectrumStale = SpectrumStale(rig.program->Spectrum());
       if (row.endByClick) {
         QTest::mouseClick(window.centralWidget(), Qt::LeftButton, {}, QPoint(200, 150));
       } else {
@@ -154,6 +173,7 @@ class WindowSessionsTest : public QObject {
     QCOMPARE(driver.shown, expected);
     QCOMPARE(driver.cutTexts, QSet<QString>());
     QVERIFY(driver.menusHiddenDuring);
+    QVERIFY(!driver.spectrumStale);
     QVERIFY(MenusShown(window));
     QVERIFY(!program.Events().Capturing());
     QVERIFY(!rig.card->InputOpen());
