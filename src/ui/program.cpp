@@ -11,7 +11,7 @@ namespace {
 
 ProgramParts WithDefaults(ProgramParts parts) {
   if (!parts.box) {
-    parts.box = std::make_unique<QtMessageBox>();
+    parts.box = std::make_unique<QtErrorBox>();
   }
   return parts;
 }
@@ -27,7 +27,7 @@ VelundaProgram::VelundaProgram(ProgramParts parts)
       window_(std::make_unique<TForm1>(state_->Window)),
       spectrum_(std::make_unique<SpectrumWindow>(*state_, window_.get())),
       settings_(std::make_unique<SettingsBinding>(*state_, startup_)) {
-  if (auto* box = dynamic_cast<QtMessageBox*>(parts_.box.get())) {
+  if (auto* box = dynamic_cast<QtErrorBox*>(parts_.box.get())) {
     box->SetParent(window_.get());
   }
   events_->Watch(window_.get());
@@ -137,7 +137,7 @@ void VelundaProgram::OnTimer1() {
 // A stop signal: no box waits for a click from now on, and every box or dialog open is closed,
 // so that whatever step opened it returns and the program leaves as its menu does.
 void VelundaProgram::OnStopSignal() {
-  if (auto* box = dynamic_cast<QtMessageBox*>(parts_.box.get())) {
+  if (auto* box = dynamic_cast<QtErrorBox*>(parts_.box.get())) {
     box->Silence();
   }
   for (QWidget* window : QApplication::topLevelWidgets()) {

@@ -2,6 +2,7 @@
 #include <QObject>
 #include <memory>
 
+#include "dialogs/error_box.hpp"
 #include "engine/engine_platform.hpp"
 #include "platform/memory.hpp"
 #include "platform/mixer.hpp"
@@ -11,7 +12,6 @@
 #include "ui/hooks.hpp"
 #include "ui/menu_table.hpp"
 #include "ui/qt_event_source.hpp"
-#include "ui/qt_message_box.hpp"
 #include "ui/quit_signals.hpp"
 #include "ui/tform1.hpp"
 

@@ -431,8 +431,9 @@ TEST(OutputFile, WavOrRf64ByLength) {
 
 // Every errno an output commonly meets has a French reason, not a number.
 TEST(OutputFile, CommonErrnosHaveFrenchReasons) {
-  for (int err : {ESPIPE, EPIPE, ENXIO, ELOOP, EROFS, EDQUOT, EFBIG, ETXTBSY, ENODEV, EAGAIN,
-                  EINVAL, ENOMEM, EMFILE, EEXIST, EXDEV, EOPNOTSUPP, ESTALE, ECONNRESET}) {
+  for (int err :
+       {ESPIPE, EPIPE, ENXIO, ELOOP, EROFS, EDQUOT, EFBIG, ETXTBSY, ENODEV, EAGAIN, EINVAL, ENOMEM,
+        EMFILE, EEXIST, EXDEV, EOPNOTSUPP, ESTALE, ECONNRESET, ENAMETOOLONG}) {
     EXPECT_EQ(FileErrorReason(err).find("n°"), std::string::npos) << err;
   }
 }

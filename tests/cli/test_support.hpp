@@ -26,7 +26,6 @@ using common::WriteWavU8;
 
 struct RunResult {
   int status = -1;
-  int signal = 0;  // the signal that ended the program, 0 if it exited
   std::string out;
   std::string err;
 };
@@ -42,8 +41,7 @@ struct RunSetup {
   // Without a FIFO, `signal` comes half a second after the start.
   std::string fifo;
   int signal = 0;
-  bool unprivileged = false;  // run as the user nobody (when root)
-  std::string stdinName;      // the work directory's file on standard input (else /dev/null)
+  std::string stdinName;  // the work directory's file on standard input (else /dev/null)
 };
 
 // In a child process: becomes velunda-filtre with these arguments (its name put first).
@@ -138,9 +136,6 @@ class WorkDir : public ::testing::Test {
           ::close(fd);
         }
       }
-      if (setup.unprivileged && ::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
-        ::_exit(126);
-      }
       if (::chdir(dir_.c_str()) != 0) {
         ::_exit(127);
       }
@@ -176,7 +171,6 @@ class WorkDir : public ::testing::Test {
     ::waitpid(pid, &wstatus, 0);
     RunResult r;
     r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-    r.signal = WIFSIGNALED(wstatus) ? WTERMSIG(wstatus) : 0;
     r.out = common::ReadFile(outPath);
     r.err = common::ReadFile(errPath);
     return r;

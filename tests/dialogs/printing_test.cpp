@@ -133,13 +133,15 @@ class PrintingTest : public QObject {
     QVERIFY(help.isVisible());
   }
 
-  // Through the window's own error box: critical, "Erreur", one "OK", the cause as text.
+  // Through the window's own error box (the main window's too): modal, critical, "Erreur",
+  // one "OK", the cause as text.
   void defaultWindowShowsTheErrorBox() {
     velunda::TForm4 help;
     help.show();
     QVERIFY(QTest::qWaitForWindowExposed(&help));
     QString title, text;
-    int buttons = 0;
+    QStringList buttons;
+    bool modal = false;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QTimer::singleShot(0, [&] {
       auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
@@ -147,13 +149,17 @@ class PrintingTest : public QObject {
       title = box->windowTitle();
       text = box->text();
       icon = box->icon();
-      buttons = box->buttons().size();
+      modal = box->isModal();
+      for (QAbstractButton* button : box->buttons()) {
+        buttons << button->text();
+      }
       box->button(QMessageBox::Ok)->click();
     });
     QTest::mouseClick(help.Impression_Bouton, Qt::LeftButton);
     QCOMPARE(title, QStringLiteral("Erreur"));
     QCOMPARE(icon, QMessageBox::Critical);
-    QCOMPARE(buttons, 1);
+    QCOMPARE(buttons, QStringList{"OK"});
+    QVERIFY(modal);
     QVERIFY2(text.contains(QStringLiteral("CUPS ne répond pas")), qPrintable(text));
     QVERIFY(help.isVisible());
   }

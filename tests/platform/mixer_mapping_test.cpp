@@ -302,6 +302,8 @@ TEST_P(ServerMixers, SetTheServerAndPutItBack) {
 
 const std::vector<std::string> kHdaPorts = {"analog-input-front-mic", "analog-input-rear-mic",
                                             "analog-input-linein"};
+const std::vector<std::string> kMicPort = {"analog-input-mic"}, kNoPorts = {},
+                               kRadioPorts = {"analog-input-mic", "analog-input-radio"};
 
 INSTANTIATE_TEST_SUITE_P(
     SoundServer, ServerMixers,
@@ -313,40 +315,14 @@ INSTANTIATE_TEST_SUITE_P(
                    StreamLevel{{50000}, false}, 1, 0, 20, 100, "analog-input-front-mic", 65536,
                    StreamLevel{{13107}, false}},
         // Low levels: the loudspeaker stays at 4 % and the wave output does the rest.
-        ServerCase{"LowLevelMultipliesBothVolumes",
-                   {"analog-input-mic"},
-                   "analog-input-mic",
-                   StreamLevel{{65536}, false},
-                   1,
-                   34,
-                   4,
-                   60,
-                   "analog-input-mic",
-                   82953,
+        ServerCase{"LowLevelMultipliesBothVolumes", kMicPort, "analog-input-mic",
+                   StreamLevel{{65536}, false}, 1, 34, 4, 60, "analog-input-mic", 82953,
                    StreamLevel{{1572}, false}},
         // A source without ports (a USB receiver, a monitor) is the input of either kind.
-        ServerCase{"NoPortsTheSourceItself",
-                   {},
-                   "",
-                   StreamLevel{{65536}, false},
-                   0,
-                   100,
-                   20,
-                   100,
-                   "",
-                   131072,
-                   StreamLevel{{13107}, false}},
-        ServerCase{"MissingKindKeepsThePortFound",
-                   {"analog-input-mic", "analog-input-radio"},
-                   "analog-input-radio",
-                   std::nullopt,
-                   0,
-                   34,
-                   20,
-                   100,
-                   "analog-input-radio",
-                   82953,
-                   std::nullopt}),
+        ServerCase{"NoPortsTheSourceItself", kNoPorts, "", StreamLevel{{65536}, false}, 0, 100, 20,
+                   100, "", 131072, StreamLevel{{13107}, false}},
+        ServerCase{"MissingKindKeepsThePortFound", kRadioPorts, "analog-input-radio", std::nullopt,
+                   0, 34, 20, 100, "analog-input-radio", 82953, std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -2,9 +2,7 @@
 // saved settings, a mixer problem, a message) reaches the window; the hints, the rate box, and
 // the cells that mirror the model.
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPushButton>
-#include <QTimer>
 
 #include "ui_rig.hpp"
 
@@ -36,30 +34,6 @@ class StartupTest : public QObject {
     QCOMPARE(rig.program->Window().Item("x8")->text(), QString("x 8...choisi"));
     QCOMPARE(rig.program->Window().Item("Entree_Droite")->text(),
              QString::fromUtf8("Entrée ligne droite...choisie"));
-  }
-
-  // The Qt box: modal, critical, titled "Erreur", one "OK" button, the text as given.
-  void errorBoxIsModalAndCritical() {
-    Rig rig({.qtBox = true});
-    QString seen;
-    QTimer closer;
-    QObject::connect(&closer, &QTimer::timeout, [&] {
-      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-      if (box == nullptr) {
-        return;
-      }
-      closer.stop();
-      const auto buttons = box->buttons();
-      if (box->windowTitle() == "Erreur" && box->icon() == QMessageBox::Critical &&
-          box->isModal() && buttons.size() == 1 && buttons[0]->text() == "OK") {
-        seen = box->text();
-      }
-      buttons[0]->click();
-    });
-    closer.start(5);
-    QVERIFY(rig.Create());
-    QCOMPARE(seen, QString::fromUtf8("Pas de présence du fichier de configuration CONFVEL.SER, "
-                                     "donc paramètres par défaut."));
   }
 
   // Highlighting a menu writes its hint on the hint line, whole within it; highlighting an
