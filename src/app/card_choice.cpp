@@ -223,6 +223,15 @@ std::string SpeakerWriteProblem(SoundCard& card) {
          FileErrorReason(virtualCard->SpeakerWriteError());
 }
 
+std::string CaptureLossProblem(SoundCard& card) {
+  const uint32_t overruns = card.CaptureOverruns();
+  if (overruns == 0) {
+    return "";
+  }
+  return ProgramLine("entrée : du son a été perdu " + std::to_string(overruns) +
+                     " fois, la machine ayant retenu la séance trop longtemps.");
+}
+
 std::string ClockProblem(SoundCard& card) {
   auto* two = dynamic_cast<TwoDeviceCard*>(&card);
   if (two == nullptr || !two->OutOfRange()) {

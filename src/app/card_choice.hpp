@@ -62,5 +62,7 @@ std::string SpeakerWriteProblem(SoundCard& card);
 // After a session on two devices: a French line when their clocks lay too far apart for the
 // resampling to follow, else empty.
 std::string ClockProblem(SoundCard& card);
+// A line saying the input lost sound during the session ("" if it lost none).
+std::string CaptureLossProblem(SoundCard& card);
 
 }  // namespace velunda

@@ -50,6 +50,7 @@ class TwoDeviceCard final : public SoundCard {
   void WaitForActivity(uint32_t maxMs) override;
   int ActivityFd() const override { return epollFd_; }
   uint32_t MsUntilService() const override;
+  uint32_t CaptureOverruns() override { return capture_->CaptureOverruns(); }
 
   SoundCard& Capture() { return *capture_; }
   SoundCard& Playback() { return *playback_; }

@@ -89,6 +89,10 @@ bool ReportSessionEnd(SoundCard& card) {
       ok = false;
     }
   }
+  // A loss is told but does not fail a session that otherwise ran to its end.
+  if (const std::string loss = CaptureLossProblem(card); !loss.empty()) {
+    std::cerr << loss << '\n';
+  }
   return ok;
 }
 

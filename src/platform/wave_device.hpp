@@ -133,6 +133,9 @@ class SoundCard {
   // before the card needs WaitForActivity(0) to move its audio (UINT32_MAX: no limit).
   virtual int ActivityFd() const { return -1; }
   virtual uint32_t MsUntilService() const { return UINT32_MAX; }
+  // How many times the input lost sound because the program took it too late (0 on a card
+  // that waits for its buffers).
+  virtual uint32_t CaptureOverruns() { return 0; }
 };
 
 // Sleeps until the card needs service, `otherFd` is readable (-1: none) or maxMs pass, then

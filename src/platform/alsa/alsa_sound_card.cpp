@@ -238,4 +238,9 @@ void AlsaSoundCard::ReportRefusal(PcmDirection direction, int err, unsigned rate
   }
 }
 
+uint32_t AlsaSoundCard::CaptureOverruns() {
+  std::lock_guard lock(mutex_);
+  return in_.Side().Stream().Overruns();
+}
+
 }  // namespace velunda

@@ -98,6 +98,7 @@ class AlsaSoundCard final : public SoundCard {
   WaveOut& Output() override { return out_; }
   void WaitForActivity(uint32_t maxMs) override;
   int ActivityFd() const override { return activity_.Fd(); }
+  uint32_t CaptureOverruns() override;
 
   const std::string& Device() const { return device_; }
   // 0, or the errno the gate refuses an open of `direction` with.

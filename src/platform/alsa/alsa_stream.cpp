@@ -233,19 +233,21 @@ int AlsaStream::Service(bool& moved) {
 }
 
 // At most one ring's worth per round: a device that always has data (ALSA's null) must not
-// keep the thread, and the lock, forever.
+// keep the thread, and the lock, forever. Only what the queued buffers can take is read: while
+// the program is late in handing buffers back, the sound waits in ALSA's ring (a quarter of a
+// second) instead of being lost.
 int AlsaStream::ServiceCapture(bool& moved) {
   const long avail = pcm_.Avail();
   if (avail < 0) {
-    return pcm_.Recover(static_cast<int>(avail));
+    return RecoverCapture(static_cast<int>(avail));
   }
-  if (avail == 0) {
+  const size_t want = std::min({static_cast<size_t>(avail), scratch_.size(), queue_.Remaining()});
+  if (want == 0) {
     return 0;
   }
-  const size_t want = std::min(static_cast<size_t>(avail), scratch_.size());
   const long got = pcm_.Read(scratch_.data(), want);
   if (got < 0) {
-    return pcm_.Recover(static_cast<int>(got));
+    return RecoverCapture(static_cast<int>(got));
   }
   const size_t stored = queue_.Fill(scratch_.data(), static_cast<size_t>(got), finished_);
   moved = got > 0;
@@ -253,6 +255,15 @@ int AlsaStream::ServiceCapture(bool& moved) {
     follower_->CaptureBegan();
   }
   return 0;
+}
+
+// The ring ran over (the program was late by more than the ring holds): the sound captured
+// meanwhile is lost, and counted.
+int AlsaStream::RecoverCapture(int negativeError) {
+  if (negativeError == -EPIPE) {
+    ++overruns_;
+  }
+  return pcm_.Recover(negativeError);
 }
 
 void AlsaStream::CaptureBegan() {

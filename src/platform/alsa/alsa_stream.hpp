@@ -89,6 +89,8 @@ class AlsaStream {
   bool HasFinished() const { return !finished_.empty(); }
   uint32_t Progress(BufferQueue::Tag tag) const { return queue_.Progress(tag); }
   size_t Queued() const { return queue_.Size(); }
+  // Capture: how many times ALSA's ring ran over since the stream was made.
+  uint32_t Overruns() const { return overruns_; }
 
  private:
   void Run();
@@ -96,6 +98,7 @@ class AlsaStream {
   // `moved` tells whether any audio went through.
   int Service(bool& moved);
   int ServiceCapture(bool& moved);
+  int RecoverCapture(int negativeError);
   int ServicePlayback(bool& moved);
   int ServiceFollowing(bool& moved);
   // Playback, caller holds the mutex: the leading capture got its first frames since it
@@ -124,7 +127,8 @@ class AlsaStream {
   uint32_t targetFill_ = 0;             // playback: frames kept ahead in ALSA's buffer
   AlsaStream* follower_ = nullptr;      // capture: the playback it paces
   const AlsaStream* leader_ = nullptr;  // playback: the capture that paces it
-  bool following_ = false;              // playback: paced since the first buffer was queued
+  uint32_t overruns_ = 0;
+  bool following_ = false;  // playback: paced since the first buffer was queued
   CapturePacer pacer_{0, 0};
   std::atomic<bool> stop_{false};
   std::thread thread_;
