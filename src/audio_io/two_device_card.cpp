@@ -148,6 +148,7 @@ uint32_t TwoDeviceCard::Out::Open(const WaveFormat& format, NoticeSink& window) 
   headOffset_ = 0;
   headStarted_ = false;
   playing_ = false;
+  primed_ = false;
   capturing_ = false;
   open_ = true;
   return kWaveOk;
@@ -208,6 +209,7 @@ uint32_t TwoDeviceCard::Out::Reset() {
   headStarted_ = false;
   sound_.clear();
   playing_ = false;
+  primed_ = false;
   capturing_ = false;
   resampler_ = std::make_unique<DriftResampler>();
   return code;
@@ -270,6 +272,15 @@ void TwoDeviceCard::Out::StartHead() {
   const WaveHeader& h = *queue_.front();
   headStarted_ = true;
   lastBlock_ = h.dwBufferLength;
+  if (playing_ && !primed_) {
+    // The first block since the playback started: the device has taken its own lead from the
+    // queue by now. Silence brings the queue back to its aim once, rather than the control
+    // stretching the sound for tens of seconds to get there.
+    primed_ = true;
+    if (sound_.size() < Aim()) {
+      sound_.insert(sound_.begin(), Aim() - sound_.size(), uint8_t{128});
+    }
+  }
   const auto fill = static_cast<int64_t>(sound_.size());
   double ratio = control->Ratio();
   if (playing_) {

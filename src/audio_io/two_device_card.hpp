@@ -129,6 +129,7 @@ class TwoDeviceCard final : public SoundCard {
     PlaybackSink sink_;
     std::vector<WaveHeader*> free_;  // playback buffers not at the device
     bool playing_ = false;
+    bool primed_ = false;     // the queue was brought to its aim after the device's first take
     bool capturing_ = false;  // a captured buffer has come since the open
     uint64_t settleAt_ = 0;   // pushed samples after which the fill's range is recorded
   };

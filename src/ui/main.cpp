@@ -69,7 +69,16 @@ int RunWindow(QApplication& app, ProgramParts parts, const WindowOptions& option
     return 0;
   }
   SetSpectrumShown(program.State().Spectrum, options.spectrum);
-  return app.exec();
+  const int status = app.exec();
+  // What the message boxes could not say: why two devices' session ended, or that the input
+  // lost sound.
+  for (const std::string& problem :
+       {ClockProblem(program.Platform().card), CaptureLossProblem(program.Platform().card)}) {
+    if (!problem.empty()) {
+      std::cerr << problem << '\n';
+    }
+  }
+  return status;
 }
 
 }  // namespace
