@@ -123,7 +123,11 @@ live_session() {
   poll 300 started || true
   grep -q "en marche" "$log" || { cat "$log" >&2; fail "the live session did not start"; }
   sleep 0.5
-  pacat "${raw[@]}" --channels=1 --device=recepteur "$signal"
+  # The player gets a second of buffer: starved on a loaded machine, it made the server rewind
+  # what it had mixed, and the session's source (the receiver's monitor) was not rewritten as
+  # the recording was, so the two no longer matched although the session lost nothing.
+  pacat --raw --format=u8 --rate="$rate" --latency-msec=1000 --channels=1 --device=recepteur \
+    "$signal"
   local status=0
   wait "$session" || status=$?
   sleep 0.3
