@@ -279,7 +279,7 @@ Bytes Written(std::FILE* file) {
 TEST(OutputStream, RawTypesAndWavStreams) {
   const uint8_t u8[] = {0, 128, 255};
   const double values[] = {-0.5, 0.25, 2.0};
-  const struct {
+  struct Case {
     const char* name;
     RawSample type;
     OutputWidth width;
@@ -287,34 +287,21 @@ TEST(OutputStream, RawTypesAndWavStreams) {
     Bytes data;
     bool append = false;  // the output opened with O_APPEND
     uint64_t limit = kWavDataLimit;
-  } cases[] = {
-      {"u8", RawSample::U8, OutputWidth::U8, {}, {0, 128, 255, 64, 160, 255}},
-      {"s16",
-       RawSample::S16,
-       OutputWidth::U8,
-       {},
-       Shorts({-32768, 0, 127 * 256, -16384, 8192, 32767})},
-      {"f32", RawSample::F32, OutputWidth::Pcm16, {}, Floats({-1, 0, 127 / 128.0f, -0.5, 0.25, 2})},
-      {"WavU8",
-       RawSample::None,
-       OutputWidth::U8,
-       WavHead{.rate = 6250, .bits = 8},
-       {0, 128, 255, 64, 160, 255}},
-      {"WavPcm16", RawSample::None, OutputWidth::Pcm16, WavHead{.rate = 44100},
-       Shorts({-32768, 0, 127 * 256, -16384, 8192, 32767})},
-      {"WavAppended",
-       RawSample::None,
-       OutputWidth::U8,
-       WavHead{.bits = 8, .dataSize = kWavUnknownSize},
-       {0, 128, 255, 64, 160, 255},
-       true},
-      {"WavPastItsLimit",
-       RawSample::None,
-       OutputWidth::U8,
-       WavHead{.bits = 8, .dataSize = kWavUnknownSize},
-       {0, 128, 255, 64, 160, 255},
-       false,
-       2},
+  };
+  const Case cases[] = {
+      Case("u8", RawSample::U8, OutputWidth::U8, {}, {0, 128, 255, 64, 160, 255}),
+      Case("s16", RawSample::S16, OutputWidth::U8, {},
+           Shorts({-32768, 0, 127 * 256, -16384, 8192, 32767})),
+      Case("f32", RawSample::F32, OutputWidth::Pcm16, {},
+           Floats({-1, 0, 127 / 128.0f, -0.5, 0.25, 2})),
+      Case("WavU8", RawSample::None, OutputWidth::U8, WavHead{.rate = 6250, .bits = 8},
+           {0, 128, 255, 64, 160, 255}),
+      Case("WavPcm16", RawSample::None, OutputWidth::Pcm16, WavHead{.rate = 44100},
+           Shorts({-32768, 0, 127 * 256, -16384, 8192, 32767})),
+      Case("WavAppended", RawSample::None, OutputWidth::U8,
+           WavHead{.bits = 8, .dataSize = kWavUnknownSize}, {0, 128, 255, 64, 160, 255}, true),
+      Case("WavPastItsLimit", RawSample::None, OutputWidth::U8,
+           WavHead{.bits = 8, .dataSize = kWavUnknownSize}, {0, 128, 255, 64, 160, 255}, false, 2),
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
