@@ -124,28 +124,24 @@ TEST_P(SpeakerFilesTest, EachRateItsFileCompleteAfterEveryClose) {
 INSTANTIATE_TEST_SUITE_P(
     Outputs, SpeakerFilesTest,
     ::testing::Values(
-        SpeakerRow{"OneRateOneFile", {"SORTIE.wav"}, {{8000, 5}, {8000, 40000}, {8000, 3}}},
+        SpeakerRow("OneRateOneFile", {"SORTIE.wav"}, {{8000, 5}, {8000, 40000}, {8000, 3}}),
         // The window's low-pass, then its BFO, then the low-pass again.
-        SpeakerRow{"EachRateItsOwnFile",
-                   {"SORTIE.wav", "SORTIE-2.wav", "SORTIE-3.wav"},
-                   {{8000, 48904}, {6250, 37501}, {8000, 1001}, {11025, 7}}},
-        SpeakerRow{"OutputsThatPlayNothing",
-                   {"enregistrement", "enregistrement-2"},
-                   {{11025, 0}, {8000, 9}, {6250, 0}, {6250, 4}}},
-        SpeakerRow{"FailedClosesKeepTheLastFile",
-                   {"SORTIE.wav", "SORTIE-2.wav"},
+        SpeakerRow("EachRateItsOwnFile", {"SORTIE.wav", "SORTIE-2.wav", "SORTIE-3.wav"},
+                   {{8000, 48904}, {6250, 37501}, {8000, 1001}, {11025, 7}}),
+        SpeakerRow("OutputsThatPlayNothing", {"enregistrement", "enregistrement-2"},
+                   {{11025, 0}, {8000, 9}, {6250, 0}, {6250, 4}}),
+        SpeakerRow("FailedClosesKeepTheLastFile", {"SORTIE.wav", "SORTIE-2.wav"},
                    {{8000, 100, 50},
                     {8000, 101},
                     {6250, 10, 30},
                     {8000, 50000, 20000},
                     {8000, 3},
-                    {6250, 5}}},
+                    {6250, 5}}),
         // A WAV up to the limit; converted on the close that passes it, then continued; a
         // conversion that fails keeps the WAV.
-        SpeakerRow{"Rf64PastTheLimit",
-                   {"SORTIE.wav", "SORTIE-2.wav"},
+        SpeakerRow("Rf64PastTheLimit", {"SORTIE.wav", "SORTIE-2.wav"},
                    {{8000, 60}, {8000, 40}, {8000, 1, 160}, {8000, 1}, {8000, 30}, {6250, 150}},
-                   100}),
+                   100)),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The line input plays the recording as offline mode reads it, looped, through reads and skips
