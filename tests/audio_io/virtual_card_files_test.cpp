@@ -1,10 +1,8 @@
 #include "audio_io/virtual_card_files.hpp"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <algorithm>
-#include <csignal>
 
 #include "audio_io/audio_file.hpp"
 #include "common/wav.hpp"
@@ -50,23 +48,7 @@ struct SpeakerRow {
   friend void PrintTo(const SpeakerRow& row, std::ostream* os) { *os << row.name; }
 };
 
-class SpeakerFilesTest : public InDir, public ::testing::WithParamInterface<SpeakerRow> {
- protected:
-  // Closes the output, writes limited to `sizeLimit` bytes when it is set.
-  static int CloseWithin(SpeakerFiles& files, long sizeLimit) {
-    rlimit saved{};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    const auto old = std::signal(SIGXFSZ, SIG_IGN);
-    if (sizeLimit > 0) {
-      const rlimit limit{static_cast<rlim_t>(sizeLimit), saved.rlim_max};
-      ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    const int err = files.Close();
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, old);
-    return err;
-  }
-};
+class SpeakerFilesTest : public InDir, public ::testing::WithParamInterface<SpeakerRow> {};
 
 // After every close, each rate's file holds exactly what was recorded at that rate, as a WAV
 // (today's bytes) or past the limit as RF64; a failed close leaves the file as the last close
@@ -83,7 +65,7 @@ TEST_P(SpeakerFilesTest, EachRateItsFileCompleteAfterEveryClose) {
     for (size_t at = 0; at < samples.size(); at += 4999) {
       files.Play(samples.data() + at, std::min<size_t>(4999, samples.size() - at));
     }
-    const int err = CloseWithin(files, o.sizeLimit);
+    const int err = common::WithFileSizeLimit(o.sizeLimit, [&] { return files.Close(); });
     EXPECT_EQ(err, o.sizeLimit > 0 ? EFBIG : 0);
     auto it = std::find_if(recorded.begin(), recorded.end(),
                            [&](const auto& r) { return r.first == o.rate; });

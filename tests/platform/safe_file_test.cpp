@@ -4,7 +4,6 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -117,21 +116,11 @@ TEST_P(SafeFileTest, RefusalsKeepTheOldFile) {
   const auto before = Listing();
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    rlimit saved{};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    auto* previous = ::signal(SIGXFSZ, SIG_IGN);
-    if (c.sizeLimit != 0) {
-      rlimit limit = saved;
-      limit.rlim_cur = c.sizeLimit;
-      ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
     SafeFile f;
-    int err = f.Open(P(c.path), Options());
-    if (err == 0) {
-      err = f.Write("0123456789", 10);
-    }
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    ::signal(SIGXFSZ, previous);
+    const int err = common::WithFileSizeLimit(c.sizeLimit, [&] {
+      const int open = f.Open(P(c.path), Options());
+      return open != 0 ? open : f.Write("0123456789", 10);
+    });
     EXPECT_EQ(err, c.err);
     EXPECT_EQ(f.Step(), c.step);
   }
