@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <functional>
 #include <optional>
 #include <type_traits>
 
@@ -179,92 +178,75 @@ TEST_P(InputStream, ValuesOrOneFrenchLine) {
   }
 }
 
-WavHead Head(std::function<void(WavHead&)> change) {
-  WavHead h;
-  change(h);
-  return h;
-}
-
-// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Streams, InputStream,
     ::testing::Values(
-        ReadCase{"RawU8", RawSample::U8, {0, 128, 192, 255}, 1234, {-1, 0, 0.5, 127 / 128.0}},
-        ReadCase{"RawS16", RawSample::S16, Shorts({-32768, 16384, 0}), 1234, {-1, 0.5, 0}},
-        ReadCase{"RawF32", RawSample::F32, Floats({0.25f, -1.5f}), 1234, {0.25, -1.5}},
-        ReadCase{"RawS16CutInASample", RawSample::S16, {1, 2, 3}, 0, {}, "au milieu d'un"},
-        ReadCase{"RawF32CutInASample", RawSample::F32, {1, 2, 3, 4, 5, 6}, 0, {}, "au milieu"},
-        ReadCase{"WavPcm16", RawSample::None, Wav({}, Shorts({-32768, 16384, 8192})), 8000,
-                 {-1, 0.5, 0.25}},
-        ReadCase{"WavPcm8StereoMixed", RawSample::None,
-                 Wav(Head([](WavHead& h) { h.bits = 8, h.channels = 2, h.rate = 44100; }),
-                     {0, 128, 255, 255, 64, 192}),
-                 44100, {-0.5, 127 / 128.0, 0}},
-        ReadCase{"WavPcm24", RawSample::None,
-                 Wav(Head([](WavHead& h) { h.bits = 24, h.rate = 48000; }),
+        ReadCase("RawU8", RawSample::U8, {0, 128, 192, 255}, 1234, {-1, 0, 0.5, 127 / 128.0}),
+        ReadCase("RawS16", RawSample::S16, Shorts({-32768, 16384, 0}), 1234, {-1, 0.5, 0}),
+        ReadCase("RawF32", RawSample::F32, Floats({0.25f, -1.5f}), 1234, {0.25, -1.5}),
+        ReadCase("RawS16CutInASample", RawSample::S16, {1, 2, 3}, 0, {}, "au milieu d'un"),
+        ReadCase("RawF32CutInASample", RawSample::F32, {1, 2, 3, 4, 5, 6}, 0, {}, "au milieu"),
+        ReadCase("WavPcm16", RawSample::None, Wav(WavHead{}, Shorts({-32768, 16384, 8192})), 8000,
+                 {-1, 0.5, 0.25}),
+        ReadCase("WavPcm8StereoMixed", RawSample::None,
+                 Wav(WavHead{.channels = 2, .rate = 44100, .bits = 8}, {0, 128, 255, 255, 64, 192}),
+                 44100, {-0.5, 127 / 128.0, 0}),
+        ReadCase("WavPcm24", RawSample::None,
+                 Wav(WavHead{.rate = 48000, .bits = 24},
                      {0, 0, 0x80, 0, 0, 0x40, 0xFF, 0xFF, 0xFF}),
-                 48000, {-1, 0.5, -1 / 8388608.0}},
-        ReadCase{"WavFloatExtensibleAfterAListChunk", RawSample::None,
-                 Wav(Head([](WavHead& h) { h.tag = 0xFFFE, h.bits = 32, h.extraChunk = true; }),
+                 48000, {-1, 0.5, -1 / 8388608.0}),
+        ReadCase("WavFloatExtensibleAfterAListChunk", RawSample::None,
+                 Wav(WavHead{.tag = 0xFFFE, .bits = 32, .extraChunk = true},
                      Floats({0.125f, -0.75f})),
-                 8000, {0.125, -0.75}},
-        ReadCase{"WavUnknownLengthReadToTheEnd", RawSample::None,
-                 Wav(Head([](WavHead& h) { h.dataSize = 0x7FFFF000; }), Shorts({1024, 2048, 0})),
-                 8000, {1 / 32.0, 1 / 16.0, 0}},
-        ReadCase{"WavStopsAtItsAnnouncedEnd", RawSample::None,
-                 Wav(Head([](WavHead& h) { h.dataSize = 4; }), Shorts({1024, 2048, 4096})), 8000,
-                 {1 / 32.0, 1 / 16.0}},
-        ReadCase{"WavU8MonoOddLength", RawSample::None,
-                 Wav(Head([](WavHead& h) { h.bits = 8, h.rate = 11025; }), {0, 64, 128, 200, 255}),
-                 11025, {-1, -0.5, 0, 0.5625, 127 / 128.0}},
-        ReadCase{"WavU8MonoStopsAtItsAnnouncedEnd", RawSample::None,
-                 Wav(Head([](WavHead& h) { h.bits = 8, h.dataSize = 4; }), {0, 64, 128, 200, 255}),
-                 8000, {-1, -0.5, 0, 0.5625}},
-        ReadCase{"WavU8MonoUnknownLength", RawSample::None,
-                 Wav(Head([](WavHead& h) { h.bits = 8, h.dataSize = 0; }), {255, 0, 192, 1}),
-                 8000, {127 / 128.0, -1, 0.5, -127 / 128.0}},
-        ReadCase{"WavU8MonoShorterThanAnnounced", RawSample::None,
-                 Wav(Head([](WavHead& h) { h.bits = 8, h.dataSize = 7; }), {1, 2, 3, 4, 5}), 0,
-                 {}, "(7 octets annoncés, 5 reçus)"},
-        ReadCase{"NotWav", RawSample::None, Bytes(40, 'x'), 0, {}, "n'est pas un flux WAV"},
-        ReadCase{"EmptyInput", RawSample::None, {}, 0, {}, "n'est pas un flux WAV"},
-        ReadCase{"BlockAlignLies", RawSample::None,
-                 Wav(Head([](WavHead& h) { h.blockAlign = 4; }), Shorts({1})), 0, {},
-                 "trames de 4 octets pour 1 voie(s) de 16 bits"},
-        ReadCase{"ByteRateLies", RawSample::None,
-                 Wav(Head([](WavHead& h) { h.byteRate = 16000 * 3; }), Shorts({1})), 0, {},
-                 "octets par seconde"},
-        ReadCase{"ShorterThanAnnounced", RawSample::None,
-                 Wav(Head([](WavHead& h) { h.dataSize = 1000; }), Shorts({1, 2, 3})), 0, {},
-                 "s'arrête avant la fin annoncée"},
-        ReadCase{"DataNotWholeFrames", RawSample::None,
-                 Wav(Head([](WavHead& h) { h.dataSize = 5; }), Shorts({1, 2, 3})), 0, {},
-                 "pas un nombre entier de trames"},
-        ReadCase{"CutInAFrame", RawSample::None,
-                 Wav(Head([](WavHead& h) { h.dataSize = 0; }), {1, 2, 3}), 0, {},
-                 "au milieu d'un échantillon"},
-        ReadCase{"DataBeforeFormat", RawSample::None,
-                 Wav(Head([](WavHead& h) { h.withFmt = false; }), Shorts({1})), 0, {},
-                 "avant la description du format"},
-        ReadCase{"CompressedCoding", RawSample::None,
-                 Wav(Head([](WavHead& h) { h.tag = 2, h.bits = 4; }), {1, 2}), 0, {},
-                 "codage non pris en charge"},
-        ReadCase{"WavJunkOf4GiBEndsWithTheInput", RawSample::None,
-                 Bytes{'R', 'I', 'F', 'F', 255, 255, 255, 255, 'W', 'A', 'V', 'E',
-                       'J', 'U', 'N', 'K', 255, 255, 255, 255},
-                 0, {}, "flux terminé dans un chunk de 4294967295 octets"},
-        ReadCase{"Wav1024ChannelsMixed", RawSample::None,
-                 Wav(Head([](WavHead& h) { h.bits = 8, h.channels = 1024; }), Bytes(1024, 192)),
-                 8000, {0.5}},
-        ReadCase{"Wav1025Channels", RawSample::None,
-                 Wav(Head([](WavHead& h) { h.bits = 8, h.channels = 1025; }), Bytes(1025, 192)),
-                 0, {}, "trop de voies sur l'entrée standard (1025 ; 1024 au plus)"},
-        ReadCase{"NoChannel", RawSample::None,
-                 Wav(Head([](WavHead& h) { h.channels = 0; }), {}), 0, {}, "0 voie(s)"},
-        ReadCase{"RateZero", RawSample::None, Wav(Head([](WavHead& h) { h.rate = 0; }), {}), 0,
-                 {}, "à 0 Hz"}),
+                 8000, {0.125, -0.75}),
+        ReadCase("WavUnknownLengthReadToTheEnd", RawSample::None,
+                 Wav(WavHead{.dataSize = 0x7FFFF000}, Shorts({1024, 2048, 0})), 8000,
+                 {1 / 32.0, 1 / 16.0, 0}),
+        ReadCase("WavStopsAtItsAnnouncedEnd", RawSample::None,
+                 Wav(WavHead{.dataSize = 4}, Shorts({1024, 2048, 4096})), 8000,
+                 {1 / 32.0, 1 / 16.0}),
+        ReadCase("WavU8MonoOddLength", RawSample::None,
+                 Wav(WavHead{.rate = 11025, .bits = 8}, {0, 64, 128, 200, 255}), 11025,
+                 {-1, -0.5, 0, 0.5625, 127 / 128.0}),
+        ReadCase("WavU8MonoStopsAtItsAnnouncedEnd", RawSample::None,
+                 Wav(WavHead{.bits = 8, .dataSize = 4}, {0, 64, 128, 200, 255}), 8000,
+                 {-1, -0.5, 0, 0.5625}),
+        ReadCase("WavU8MonoUnknownLength", RawSample::None,
+                 Wav(WavHead{.bits = 8, .dataSize = 0}, {255, 0, 192, 1}), 8000,
+                 {127 / 128.0, -1, 0.5, -127 / 128.0}),
+        ReadCase("WavU8MonoShorterThanAnnounced", RawSample::None,
+                 Wav(WavHead{.bits = 8, .dataSize = 7}, {1, 2, 3, 4, 5}), 0, {},
+                 "(7 octets annoncés, 5 reçus)"),
+        ReadCase("NotWav", RawSample::None, Bytes(40, 'x'), 0, {}, "n'est pas un flux WAV"),
+        ReadCase("EmptyInput", RawSample::None, {}, 0, {}, "n'est pas un flux WAV"),
+        ReadCase("BlockAlignLies", RawSample::None, Wav(WavHead{.blockAlign = 4}, Shorts({1})), 0,
+                 {}, "trames de 4 octets pour 1 voie(s) de 16 bits"),
+        ReadCase("ByteRateLies", RawSample::None, Wav(WavHead{.byteRate = 16000 * 3}, Shorts({1})),
+                 0, {}, "octets par seconde"),
+        ReadCase("ShorterThanAnnounced", RawSample::None,
+                 Wav(WavHead{.dataSize = 1000}, Shorts({1, 2, 3})), 0, {},
+                 "s'arrête avant la fin annoncée"),
+        ReadCase("DataNotWholeFrames", RawSample::None,
+                 Wav(WavHead{.dataSize = 5}, Shorts({1, 2, 3})), 0, {},
+                 "pas un nombre entier de trames"),
+        ReadCase("CutInAFrame", RawSample::None, Wav(WavHead{.dataSize = 0}, {1, 2, 3}), 0, {},
+                 "au milieu d'un échantillon"),
+        ReadCase("DataBeforeFormat", RawSample::None, Wav(WavHead{.withFmt = false}, Shorts({1})),
+                 0, {}, "avant la description du format"),
+        ReadCase("CompressedCoding", RawSample::None, Wav(WavHead{.tag = 2, .bits = 4}, {1, 2}), 0,
+                 {}, "codage non pris en charge"),
+        ReadCase("WavJunkOf4GiBEndsWithTheInput", RawSample::None,
+                 Bytes{'R', 'I', 'F', 'F', 255, 255, 255, 255, 'W', 'A',
+                       'V', 'E', 'J', 'U', 'N', 'K', 255, 255, 255, 255},
+                 0, {}, "flux terminé dans un chunk de 4294967295 octets"),
+        ReadCase("Wav1024ChannelsMixed", RawSample::None,
+                 Wav(WavHead{.channels = 1024, .bits = 8}, Bytes(1024, 192)), 8000, {0.5}),
+        ReadCase("Wav1025Channels", RawSample::None,
+                 Wav(WavHead{.channels = 1025, .bits = 8}, Bytes(1025, 192)), 0, {},
+                 "trop de voies sur l'entrée standard (1025 ; 1024 au plus)"),
+        ReadCase("NoChannel", RawSample::None, Wav(WavHead{.channels = 0}, {}), 0, {}, "0 voie(s)"),
+        ReadCase("RateZero", RawSample::None, Wav(WavHead{.rate = 0}, {}), 0, {}, "à 0 Hz")),
     [](const auto& info) { return std::string(info.param.name); });
-// clang-format on
 
 // Bytes a writer sends, read back from its file.
 Bytes Written(std::FILE* file) {
@@ -279,7 +261,7 @@ Bytes Written(std::FILE* file) {
 TEST(OutputStream, RawTypesAndWavStreams) {
   const uint8_t u8[] = {0, 128, 255};
   const double values[] = {-0.5, 0.25, 2.0};
-  const struct {
+  struct Case {
     const char* name;
     RawSample type;
     OutputWidth width;
@@ -287,34 +269,21 @@ TEST(OutputStream, RawTypesAndWavStreams) {
     Bytes data;
     bool append = false;  // the output opened with O_APPEND
     uint64_t limit = kWavDataLimit;
-  } cases[] = {
-      {"u8", RawSample::U8, OutputWidth::U8, {}, {0, 128, 255, 64, 160, 255}},
-      {"s16",
-       RawSample::S16,
-       OutputWidth::U8,
-       {},
-       Shorts({-32768, 0, 127 * 256, -16384, 8192, 32767})},
-      {"f32", RawSample::F32, OutputWidth::Pcm16, {}, Floats({-1, 0, 127 / 128.0f, -0.5, 0.25, 2})},
-      {"WavU8",
-       RawSample::None,
-       OutputWidth::U8,
-       WavHead{.rate = 6250, .bits = 8},
-       {0, 128, 255, 64, 160, 255}},
-      {"WavPcm16", RawSample::None, OutputWidth::Pcm16, WavHead{.rate = 44100},
-       Shorts({-32768, 0, 127 * 256, -16384, 8192, 32767})},
-      {"WavAppended",
-       RawSample::None,
-       OutputWidth::U8,
-       WavHead{.bits = 8, .dataSize = kWavUnknownSize},
-       {0, 128, 255, 64, 160, 255},
-       true},
-      {"WavPastItsLimit",
-       RawSample::None,
-       OutputWidth::U8,
-       WavHead{.bits = 8, .dataSize = kWavUnknownSize},
-       {0, 128, 255, 64, 160, 255},
-       false,
-       2},
+  };
+  const Case cases[] = {
+      Case("u8", RawSample::U8, OutputWidth::U8, {}, {0, 128, 255, 64, 160, 255}),
+      Case("s16", RawSample::S16, OutputWidth::U8, {},
+           Shorts({-32768, 0, 127 * 256, -16384, 8192, 32767})),
+      Case("f32", RawSample::F32, OutputWidth::Pcm16, {},
+           Floats({-1, 0, 127 / 128.0f, -0.5, 0.25, 2})),
+      Case("WavU8", RawSample::None, OutputWidth::U8, WavHead{.rate = 6250, .bits = 8},
+           {0, 128, 255, 64, 160, 255}),
+      Case("WavPcm16", RawSample::None, OutputWidth::Pcm16, WavHead{.rate = 44100},
+           Shorts({-32768, 0, 127 * 256, -16384, 8192, 32767})),
+      Case("WavAppended", RawSample::None, OutputWidth::U8,
+           WavHead{.bits = 8, .dataSize = kWavUnknownSize}, {0, 128, 255, 64, 160, 255}, true),
+      Case("WavPastItsLimit", RawSample::None, OutputWidth::U8,
+           WavHead{.bits = 8, .dataSize = kWavUnknownSize}, {0, 128, 255, 64, 160, 255}, false, 2),
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

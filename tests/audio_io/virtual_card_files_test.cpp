@@ -1,10 +1,8 @@
 #include "audio_io/virtual_card_files.hpp"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <algorithm>
-#include <csignal>
 
 #include "audio_io/audio_file.hpp"
 #include "common/wav.hpp"
@@ -50,23 +48,7 @@ struct SpeakerRow {
   friend void PrintTo(const SpeakerRow& row, std::ostream* os) { *os << row.name; }
 };
 
-class SpeakerFilesTest : public InDir, public ::testing::WithParamInterface<SpeakerRow> {
- protected:
-  // Closes the output, writes limited to `sizeLimit` bytes when it is set.
-  static int CloseWithin(SpeakerFiles& files, long sizeLimit) {
-    rlimit saved{};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    const auto old = std::signal(SIGXFSZ, SIG_IGN);
-    if (sizeLimit > 0) {
-      const rlimit limit{static_cast<rlim_t>(sizeLimit), saved.rlim_max};
-      ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    const int err = files.Close();
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, old);
-    return err;
-  }
-};
+class SpeakerFilesTest : public InDir, public ::testing::WithParamInterface<SpeakerRow> {};
 
 // After every close, each rate's file holds exactly what was recorded at that rate, as a WAV
 // (today's bytes) or past the limit as RF64; a failed close leaves the file as the last close
@@ -83,7 +65,7 @@ TEST_P(SpeakerFilesTest, EachRateItsFileCompleteAfterEveryClose) {
     for (size_t at = 0; at < samples.size(); at += 4999) {
       files.Play(samples.data() + at, std::min<size_t>(4999, samples.size() - at));
     }
-    const int err = CloseWithin(files, o.sizeLimit);
+    const int err = common::WithFileSizeLimit(o.sizeLimit, [&] { return files.Close(); });
     EXPECT_EQ(err, o.sizeLimit > 0 ? EFBIG : 0);
     auto it = std::find_if(recorded.begin(), recorded.end(),
                            [&](const auto& r) { return r.first == o.rate; });
@@ -124,28 +106,24 @@ TEST_P(SpeakerFilesTest, EachRateItsFileCompleteAfterEveryClose) {
 INSTANTIATE_TEST_SUITE_P(
     Outputs, SpeakerFilesTest,
     ::testing::Values(
-        SpeakerRow{"OneRateOneFile", {"SORTIE.wav"}, {{8000, 5}, {8000, 40000}, {8000, 3}}},
+        SpeakerRow("OneRateOneFile", {"SORTIE.wav"}, {{8000, 5}, {8000, 40000}, {8000, 3}}),
         // The window's low-pass, then its BFO, then the low-pass again.
-        SpeakerRow{"EachRateItsOwnFile",
-                   {"SORTIE.wav", "SORTIE-2.wav", "SORTIE-3.wav"},
-                   {{8000, 48904}, {6250, 37501}, {8000, 1001}, {11025, 7}}},
-        SpeakerRow{"OutputsThatPlayNothing",
-                   {"enregistrement", "enregistrement-2"},
-                   {{11025, 0}, {8000, 9}, {6250, 0}, {6250, 4}}},
-        SpeakerRow{"FailedClosesKeepTheLastFile",
-                   {"SORTIE.wav", "SORTIE-2.wav"},
+        SpeakerRow("EachRateItsOwnFile", {"SORTIE.wav", "SORTIE-2.wav", "SORTIE-3.wav"},
+                   {{8000, 48904}, {6250, 37501}, {8000, 1001}, {11025, 7}}),
+        SpeakerRow("OutputsThatPlayNothing", {"enregistrement", "enregistrement-2"},
+                   {{11025, 0}, {8000, 9}, {6250, 0}, {6250, 4}}),
+        SpeakerRow("FailedClosesKeepTheLastFile", {"SORTIE.wav", "SORTIE-2.wav"},
                    {{8000, 100, 50},
                     {8000, 101},
                     {6250, 10, 30},
                     {8000, 50000, 20000},
                     {8000, 3},
-                    {6250, 5}}},
+                    {6250, 5}}),
         // A WAV up to the limit; converted on the close that passes it, then continued; a
         // conversion that fails keeps the WAV.
-        SpeakerRow{"Rf64PastTheLimit",
-                   {"SORTIE.wav", "SORTIE-2.wav"},
+        SpeakerRow("Rf64PastTheLimit", {"SORTIE.wav", "SORTIE-2.wav"},
                    {{8000, 60}, {8000, 40}, {8000, 1, 160}, {8000, 1}, {8000, 30}, {6250, 150}},
-                   100}),
+                   100)),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The line input plays the recording as offline mode reads it, looped, through reads and skips

@@ -125,7 +125,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // --fe-sortie: 16-bit PCM at the rate asked, the input's length when that is the input's rate.
 TEST_F(Recordings, OutputRateGivesTheInputsLengthIn16Bits) {
-  const struct {
+  struct Case {
     const char* in;
     int format;
     int32_t rate;
@@ -134,23 +134,21 @@ TEST_F(Recordings, OutputRateGivesTheInputsLengthIn16Bits) {
     const char* args;
     const char* out;
     int outFormat;
-  } cases[] = {
-      {"a.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, 44100 * 2 + 17,
-       "PASSEBAS --coefficients 100 --fe-sortie 44100", "a-out.wav",
-       SF_FORMAT_WAV | SF_FORMAT_PCM_16},
-      {"b.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 48000, 1, 48000 + 1,
-       "BFO_NUMERIQUE --decalage -3 --fe-sortie 48000", "b-out.flac",
-       SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
-      {"c.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 11025, 1, 11025 + 5,
-       "REDUCTEUR_CW --fe 11025 --fe-sortie 11025", "c-out.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16},
+  };
+  const Case cases[] = {
+      Case("a.wav", kWav16, 44100, 2, 44100 * 2 + 17,
+           "PASSEBAS --coefficients 100 --fe-sortie 44100", "a-out.wav", kWav16),
+      Case("b.flac", kFlac16, 48000, 1, 48000 + 1, "BFO_NUMERIQUE --decalage -3 --fe-sortie 48000",
+           "b-out.flac", kFlac16),
+      Case("c.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 11025, 1, 11025 + 5,
+           "REDUCTEUR_CW --fe 11025 --fe-sortie 11025", "c-out.wav", kWav16),
       // Compressed, where libsndfile has them: the encoder's own length kept by its container.
-      {"d.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 22050, 1, 22050 + 3,
-       "PASSEBAS --coefficients 100 --fe-sortie 22050", "d.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS},
-      {"e.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 1, 48000 + 9,
-       "PASSEBAS --coefficients 100 --fe-sortie 48000", "e.opus", SF_FORMAT_OGG | SF_FORMAT_OPUS},
-      {"f.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, 44100 + 1,
-       "PASSEBAS --coefficients 100 --fe-sortie 44100", "f.mp3",
-       SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III},
+      Case("d.wav", kWav16, 22050, 1, 22050 + 3, "PASSEBAS --coefficients 100 --fe-sortie 22050",
+           "d.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS),
+      Case("e.wav", kWav16, 48000, 1, 48000 + 9, "PASSEBAS --coefficients 100 --fe-sortie 48000",
+           "e.opus", SF_FORMAT_OGG | SF_FORMAT_OPUS),
+      Case("f.wav", kWav16, 44100, 1, 44100 + 1, "PASSEBAS --coefficients 100 --fe-sortie 44100",
+           "f.mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III),
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.in);

@@ -172,17 +172,15 @@ TEST_P(TerminalScreenKeys, ChangeTheirCell) {
 
 INSTANTIATE_TEST_SUITE_P(
     Screens, TerminalScreenKeys,
-    ::testing::Values(
-        KeyRow{"LowPassRightRightUpThenQ",
-               {"PASSEBAS", "--coefficients", "100"},
-               "coupure (300 à 3000 Hz): 1000\n",
-               std::string(kRight) + kRight + kUp,
-               "BF (0 à 100 %): 24\n",
-               {"FILTRE PASSE-BAS EN SERVICE",
-                "Curseurs horizontaux Fréquence de coupure (300 à 3000 Hz): 1200\n", " Fe=8000\n"},
-               "q"},
-        KeyRow{
-            "BfoLeft", {"BFO_NUMERIQUE", "--decalage", "2"}, "en Hz: 12\n", kLeft, "en Hz: 6\n"}),
+    ::testing::Values(KeyRow("LowPassRightRightUpThenQ", {"PASSEBAS", "--coefficients", "100"},
+                             "coupure (300 à 3000 Hz): 1000\n", std::string(kRight) + kRight + kUp,
+                             "BF (0 à 100 %): 24\n",
+                             {"FILTRE PASSE-BAS EN SERVICE",
+                              "Curseurs horizontaux Fréquence de coupure (300 à 3000 Hz): 1200\n",
+                              " Fe=8000\n"},
+                             "q"),
+                      KeyRow("BfoLeft", {"BFO_NUMERIQUE", "--decalage", "2"}, "en Hz: 12\n", kLeft,
+                             "en Hz: 6\n")),
     [](const auto& info) { return info.param.name; });
 
 // Into a file: one line per change, the rejector's automatic decisions among them.

@@ -1,9 +1,11 @@
 #pragma once
 // Whole files read and written, and a private temporary directory removed with everything in
 // it. No test framework here: both gtest and Qt Test use it.
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -23,6 +25,22 @@ inline void WriteFile(const std::string& name, const std::string& bytes, mode_t 
 inline std::string ReadFile(const std::string& name) {
   std::ifstream in(name, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// What `body` returns, run with writes past `limit` bytes of a file failing as on a full disk
+// (0: no limit) and SIGXFSZ ignored; both put back after.
+template <typename Body>
+auto WithFileSizeLimit(rlim_t limit, Body body) {
+  rlimit saved{};
+  ::getrlimit(RLIMIT_FSIZE, &saved);
+  auto* previous = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit cut = saved;
+  cut.rlim_cur = limit != 0 ? limit : saved.rlim_cur;
+  ::setrlimit(RLIMIT_FSIZE, &cut);
+  const auto result = body();
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+  return result;
 }
 
 // A fresh directory under the system's temporary one, open to every user (so that tests run as

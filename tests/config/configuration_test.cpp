@@ -14,6 +14,7 @@ const char kMissing[] =
     "Pas de présence du fichier de configuration CONFVEL.SER, donc paramètres par défaut.";
 const char kAltered[] =
     "Le fichier de configuration CONFVEL.SER est altéré, donc paramètres par défaut.";
+const char kCannotRead[] = "Impossible d'ouvrir le fichier CONFVEL.SER en lecture.";
 const char kCannotWrite[] = "Impossible d'ouvrir le fichier CONFVEL.SER en écriture.";
 
 // Records the apply calls, each of which must see a valid record.
@@ -104,10 +105,8 @@ TEST_F(Load, MissingOrUnusableFileShowsItsMessages) {
       // make the program wait).
       {"directory",
        [] { fs::create_directories("CONFVEL.SER/x"); },
-       {"Impossible d'ouvrir le fichier CONFVEL.SER en lecture.", kAltered, kCannotWrite}},
-      {"fifo",
-       [] { ::mkfifo("CONFVEL.SER", 0644); },
-       {"Impossible d'ouvrir le fichier CONFVEL.SER en lecture.", kAltered, kCannotWrite}},
+       {kCannotRead, kAltered, kCannotWrite}},
+      {"fifo", [] { ::mkfifo("CONFVEL.SER", 0644); }, {kCannotRead, kAltered, kCannotWrite}},
       // As root, permission bits do not stop a write; a working directory that no longer
       // exists does.
       {"directory gone",

@@ -1,7 +1,5 @@
 #include "config/fonctions_fichiers.hpp"
 
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include "common/child.hpp"
@@ -71,16 +69,9 @@ TEST_F(TextFiles, WriteReplacesTheFileOrKeepsTheOldOne) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    rlimit saved{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    auto* previousHandler = ::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = saved;
-    limit.rlim_cur = c.sizeLimit != 0 ? c.sizeLimit : saved.rlim_cur;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
     RecordingMessageBox box;
-    const bool failed = WriteTextFile(c.name, c.text, box);
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    ::signal(SIGXFSZ, previousHandler);
+    const bool failed =
+        common::WithFileSizeLimit(c.sizeLimit, [&] { return WriteTextFile(c.name, c.text, box); });
     EXPECT_EQ(failed, c.message != nullptr);
     EXPECT_EQ(box.messages,
               c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{});

@@ -219,10 +219,6 @@ class GuideTest : public QObject {
     QCOMPARE(lines[1], QStringLiteral("Version %1 pour Linux").arg(VELUNDA_VERSION));
     QVERIFY(velunda::AboutLines().value(0).contains(QStringLiteral(VELUNDA_VERSION)));
   }
-
-  void featuresTextHasSixteenLines() {
-    QCOMPARE(velunda::SplitLines(velunda::FeaturesText()).size(), 16);
-  }
 };
 
 QTEST_GUILESS_MAIN(GuideTest)

@@ -83,8 +83,10 @@ INSTANTIATE_TEST_SUITE_P(Chunks, BufferQueueFill,
                                            FillCase{"empty_buffer_completes", {0, 2}, {2}, {2}, 2}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(BufferQueue, ProgressCountsBytesOfTheQueuedBufferOnly) {
-  Buffers b({4, 4});
+// Progress counts the bytes of a buffer still queued; a flush hands back every one left, in
+// queue order.
+TEST(BufferQueue, ProgressOfQueuedBuffersThenFlushInOrder) {
+  Buffers b({4, 4, 4});
   BufferQueue q;
   b.QueueAll(q);
   Tags done;
@@ -92,7 +94,11 @@ TEST(BufferQueue, ProgressCountsBytesOfTheQueuedBufferOnly) {
   q.Fill(chunk.data(), chunk.size(), done);
   EXPECT_EQ(q.Progress(b.Tag(0)), 0u);  // left the queue: no longer counted
   EXPECT_EQ(q.Progress(b.Tag(1)), 2u);
-  EXPECT_EQ(q.Size(), 1u);
+  EXPECT_EQ(q.Size(), 2u);
+  Tags returned;
+  q.Flush(returned);
+  EXPECT_EQ(returned, (Tags{b.Tag(1), b.Tag(2)}));
+  EXPECT_TRUE(q.Empty());
 }
 
 // Playback reads the memory when written, not when queued: later writes are heard.
@@ -139,19 +145,6 @@ TEST(BufferQueue, PartialWritesLoseNothingAndReturnLate) {
   EXPECT_TRUE(q.Empty());
 }
 
-TEST(BufferQueue, FlushHandsBackEveryBufferInQueueOrder) {
-  Buffers b({4, 4, 4});
-  BufferQueue q;
-  b.QueueAll(q);
-  Tags done;
-  const auto chunk = Ramp(5, 0);
-  q.Fill(chunk.data(), chunk.size(), done);
-  Tags returned;
-  q.Flush(returned);
-  EXPECT_EQ(returned, (Tags{b.Tag(1), b.Tag(2)}));
-  EXPECT_TRUE(q.Empty());
-}
-
 // A playback that follows the capture (lead 24, floor 64): what each round writes. Steps: 'S'
 // the capture's first frames with `a` queued, 'G' a capture buffer of `a` back, 'P' a round with
 // room `a`, fill `b`, `c` queued, of which ALSA accepts `wrote` (all when 0).
@@ -193,24 +186,21 @@ TEST_P(Pacer, ReadsTheQueueOnlyAsTheCaptureAllows) {
 INSTANTIATE_TEST_SUITE_P(
     Rounds, Pacer,
     ::testing::Values(
-        PacerCase{"waits_for_the_capture", {{'P', 100, 0, 256, {}}}},
-        PacerCase{"lead_then_what_was_queued",
-                  {{'S', 256}, {'P', 1000, 0, 384, {24, 256, 0}}, {'P', 1000, 280, 128, {}}}},
-        PacerCase{"a_block_per_capture_buffer_back",
-                  {{'S', 256},
-                   {'P', 1000, 0, 256, {24, 256, 0}},
-                   {'G', 128},
-                   {'P', 1000, 200, 256, {0, 128, 0}},
-                   {'P', 1000, 300, 128, {}}}},
-        PacerCase{"silence_at_the_floor_only",
-                  {{'S', 0}, {'P', 1000, 0, 256, {24, 0, 40}}, {'P', 1000, 64, 256, {}}},
-                  40},
-        PacerCase{"partial_writes_keep_the_rest",
-                  {{'S', 256},
-                   {'P', 100, 0, 256, {24, 76, 0}, 50},
-                   {'P', 100, 50, 230, {0, 100, 0}},
-                   {'P', 1000, 150, 130, {0, 130, 0}},
-                   {'P', 1000, 280, 0, {}}}}),
+        PacerCase("waits_for_the_capture", {{'P', 100, 0, 256, {}}}),
+        PacerCase("lead_then_what_was_queued",
+                  {{'S', 256}, {'P', 1000, 0, 384, {24, 256, 0}}, {'P', 1000, 280, 128, {}}}),
+        PacerCase("a_block_per_capture_buffer_back", {{'S', 256},
+                                                      {'P', 1000, 0, 256, {24, 256, 0}},
+                                                      {'G', 128},
+                                                      {'P', 1000, 200, 256, {0, 128, 0}},
+                                                      {'P', 1000, 300, 128, {}}}),
+        PacerCase("silence_at_the_floor_only",
+                  {{'S', 0}, {'P', 1000, 0, 256, {24, 0, 40}}, {'P', 1000, 64, 256, {}}}, 40),
+        PacerCase("partial_writes_keep_the_rest", {{'S', 256},
+                                                   {'P', 100, 0, 256, {24, 76, 0}, 50},
+                                                   {'P', 100, 50, 230, {0, 100, 0}},
+                                                   {'P', 1000, 150, 130, {0, 130, 0}},
+                                                   {'P', 1000, 280, 0, {}}})),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

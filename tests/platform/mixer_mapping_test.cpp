@@ -150,34 +150,26 @@ TEST_P(Cards, MapOntoTheModel) {
 INSTANTIATE_TEST_SUITE_P(
     Alsa, Cards,
     ::testing::Values(
-        CardCase{"hda",
-                 HdaCodec,
+        CardCase("hda", HdaCodec,
                  {"4 Master 1: VOLUME 64, MUTE 1,", "  1008 PCM 2: VOLUME 255,",
                   "  1003 Front Mic 2: VOLUME 31, MUTE 1,", "  1002 Line 2: VOLUME 31, MUTE 1,",
                   "  1003 Mic 2: VOLUME 31, MUTE 1,",
                   "7 Capture 2: VOLUME 63, MUTE 1, MUX 1 #0 #1 #2, UNSIGNED 3, UNSIGNED 3,",
                   "  1003 Front Mic 2: VOLUME 63,", "  1003 Rear Mic 2: VOLUME 63,",
                   "  1002 Line 2: VOLUME 63,"},
-                 {1, 1, 1, 1, 1, 1},
-                 {1, 1, 1, 1, 1, 1}},
-        CardCase{"usb",
-                 UsbCard,
+                 {1, 1, 1, 1, 1, 1}, {1, 1, 1, 1, 1, 1}),
+        CardCase("usb", UsbCard,
                  {"4 Speaker 2: VOLUME 151, MUTE 1,", "  1003 Mic 2: VOLUME 32, MUTE 1,",
                   "7 Capture 2: MIXER 1 #0,", "  1003 Mic 1: VOLUME 16,"},
-                 {1, 1, 1, 0, 0, 0},
-                 {1, 1, 1, 0, 1, 1}},
-        CardCase{"sound_server",
-                 SoundServer,
+                 {1, 1, 1, 0, 0, 0}, {1, 1, 1, 0, 1, 1}),
+        CardCase("sound_server", SoundServer,
                  {"4 Master 2: VOLUME 65536, MUTE 1,", "7 Capture 2: VOLUME 65536, MUTE 1,"},
-                 {1, 1, 1, 0, 0, 0},
-                 {1, 1, 1, 0, 0, 0}},
-        CardCase{"nothing_maps",
+                 {1, 1, 1, 0, 0, 0}, {1, 1, 1, 0, 0, 0}),
+        CardCase("nothing_maps",
                  [] {
                    return std::vector<AlsaElement>{Switch("IEC958"), Playback("Beep", 7)};
                  },
-                 {},
-                 {1, 0, 0, 0, 0, 0},
-                 {1, 0, 0, 0, 0, 0}}),
+                 {}, {1, 0, 0, 0, 0, 0}, {1, 0, 0, 0, 0, 0})),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(AlsaBindings, ReachTheRightElementsAndSides) {

@@ -4,13 +4,11 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
-#include <functional>
 #include <set>
 #include <string>
 
@@ -46,9 +44,6 @@ class SafeFileTest : public ::testing::TestWithParam<bool> {  // true: O_TMPFILE
       return err;
     }
     return f.Commit();
-  }
-  static int InChild(bool asNobody, const std::function<int()>& body) {
-    return common::RunInChild(body, asNobody);
   }
 
   common::TempDir dir_;
@@ -121,21 +116,11 @@ TEST_P(SafeFileTest, RefusalsKeepTheOldFile) {
   const auto before = Listing();
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    rlimit saved{};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    auto* previous = ::signal(SIGXFSZ, SIG_IGN);
-    if (c.sizeLimit != 0) {
-      rlimit limit = saved;
-      limit.rlim_cur = c.sizeLimit;
-      ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
     SafeFile f;
-    int err = f.Open(P(c.path), Options());
-    if (err == 0) {
-      err = f.Write("0123456789", 10);
-    }
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    ::signal(SIGXFSZ, previous);
+    const int err = common::WithFileSizeLimit(c.sizeLimit, [&] {
+      const int open = f.Open(P(c.path), Options());
+      return open != 0 ? open : f.Write("0123456789", 10);
+    });
     EXPECT_EQ(err, c.err);
     EXPECT_EQ(f.Step(), c.step);
   }
@@ -184,7 +169,8 @@ TEST_P(SafeFileTest, UnprivilegedOutcomes) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const int err = InChild(true, [&] { return Replace(c.path, "short", Options(c.inPlace)); });
+    const int err =
+        common::RunInChild([&] { return Replace(c.path, "short", Options(c.inPlace)); }, true);
     EXPECT_EQ(err, c.err);
     EXPECT_EQ(Get(c.path), c.after);
   }
@@ -250,13 +236,12 @@ TEST_P(SafeFileTest, LinksFollowedOnlyWhenSafe) {
     SafeFileOptions options = Options();
     options.regularOnly = c.regularOnly;
     const std::string path = c.path.starts_with("/") ? c.path : P(c.path);
-    EXPECT_EQ(InChild(c.nobody,
-                      [&] {
-                        SafeFile f;
-                        const int err = f.Open(path, options);
-                        return err != 0 ? err : f.Write("new", 3) != 0 || f.Commit() != 0 ? 100 : 0;
-                      }),
-              c.err);
+    const auto writeNew = [&] {
+      SafeFile f;
+      const int err = f.Open(path, options);
+      return err != 0 ? err : f.Write("new", 3) != 0 || f.Commit() != 0 ? 100 : 0;
+    };
+    EXPECT_EQ(common::RunInChild(writeNew, c.nobody), c.err);
     if (!c.reached.empty()) {
       EXPECT_EQ(Get(c.reached), c.after);
     }
@@ -273,7 +258,7 @@ TEST_P(SafeFileTest, DeathLeavesNothingBehind) {
       continue;  // no handler runs: only the unnamed file can promise this
     }
     SCOPED_TRACE(strsignal(s));
-    const int status = InChild(false, [&] {
+    const int status = common::RunInChild([&] {
       ::signal(s, SIG_DFL);
       SafeFile f;
       if (f.Open(P("out"), Options()) != 0 || f.Write("partial", 7) != 0) {

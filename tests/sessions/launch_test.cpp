@@ -76,113 +76,67 @@ TEST_P(ScreenKeys, RewriteTheirCells) {
   ExpectIdle(rig);
 }
 
+// Where a screen starts from.
+using Setup = std::function<void(ProgramState&)>;
+Setup Cutoff(double hz) {
+  return [hz](ProgramState& s) { s.Dsp.PasseBas.LowPassCutoff = hz; };
+}
+Setup Centre(uint16_t hz) {
+  return [hz](ProgramState& s) { s.Dsp.PasseBande.BandPassCentre = hz; };
+}
+// Without 6250 Hz the BFO runs at 8000 Hz, in steps of 7.8 Hz.
+Setup Shift(int32_t shift, bool has6250 = true) {
+  return [=](ProgramState& s) {
+    s.Dsp.Bfo.BfoShift = shift;
+    s.Engine.CardTests.Rate6250OK = has6250 ? 1 : 0;
+  };
+}
+// Past the first start, whose calibration puts the notch back at 1000 Hz.
+Setup NotchAt(double hz) {
+  return [hz](ProgramState& s) {
+    s.Dsp.Rejecteur.NotchTablesReady = s.Dsp.Rejecteur.RejectorCalibrated = true;
+    s.Dsp.Rejecteur.NotchFrequency = hz;
+  };
+}
+
 std::vector<KeyRow> KeyRows() {
   using enum ActionItem;
+  using Row = KeyRow;
   return {
-      {"LowPassToBypassAndBack",
-       Passe_bas,
-       [](ProgramState& s) { s.Dsp.PasseBas.LowPassCutoff = 2900; },
-       {R, R, R, L, L},
-       {{6, {"2900", "3000", "sans", "3000", "2900"}}}},
-      {"LowPassStopsAt300",
-       Passe_bas,
-       [](ProgramState& s) { s.Dsp.PasseBas.LowPassCutoff = 300; },
-       {L, L},
-       {{6, {"300"}}}},
-      {"BandPassToBypassAndBack",
-       Passe_bande,
-       [](ProgramState& s) { s.Dsp.PasseBande.BandPassCentre = 3250; },
-       {R, R, R, L},
-       {{6, {"3250", "3300", "sans", "3300"}}}},
-      {"BandPassStopsAt100",
-       Passe_bande,
-       [](ProgramState& s) { s.Dsp.PasseBande.BandPassCentre = 100; },
-       {L},
-       {{6, {"100"}}}},
-      {"BandPassWidthCycle",
-       Passe_bande,
-       nullptr,
-       {Del, Del, Del, Del},
-       {{14, {"250", "500", "2000", "120", "250"}}}},
-      {"GeneralReducerCycle",
-       Reducteur_bruit_general,
-       nullptr,
-       {Del, Del, Del},
-       {{6, {"réduction faible", "réduction forte ", "pas de réduction", "réduction faible"}}}},
-      {"CwReducerCycle",
-       Reducteur_bruit_CW_RTTY,
-       nullptr,
-       {Del, Del, Del, L, R, Ins},
-       {{6, {"CW 0,4/1 KHz", "RTTY Baudot", "pas de réduction", "CW 0,4/1 KHz"}}}},
-      {"BfoShiftAt6250",
-       BFO_numerique,
-       nullptr,
-       {R, R, L, L, L},
-       {{6, {"0", "6", "12", "6", "0", "-6"}}}},
-      {"BfoShiftAt8000",
-       BFO_numerique,
-       [](ProgramState& s) { s.Engine.CardTests.Rate6250OK = 0; },
-       {R, R, R, R, R},
-       {{6, {"0", "7", "15", "23", "31", "39"}}}},
-      {"BfoTopAt6250",
-       BFO_numerique,
-       [](ProgramState& s) { s.Dsp.Bfo.BfoShift = 163; },
-       {R, R},
-       {{6, {"994", "1000"}}}},
-      {"BfoBottomAt6250",
-       BFO_numerique,
-       [](ProgramState& s) { s.Dsp.Bfo.BfoShift = -163; },
-       {L, L},
-       {{6, {"-994", "-1000"}}}},
-      {"BfoTopAt8000",
-       BFO_numerique,
-       [](ProgramState& s) {
-         s.Engine.CardTests.Rate6250OK = 0;
-         s.Dsp.Bfo.BfoShift = 128;
-       },
-       {R, R},
-       {{6, {"999", "1007"}}}},
-      {"BfoInversion", BFO_numerique, nullptr, {Del, Del}, {{14, {"Normal", "Inversé", "Normal"}}}},
-      {"BfoInversionWithout6250",
-       BFO_numerique,
-       [](ProgramState& s) { s.Engine.CardTests.Rate6250OK = 0; },
-       {Del},
-       {{14, {"Normal"}}},
-       {kInversionRefused}},
-      {"RejectorThresholdCycle",
-       RejecteurporteuseparTFD,
-       nullptr,
-       {PgDn, PgDn, PgDn, PgDn},
-       {{18, {"Seuil bas", "Seuil très bas", "Seuil très haut", "Seuil haut", "Seuil bas"}}}},
-      {"RejectorStopsAt100",
-       RejecteurporteuseparTFD,
-       [](ProgramState& s) {
-         // Past the first start, whose calibration puts the notch back at 1000 Hz.
-         s.Dsp.Rejecteur.NotchTablesReady = s.Dsp.Rejecteur.RejectorCalibrated = true;
-         s.Dsp.Rejecteur.NotchFrequency = 100;
-       },
-       {L},
-       {{6, {"100"}}}},
-      {"RejectorArrows",
-       RejecteurporteuseparTFD,
-       nullptr,
-       {R, L, L},
-       {{6, {"1000", "1050", "1000", "950"}}}},
-      {"RejectorArrowsIgnoredInAutoMode",
-       RejecteurporteuseparTFD,
-       nullptr,
-       {Ins, L, R},
-       {{6, {"1000"}}, {22, {"A l'arrêt", "En cours"}}}},
-      {"RejectorWidth",
-       RejecteurporteuseparTFD,
-       nullptr,
-       {Del, Del},
-       {{14, {"Bande large  ", "Bande étroite", "Bande large  "}}}},
-      {"LevelUpAndDown",
-       Reducteur_bruit_general,
-       nullptr,
-       {Up, Up, Down, Down, Down},
-       {{4, {"20", "24", "28", "24", "20", "16"}}}},
+      Row("LowPassToBypassAndBack", Passe_bas, Cutoff(2900), {R, R, R, L, L},
+          {{6, {"2900", "3000", "sans", "3000", "2900"}}}),
+      Row("LowPassStopsAt300", Passe_bas, Cutoff(300), {L, L}, {{6, {"300"}}}),
+      Row("BandPassToBypassAndBack", Passe_bande, Centre(3250), {R, R, R, L},
+          {{6, {"3250", "3300", "sans", "3300"}}}),
+      Row("BandPassStopsAt100", Passe_bande, Centre(100), {L}, {{6, {"100"}}}),
+      Row("BandPassWidthCycle", Passe_bande, nullptr, {Del, Del, Del, Del},
+          {{14, {"250", "500", "2000", "120", "250"}}}),
+      Row("GeneralReducerCycle", Reducteur_bruit_general, nullptr, {Del, Del, Del},
+          {{6, {"réduction faible", "réduction forte ", "pas de réduction", "réduction faible"}}}),
+      Row("CwReducerCycle", Reducteur_bruit_CW_RTTY, nullptr, {Del, Del, Del, L, R, Ins},
+          {{6, {"CW 0,4/1 KHz", "RTTY Baudot", "pas de réduction", "CW 0,4/1 KHz"}}}),
+      Row("BfoShiftAt6250", BFO_numerique, nullptr, {R, R, L, L, L},
+          {{6, {"0", "6", "12", "6", "0", "-6"}}}),
+      Row("BfoShiftAt8000", BFO_numerique, Shift(0, false), {R, R, R, R, R},
+          {{6, {"0", "7", "15", "23", "31", "39"}}}),
+      Row("BfoTopAt6250", BFO_numerique, Shift(163), {R, R}, {{6, {"994", "1000"}}}),
+      Row("BfoBottomAt6250", BFO_numerique, Shift(-163), {L, L}, {{6, {"-994", "-1000"}}}),
+      Row("BfoTopAt8000", BFO_numerique, Shift(128, false), {R, R}, {{6, {"999", "1007"}}}),
+      Row("BfoInversion", BFO_numerique, nullptr, {Del, Del},
+          {{14, {"Normal", "Inversé", "Normal"}}}),
+      Row("BfoInversionWithout6250", BFO_numerique, Shift(0, false), {Del}, {{14, {"Normal"}}},
+          {kInversionRefused}),
+      Row("RejectorThresholdCycle", RejecteurporteuseparTFD, nullptr, {PgDn, PgDn, PgDn, PgDn},
+          {{18, {"Seuil bas", "Seuil très bas", "Seuil très haut", "Seuil haut", "Seuil bas"}}}),
+      Row("RejectorStopsAt100", RejecteurporteuseparTFD, NotchAt(100), {L}, {{6, {"100"}}}),
+      Row("RejectorArrows", RejecteurporteuseparTFD, nullptr, {R, L, L},
+          {{6, {"1000", "1050", "1000", "950"}}}),
+      Row("RejectorArrowsIgnoredInAutoMode", RejecteurporteuseparTFD, nullptr, {Ins, L, R},
+          {{6, {"1000"}}, {22, {"A l'arrêt", "En cours"}}}),
+      Row("RejectorWidth", RejecteurporteuseparTFD, nullptr, {Del, Del},
+          {{14, {"Bande large  ", "Bande étroite", "Bande large  "}}}),
+      Row("LevelUpAndDown", Reducteur_bruit_general, nullptr, {Up, Up, Down, Down, Down},
+          {{4, {"20", "24", "28", "24", "20", "16"}}}),
   };
 }
 

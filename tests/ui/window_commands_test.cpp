@@ -181,53 +181,27 @@ class WindowCommandsTest : public QObject {
   }
 
   // The window's reading of the shared option table (whose refusals are tested with it):
-  // "default" unless --carte names a card, --aide and --version, --latence.
-  void commandLine_data() {
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<bool>("ok");
-    QTest::addColumn<QString>("card");
-    QTest::addColumn<QString>("asked");  // "aide", "version", "cartes" or ""
-    QTest::addColumn<bool>("shortLatency");
-    QTest::addColumn<QString>("named");  // in the error, when there is one to name
-    QTest::addColumn<QString>("config");
-    auto row = [](const char* name, QStringList args, bool ok, QString card = "default",
-                  QString asked = {}, bool shortLatency = false, QString named = {},
-                  QString config = {}) {
-      QTest::newRow(name) << args << ok << card << asked << shortLatency << named << config;
-    };
-    row("nothing", {}, true);
-    row("--aide", {"--aide"}, true, "default", "aide");
-    row("-V", {"-V"}, true, "default", "version");
-    row("--cartes", {"--cartes", "--vite"}, true, "default", "cartes");
-    row("--latence with a card and a settings file after",
-        {"--latence=courte", "--carte", "x", "--config", "r"}, true, "x", {}, true, {}, "r");
-    row("unknown option", {"--vite"}, false, "", {}, false, "--vite");
-  }
+  // "default" unless --carte names a card, --aide, -V and --cartes, --latence, --config.
   void commandLine() {
-    QFETCH(QStringList, args);
-    QFETCH(bool, ok);
-    QFETCH(QString, card);
-    QFETCH(QString, asked);
-    QFETCH(bool, shortLatency);
-    QFETCH(QString, named);
-    QFETCH(QString, config);
-    std::vector<std::string> list;
-    for (const QString& a : args) {
-      list.push_back(a.toStdString());
-    }
-    WindowOptions options;
-    std::string error;
-    QCOMPARE(ParseWindowOptions(list, options, error), ok);
-    if (ok) {
-      QCOMPARE(QString::fromStdString(options.card), card);
-      QCOMPARE(options.help, asked == "aide");
-      QCOMPARE(options.version, asked == "version");
-      QCOMPARE(options.listDevices, asked == "cartes");
-      QCOMPARE(options.shortLatency, shortLatency);
-      QCOMPARE(QString::fromStdString(options.configFile), config);
-    } else {
-      QVERIFY(error.rfind("velunda : ", 0) == 0);
-      QVERIFY(error.find(named.toStdString()) != std::string::npos);
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{}, "default aide=0 version=0 cartes=0 courte=0 config="},
+        {{"--aide"}, "default aide=1 version=0 cartes=0 courte=0 config="},
+        {{"-V"}, "default aide=0 version=1 cartes=0 courte=0 config="},
+        {{"--cartes", "--vite"}, "default aide=0 version=0 cartes=1 courte=0 config="},
+        {{"--latence=courte", "--carte", "x", "--config", "r"},
+         "x aide=0 version=0 cartes=0 courte=1 config=r"},
+        {{"--vite"}, "velunda : option inconnue : --vite"},
+    };
+    for (const auto& [args, expected] : cases) {
+      WindowOptions o;
+      std::string error;
+      const bool ok = ParseWindowOptions(args, o, error);
+      const std::string got =
+          ok ? o.card + " aide=" + char('0' + o.help) + " version=" + char('0' + o.version) +
+                   " cartes=" + char('0' + o.listDevices) +
+                   " courte=" + char('0' + o.shortLatency) + " config=" + o.configFile
+             : error.substr(0, expected.size());
+      QCOMPARE(QString::fromStdString(got), QString::fromStdString(expected));
     }
   }
 };
