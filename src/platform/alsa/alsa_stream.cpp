@@ -104,6 +104,7 @@ int AlsaStream::Close() {
   running_ = false;
   std::vector<BufferQueue::Tag> dropped;
   queue_.Flush(dropped);
+  staged_.clear();
   finished_.clear();
   return pcm_.Close();
 }
@@ -113,6 +114,9 @@ int AlsaStream::Queue(BufferQueue::Tag tag, uint8_t* data, uint32_t length) {
     return broken_;
   }
   queue_.Add(tag, data, length);
+  if (following_) {
+    Stage();
+  }
   if (follower_ != nullptr && running_) {
     // Handed back by the program, so the output block it was made into is ready.
     follower_->CaptureReturned(length);
@@ -123,6 +127,7 @@ int AlsaStream::Queue(BufferQueue::Tag tag, uint8_t* data, uint32_t length) {
     if (following_) {
       // Woken only should the capture stall and ALSA's fill come down to the floor.
       pacer_.Reset();
+      staged_.clear();
       const PcmGeometry g = pcm_.Geometry();
       if (const int err = pcm_.SetWakeThreshold(g.bufferFrames - g.periodFrames)) {
         return err;
@@ -150,6 +155,7 @@ int AlsaStream::Start() {
 
 int AlsaStream::Reset(std::vector<BufferQueue::Tag>& returned) {
   queue_.Flush(returned);
+  staged_.clear();
   running_ = false;
   const int err = pcm_.Drop();
   // Ready to be started or fed again.
@@ -220,6 +226,7 @@ void AlsaStream::Settle(int err, size_t finishedBefore) {
     // Nothing will serve these any more: hand them back so the program sees the failure on its
     // next Queue or Start.
     queue_.Flush(finished_);
+    staged_.clear();
   }
   if (finished_.size() != finishedBefore) {
     activity_.Notify();
@@ -269,6 +276,7 @@ int AlsaStream::RecoverCapture(int negativeError) {
 void AlsaStream::CaptureBegan() {
   if (open_ && following_ && !pacer_.Started()) {
     pacer_.Start(queue_.Remaining());
+    Stage();
     Kick();
   }
 }
@@ -276,6 +284,7 @@ void AlsaStream::CaptureBegan() {
 void AlsaStream::CaptureReturned(size_t frames) {
   if (open_ && following_) {
     pacer_.Grant(frames);
+    Stage();
     Kick();
   }
 }
@@ -323,20 +332,36 @@ int AlsaStream::ServiceFollowing(bool& moved) {
   const size_t room = std::min(static_cast<size_t>(avail), scratch_.size());
   const size_t fill =
       pcm_.Geometry().bufferFrames - std::min<size_t>(avail, pcm_.Geometry().bufferFrames);
-  const PacedRound round = pacer_.Plan(room, fill, queue_.Remaining());
+  const PacedRound round = pacer_.Plan(room, fill, staged_.size());
   const size_t total = round.leadSilence + round.fromQueue + round.gapSilence;
   if (total == 0) {
     return 0;
   }
   std::fill_n(scratch_.begin(), total, kSilence);
-  queue_.Peek(scratch_.data() + round.leadSilence, round.fromQueue);
+  std::copy_n(staged_.begin(), round.fromQueue, scratch_.begin() + round.leadSilence);
   const long wrote = pcm_.Write(scratch_.data(), total);
   if (wrote < 0) {
     return pcm_.Recover(static_cast<int>(wrote));
   }
-  queue_.Advance(pacer_.Wrote(round, static_cast<size_t>(wrote)), finished_);
+  const size_t taken = pacer_.Wrote(round, static_cast<size_t>(wrote));
+  staged_.erase(staged_.begin(), staged_.begin() + static_cast<std::ptrdiff_t>(taken));
+  queue_.Advance(taken, finished_);
   moved = wrote > 0;
   return 0;
+}
+
+// Copies each block the moment it is made (granted) or queued, whichever comes later: the
+// program makes the block two later into the same buffer, and should this thread be held back
+// that long, the buffer would otherwise be read after it was made again.
+void AlsaStream::Stage() {
+  const size_t made = std::min(pacer_.Credit(), queue_.Remaining());
+  if (made <= staged_.size()) {
+    return;
+  }
+  peek_.resize(made);
+  queue_.Peek(peek_.data(), made);
+  staged_.insert(staged_.end(), peek_.begin() + static_cast<std::ptrdiff_t>(staged_.size()),
+                 peek_.end());
 }
 
 }  // namespace velunda

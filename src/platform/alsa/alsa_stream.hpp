@@ -99,6 +99,7 @@ class AlsaStream {
   int Service(bool& moved);
   int ServiceCapture(bool& moved);
   int RecoverCapture(int negativeError);
+  void Stage();
   int ServicePlayback(bool& moved);
   int ServiceFollowing(bool& moved);
   // Playback, caller holds the mutex: the leading capture got its first frames since it
@@ -128,6 +129,9 @@ class AlsaStream {
   AlsaStream* follower_ = nullptr;      // capture: the playback it paces
   const AlsaStream* leader_ = nullptr;  // playback: the capture that paces it
   uint32_t overruns_ = 0;
+  // Playback following the capture: the first frames of the queue as they were when made.
+  std::vector<uint8_t> staged_;
+  std::vector<uint8_t> peek_;
   bool following_ = false;  // playback: paced since the first buffer was queued
   CapturePacer pacer_{0, 0};
   std::atomic<bool> stop_{false};

@@ -36,6 +36,8 @@ class CapturePacer {
   PacedRound Plan(size_t room, size_t fill, size_t queued) const;
   // ALSA accepted `wrote` frames of `round`, taken in its order; returns those of the queue.
   size_t Wrote(const PacedRound& round, size_t wrote);
+  // Frames of the queue made and not yet written.
+  size_t Credit() const { return credit_; }
   // Silence written after the start because the queue was not ready: the delay added since.
   uint64_t GapFrames() const { return gaps_; }
 
