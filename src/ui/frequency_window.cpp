@@ -11,6 +11,11 @@ namespace {
 
 constexpr int kTickMs = 100;
 
+// What the kept background is drawn from: the rate's axis and the filter's overlay.
+bool SameBackground(const SpectrumPicture& a, const SpectrumPicture& b) {
+  return a.SampleRate == b.SampleRate && a.Overlay == b.Overlay;
+}
+
 }  // namespace
 
 SpectrumWindow::SpectrumWindow(ProgramState& state, QWidget* parent)
@@ -52,7 +57,7 @@ void SpectrumWindow::Tick() {
     return;
   }
   const SpectrumPicture picture = PictureOf(state_.Spectrum, state_.Dsp);
-  if (picture.SampleRate != painted_.SampleRate || !(picture.Overlay == painted_.Overlay)) {
+  if (!SameBackground(picture, painted_)) {
     update();
   } else if (picture.HasTraces != painted_.HasTraces || picture.InputDb != painted_.InputDb ||
              picture.OutputDb != painted_.OutputDb) {
@@ -63,8 +68,7 @@ void SpectrumWindow::Tick() {
 
 void SpectrumWindow::paintEvent(QPaintEvent* event) {
   SpectrumPicture picture = PictureOf(state_.Spectrum, state_.Dsp);
-  const bool sameBackground = paintedOnce_ && picture.SampleRate == painted_.SampleRate &&
-                              picture.Overlay == painted_.Overlay;
+  const bool sameBackground = paintedOnce_ && SameBackground(picture, painted_);
   painted_ = std::move(picture);
   paintedOnce_ = true;
   const qreal ratio = devicePixelRatioF();
