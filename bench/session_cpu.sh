@@ -6,7 +6,9 @@
 #   bench/session_cpu.sh [SECONDS]
 # VELUNDA_FILTRE_BIN (default build/release/src/velunda-filtre), VELUNDA_BEFORE (another
 # velunda-filtre), VELUNDA_CARDS (default "virtuelle pulse"), VELUNDA_MODES (default
-# "normale courte"), VELUNDA_ACTION (default "PASSEBAS --coefficients 1000").
+# "normale courte"), VELUNDA_ACTION (default "PASSEBAS --coefficients 1000"), VELUNDA_ROUNDS
+# (default 1: on a shared machine the figures spread widely, so quote the median of several
+# rounds, which run in turn, after and before, and are printed with it).
 # The "pulse" card is ALSA's pulse device on a private PulseAudio server with one null sink.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,6 +18,7 @@ after=${VELUNDA_FILTRE_BIN:-build/release/src/velunda-filtre}
 before=${VELUNDA_BEFORE:-}
 cards=${VELUNDA_CARDS:-virtuelle pulse}
 modes=${VELUNDA_MODES:-normale courte}
+rounds=${VELUNDA_ROUNDS:-1}
 read -r -a action <<<"${VELUNDA_ACTION:-PASSEBAS --coefficients 1000}"
 [ -x "$after" ] || { echo "session_cpu: $after is missing (cmake --build --preset release)" >&2; exit 1; }
 
@@ -81,13 +84,27 @@ measure() {
 
 case " $cards " in *" pulse "*) start_pulse ;; esac
 echo "Processor time of a steady session over $seconds s: ${action[*]} (load: $(cut -d' ' -f1-3 /proc/loadavg))"
+# The median of the percentages in "ms  % ..." figures, one per line.
+median() { awk '{ print $3 }' | sort -n | awk '{ v[NR] = $1 } END {
+  printf "%5.2f %%", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 for card in $cards; do
   for mode in $modes; do
-    line=$(printf '%-9s %-7s  after: %s' "$card" "$mode" "$(measure "$after" "$card" "$mode")")
-    if [ -n "$before" ]; then
-      line="$line   before: $(measure "$before" "$card" "$mode")"
+    : >"$work/after" && : >"$work/before"
+    for round in $(seq "$rounds"); do
+      measure "$after" "$card" "$mode" >>"$work/after" && echo >>"$work/after"
+      line=$(printf '%-9s %-7s  after: %s' "$card" "$mode" "$(tail -n 1 "$work/after")")
+      if [ -n "$before" ]; then
+        measure "$before" "$card" "$mode" >>"$work/before" && echo >>"$work/before"
+        line="$line   before: $(tail -n 1 "$work/before")"
+      fi
+      [ "$rounds" -gt 1 ] && line="$line   (round $round)"
+      echo "$line"
+    done
+    if [ "$rounds" -gt 1 ]; then
+      line=$(printf '%-9s %-7s  median after: %s' "$card" "$mode" "$(median <"$work/after")")
+      [ -n "$before" ] && line="$line   before: $(median <"$work/before")"
+      echo "$line"
     fi
-    echo "$line"
   done
 done
 echo "(load at the end: $(cut -d' ' -f1-3 /proc/loadavg))"

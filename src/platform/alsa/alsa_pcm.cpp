@@ -197,6 +197,19 @@ int AlsaPcm::SetWakeThreshold(uint32_t frames) {
   return Positive(err);
 }
 
+int AlsaPcm::SetStartThreshold(uint32_t frames) {
+  snd_pcm_sw_params_t* sw = nullptr;
+  snd_pcm_sw_params_alloca(&sw);
+  int err = snd_pcm_sw_params_current(pcm_, sw);
+  if (err >= 0) {
+    err = snd_pcm_sw_params_set_start_threshold(pcm_, sw, frames);
+  }
+  if (err >= 0) {
+    err = snd_pcm_sw_params(pcm_, sw);
+  }
+  return Positive(err);
+}
+
 int ProbePcm(const std::string& name, PcmDirection direction) {
   SilenceAlsaLib();
   snd_pcm_t* pcm = nullptr;

@@ -55,6 +55,8 @@ class AlsaPcm {
   int Revents(std::vector<pollfd>& fds);
   // The room (playback) or frames (capture) at which the descriptors turn ready.
   int SetWakeThreshold(uint32_t frames);
+  // Playback: the frames written at which it starts by itself.
+  int SetStartThreshold(uint32_t frames);
 
  private:
   snd_pcm_t* pcm_ = nullptr;

@@ -65,6 +65,7 @@ int AlsaStream::Open(const std::string& device, uint32_t rate) {
   if (err != 0) {
     return err;
   }
+  rate_ = rate;
   const PcmGeometry g = pcm_.Geometry();
   targetFill_ = std::min(g.bufferFrames, timing_.aheadPeriods * g.periodFrames);
   if (direction_ == PcmDirection::Playback) {
@@ -75,7 +76,11 @@ int AlsaStream::Open(const std::string& device, uint32_t rate) {
       return err;
     }
   }
-  pacer_ = CapturePacer(timing_.aheadPeriods * g.periodFrames, g.periodFrames);
+  const auto frames = [rate](uint32_t us) {
+    return static_cast<uint32_t>(static_cast<uint64_t>(us) * rate / 1000000);
+  };
+  floorFrames_ = frames(timing_.floorUs);
+  pacer_ = CapturePacer(frames(timing_.leadUs), floorFrames_);
   scratch_.assign(std::max<uint32_t>(g.bufferFrames, 1), kSilence);
   open_ = true;
   running_ = false;
@@ -125,11 +130,15 @@ int AlsaStream::Queue(BufferQueue::Tag tag, uint8_t* data, uint32_t length) {
     running_ = true;
     following_ = leader_ != nullptr && leader_->open_;
     if (following_) {
-      // Woken only should the capture stall and ALSA's fill come down to the floor.
       pacer_.Reset();
       staged_.clear();
-      const PcmGeometry g = pcm_.Geometry();
-      if (const int err = pcm_.SetWakeThreshold(g.bufferFrames - g.periodFrames)) {
+      // Woken only should the capture stall and ALSA's fill come down to the floor; playing
+      // from the lead of silence on, however long the periods.
+      const uint32_t ring = pcm_.Geometry().bufferFrames;
+      if (const int err = pcm_.SetWakeThreshold(ring - std::min(ring, floorFrames_))) {
+        return err;
+      }
+      if (const int err = pcm_.SetStartThreshold(std::max<uint32_t>(1, pacer_.Lead()))) {
         return err;
       }
     }
@@ -173,51 +182,86 @@ void AlsaStream::Run() {
   // Rounds that move sound start at least kShortestRound apart; a device that keeps time
   // wakes the thread far less often, and so never waits here.
   std::chrono::steady_clock::time_point nextRound{};
+  // Playback: until then ALSA holds enough, and only a kick needs the thread.
+  std::chrono::steady_clock::time_point quietUntil{};
   while (!stop_) {
+    int timeoutMs = -1;
+    bool serve = false;
     {
       std::lock_guard lock(mutex_);
       fds.clear();
-      if (running_ && broken_ == 0 && !Waiting() && pcm_.PollDescriptors(fds) != 0) {
-        fds.clear();
+      if (running_ && broken_ == 0 && !Waiting()) {
+        const auto left = quietUntil - std::chrono::steady_clock::now();
+        if (left > decltype(left)::zero()) {
+          timeoutMs = static_cast<int>(
+              std::chrono::ceil<std::chrono::milliseconds>(left).count());
+          serve = true;
+        } else if (pcm_.PollDescriptors(fds) == 0) {
+          timeoutMs = static_cast<int>(kLongestSleepPeriods * timing_.periodUs / 1000);
+          serve = true;
+        } else {
+          fds.clear();
+        }
       }
     }
-    if (fds.empty()) {
-      // Stopped or broken: nothing to do until Queue, Start or Close.
-      WaitReadable(kick_.Fd(), -1, -1);
-      kick_.Clear();
-      continue;
-    }
     fds.push_back({kick_.Fd(), POLLIN, 0});
-    ::poll(fds.data(), fds.size(),
-           static_cast<int>(kLongestSleepPeriods * timing_.periodUs / 1000));
-    if (std::chrono::steady_clock::now() < nextRound) {
-      std::this_thread::sleep_until(nextRound);
-    }
-    const auto roundStart = std::chrono::steady_clock::now();
+    ::poll(fds.data(), fds.size(), timeoutMs);
     if ((fds.back().revents & POLLIN) != 0) {
       kick_.Clear();
     }
     fds.pop_back();
+    if (!serve) {
+      // Stopped or broken: nothing to do until Queue, Start or Close.
+      continue;
+    }
+    if (std::chrono::steady_clock::now() < nextRound) {
+      std::this_thread::sleep_until(nextRound);
+    }
+    const auto roundStart = std::chrono::steady_clock::now();
     bool moved = false;
     bool deviceReady = false;
+    std::chrono::microseconds quiet{0};
     {
       std::lock_guard lock(mutex_);
       if (!running_ || broken_ != 0) {
         continue;
       }
       // Lets the device digest what woke it; some plugins need this call to clear their state.
-      deviceReady = pcm_.Revents(fds) > 0;
+      deviceReady = !fds.empty() && pcm_.Revents(fds) > 0;
       const size_t before = finished_.size();
       Settle(Service(moved), before);
+      if (direction_ == PcmDirection::Playback && broken_ == 0) {
+        quiet = PlaybackQuiet();
+      }
     }
+    quietUntil = roundStart + quiet;
     if (moved) {
       nextRound = roundStart + kShortestRound;
-    } else if (deviceReady && !stop_) {
+    } else if (deviceReady && quiet.count() == 0 && !stop_) {
       // Only a device that said it was ready when it was not; a kick or a timeout that found
       // nothing to do goes straight back to waiting, so a kick that follows is served at once.
       std::this_thread::sleep_for(kPause);
     }
   }
+}
+
+// How long ALSA's fill takes to come down to where this stream wants service again: the floor
+// when following the capture, a period below the target otherwise. Devices wake poll() at
+// that point themselves, but not all: PulseAudio's plugin reports room as soon as a period is
+// free of its whole ring, which would wake the thread every few milliseconds for nothing.
+std::chrono::microseconds AlsaStream::PlaybackQuiet() {
+  const long avail = pcm_.Avail();
+  const PcmGeometry g = pcm_.Geometry();
+  if (avail < 0 || rate_ == 0) {
+    return std::chrono::microseconds{0};
+  }
+  const uint64_t fill = g.bufferFrames - std::min<uint64_t>(avail, g.bufferFrames);
+  const uint64_t level =
+      following_ ? floorFrames_ : targetFill_ - std::min(targetFill_, g.periodFrames);
+  if (fill <= level) {
+    return std::chrono::microseconds{0};
+  }
+  return std::chrono::microseconds{(fill - level) * 1000000 / rate_};
 }
 
 void AlsaStream::Settle(int err, size_t finishedBefore) {

@@ -3,6 +3,7 @@
 #include <sched.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -23,20 +24,28 @@ namespace velunda {
 // plays, so short blocks keep less ahead. Neither changes the delay heard, which is the
 // sessions' two blocks.
 //
-// For short blocks the playback follows the capture instead (see CapturePacer): aheadPeriods is
-// then the lead of silence it starts behind, and the delay heard is two blocks plus that lead.
-// Wide samples cross to the device in 16 bits, which halves the shortest period PulseAudio's
-// plugin grants (128 bytes: 16 ms of 8-bit mono at 8000 Hz).
+// For short blocks the playback follows the capture instead (see CapturePacer): it starts
+// leadUs of silence behind, and the delay heard is two blocks plus that lead; silence fills in
+// only should ALSA's fill come down to floorUs. Wide samples cross to the device in 16 bits,
+// which halves the shortest period PulseAudio's plugin grants (128 bytes: 16 ms of 8-bit mono
+// at 8000 Hz).
 struct AlsaTiming {
   uint32_t periodUs = 10000;
   uint32_t bufferUs = 250000;
   uint32_t aheadPeriods = 12;
   bool followCapture = false;
   bool wideSamples = false;
+  uint32_t leadUs = 0;
+  uint32_t floorUs = 0;
 };
-// For short blocks (16 ms): periods of half a block, a lead of three (24 ms). Through
-// PulseAudio, a shorter lead let the server's mixer run dry now and then on a loaded machine.
-inline constexpr AlsaTiming kShortBlockTiming{8000, 250000, 3, true, true};
+// For short blocks (16 ms): periods of a block. Through PulseAudio a period is also how often
+// the server mixes and asks for sound, each time waking its client thread in our process and
+// our own threads: half-block periods doubled that and made a block whole no sooner. A lead of
+// 24 ms: a shorter one let the server's mixer run dry now and then on a loaded machine.
+inline constexpr AlsaTiming kShortBlockTiming{16000, 250000, 0, true, true, 24000, 8000};
+// For short blocks played on a device of their own, with no capture to follow: periods of
+// 8 ms, three ahead.
+inline constexpr AlsaTiming kShortBlockOutputTiming{8000, 250000, 3, false, true};
 
 // Runs the thread that creates it at the service threads' real-time priority where the system
 // grants it (root, or a raised RLIMIT_RTPRIO; otherwise nothing changes), until destroyed: the
@@ -102,6 +111,8 @@ class AlsaStream {
   void Stage();
   int ServicePlayback(bool& moved);
   int ServiceFollowing(bool& moved);
+  // Playback, caller holds the mutex: how long until ALSA's fill needs service again.
+  std::chrono::microseconds PlaybackQuiet();
   // Playback, caller holds the mutex: the leading capture got its first frames since it
   // started, or had a buffer of `frames` handed back.
   void CaptureBegan();
@@ -125,7 +136,9 @@ class AlsaStream {
   bool open_ = false;
   bool running_ = false;                // capture started, or playback fed since open or reset
   int broken_ = 0;                      // errno that broke the stream, 0 while it works
+  uint32_t rate_ = 0;                   // frames a second
   uint32_t targetFill_ = 0;             // playback: frames kept ahead in ALSA's buffer
+  uint32_t floorFrames_ = 0;            // playback following the capture: see AlsaTiming
   AlsaStream* follower_ = nullptr;      // capture: the playback it paces
   const AlsaStream* leader_ = nullptr;  // playback: the capture that paces it
   uint32_t overruns_ = 0;

@@ -27,6 +27,7 @@ class CapturePacer {
       : lead_(leadFrames), floor_(floorFrames) {}
 
   void Reset();
+  uint32_t Lead() const { return lead_; }
   bool Started() const { return started_; }
   // The capture's first frames came; the playback may read the `queued` frames it holds.
   void Start(size_t queued);
