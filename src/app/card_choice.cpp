@@ -157,9 +157,7 @@ std::unique_ptr<SoundCard> OpenChosenCard(const CardChoice& choice, int32_t rawR
     }
     return TwoDevices(
         std::make_unique<AlsaSoundCard>(choice.alsaDevice, PcmOpenGate{}, timing),
-        std::make_unique<AlsaSoundCard>(
-            choice.playbackDevice, PcmOpenGate{},
-            choice.shortDelay ? kShortBlockOutputTiming : AlsaTiming{}));
+        std::make_unique<AlsaSoundCard>(choice.playbackDevice, PcmOpenGate{}, timing));
   }
   VirtualCardConfig config;
   if (!choice.virtualOutput.empty() && !CheckSpeakerOutput(choice.virtualOutput, error)) {

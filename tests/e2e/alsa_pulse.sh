@@ -208,6 +208,7 @@ for mode in $modes; do
   # silence fills in and the rest comes that much later: nothing is lost or repeated. Each such
   # run of silence (1 ms at least) after which the loudspeaker goes on exactly where the
   # receiver is, is taken out and counted; anything else is left for the comparison below.
+  : >"$work/inserted.txt"  # awk writes it only when it finds a silence: none from the last mode
   awk -v a="$fr" -v n="$n" -v speaker="$work/right.txt" -v gaps="$work/inserted.txt" '
     function next_sample() { if ((getline v < speaker) <= 0) { done = 1; return -1 } return v + 0 }
     BEGIN { for (i = 0; i < a; i++) getline v < speaker; s = next_sample() }
@@ -221,7 +222,6 @@ for mode in $modes; do
       for (i = 0; i < g; i++) print 128
     }
     { raw = 1; print s; s = next_sample() }' "$work/receiver.txt" >"$work/speaker.txt"
-  touch "$work/inserted.txt"
   read -r inserted inserted_samples first_inserted <<<"$(awk '{ k++; t += $2 } NR == 1 { f = $1 }
     END { print k + 0, t + 0, f + 0 }' "$work/inserted.txt")"
   got=$(cat "$work/speaker.txt" | wc -l)

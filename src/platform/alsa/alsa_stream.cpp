@@ -246,9 +246,10 @@ void AlsaStream::Run() {
 }
 
 // How long ALSA's fill takes to come down to where this stream wants service again: the floor
-// when following the capture, a period below the target otherwise. Devices wake poll() at
-// that point themselves, but not all: PulseAudio's plugin reports room as soon as a period is
-// free of its whole ring, which would wake the thread every few milliseconds for nothing.
+// when following the capture, a period below the target otherwise; a period at most, as the
+// fill a plugin reports may lag behind the device. Devices wake poll() at that point
+// themselves, but not all: PulseAudio's plugin reports room as soon as a period is free of its
+// whole ring, which would wake the thread every few milliseconds for nothing.
 std::chrono::microseconds AlsaStream::PlaybackQuiet() {
   const long avail = pcm_.Avail();
   const PcmGeometry g = pcm_.Geometry();
@@ -261,7 +262,8 @@ std::chrono::microseconds AlsaStream::PlaybackQuiet() {
   if (fill <= level) {
     return std::chrono::microseconds{0};
   }
-  return std::chrono::microseconds{(fill - level) * 1000000 / rate_};
+  return std::chrono::microseconds{std::min<uint64_t>(fill - level, g.periodFrames) * 1000000 /
+                                   rate_};
 }
 
 void AlsaStream::Settle(int err, size_t finishedBefore) {

@@ -38,14 +38,13 @@ struct AlsaTiming {
   uint32_t leadUs = 0;
   uint32_t floorUs = 0;
 };
-// For short blocks (16 ms): periods of a block. Through PulseAudio a period is also how often
-// the server mixes and asks for sound, each time waking its client thread in our process and
-// our own threads: half-block periods doubled that and made a block whole no sooner. A lead of
-// 24 ms: a shorter one let the server's mixer run dry now and then on a loaded machine.
-inline constexpr AlsaTiming kShortBlockTiming{16000, 250000, 0, true, true, 24000, 8000};
-// For short blocks played on a device of their own, with no capture to follow: periods of
-// 8 ms, three ahead.
-inline constexpr AlsaTiming kShortBlockOutputTiming{8000, 250000, 3, false, true};
+// For short blocks (16 ms): periods of half a block, a lead of 24 ms, a floor of one period.
+// Through PulseAudio a playback period is also how often the server mixes: with periods of a
+// block a lead of 24 ms left too little for a loaded machine, and a shorter lead let the server
+// run dry now and then. Capture periods of a block would save wake-ups but add their length to
+// the delay: the lead starts when the first period is read. A playback with no capture to
+// follow (another device's) keeps three periods ahead.
+inline constexpr AlsaTiming kShortBlockTiming{8000, 250000, 3, true, true, 24000, 8000};
 
 // Runs the thread that creates it at the service threads' real-time priority where the system
 // grants it (root, or a raised RLIMIT_RTPRIO; otherwise nothing changes), until destroyed: the
