@@ -184,30 +184,32 @@ int AlsaPcm::Revents(std::vector<pollfd>& fds) {
   return (revents & (POLLIN | POLLOUT)) != 0 ? 1 : 0;
 }
 
-int AlsaPcm::SetWakeThreshold(uint32_t frames) {
+namespace {
+
+// Changes one software parameter of an open PCM, keeping the others.
+int SetSoftwareParameter(snd_pcm_t* pcm,
+                         int (*set)(snd_pcm_t*, snd_pcm_sw_params_t*, snd_pcm_uframes_t),
+                         uint32_t frames) {
   snd_pcm_sw_params_t* sw = nullptr;
   snd_pcm_sw_params_alloca(&sw);
-  int err = snd_pcm_sw_params_current(pcm_, sw);
+  int err = snd_pcm_sw_params_current(pcm, sw);
   if (err >= 0) {
-    err = snd_pcm_sw_params_set_avail_min(pcm_, sw, frames);
+    err = set(pcm, sw, frames);
   }
   if (err >= 0) {
-    err = snd_pcm_sw_params(pcm_, sw);
+    err = snd_pcm_sw_params(pcm, sw);
   }
   return Positive(err);
 }
 
+}  // namespace
+
+int AlsaPcm::SetWakeThreshold(uint32_t frames) {
+  return SetSoftwareParameter(pcm_, snd_pcm_sw_params_set_avail_min, frames);
+}
+
 int AlsaPcm::SetStartThreshold(uint32_t frames) {
-  snd_pcm_sw_params_t* sw = nullptr;
-  snd_pcm_sw_params_alloca(&sw);
-  int err = snd_pcm_sw_params_current(pcm_, sw);
-  if (err >= 0) {
-    err = snd_pcm_sw_params_set_start_threshold(pcm_, sw, frames);
-  }
-  if (err >= 0) {
-    err = snd_pcm_sw_params(pcm_, sw);
-  }
-  return Positive(err);
+  return SetSoftwareParameter(pcm_, snd_pcm_sw_params_set_start_threshold, frames);
 }
 
 int ProbePcm(const std::string& name, PcmDirection direction) {
