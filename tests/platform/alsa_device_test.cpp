@@ -296,6 +296,27 @@ TEST(AlsaDevice, PlaybackReturnsEachWrittenBufferOnce) {
   EXPECT_EQ(card.Output().Close(), kWaveOk);
 }
 
+// A session catching up on captured sound calls on the input only: the output buffers that
+// came back meanwhile are posted first, so each is queued again before a block is made into it.
+TEST(AlsaDevice, InputCallsPostTheFinishedOutputFirst) {
+  AlsaSoundCard card("null");
+  RecordingSink sink;
+  Buffer out(300, 128);
+  Buffer in(300);
+  ASSERT_EQ(card.Output().Open(U8Mono(8000), sink), kWaveOk);
+  ASSERT_EQ(card.Output().PrepareHeader(out.header), kWaveOk);
+  ASSERT_EQ(card.Output().Write(out.header), kWaveOk);
+  ASSERT_EQ(WaitReadable(card.ActivityFd(), -1, 5000), 1);  // finished, not yet posted
+  ASSERT_EQ(card.Input().Open(U8Mono(8000), sink), kWaveOk);
+  ASSERT_EQ(card.Input().PrepareHeader(in.header), kWaveOk);
+  ASSERT_EQ(card.Input().AddBuffer(in.header), kWaveOk);
+  const std::vector<Recorded> expected = {{MM_WIM_OPEN, nullptr}, {MM_WOM_DONE, &out.header}};
+  EXPECT_EQ(sink.notices, expected);
+  EXPECT_EQ(card.Input().Reset(), kWaveOk);
+  EXPECT_EQ(card.Input().Close(), kWaveOk);
+  EXPECT_EQ(card.Output().Close(), kWaveOk);
+}
+
 int CallerPolicy() {
   int policy = -1;
   sched_param param{};

@@ -171,6 +171,16 @@ uint32_t AlsaWaveSide::Close() {
 bool AlsaWaveSide::HasFinished() { return stream_.HasFinished(); }
 
 void AlsaWaveSide::Deliver() {
+  if (direction_ == PcmDirection::Capture) {
+    // Output buffers come back to the program before newer input: a session catching up on a
+    // backlog of captured sound would otherwise make two blocks into an output buffer that
+    // was not queued again in between, and the first of them would never play.
+    card_.OutputSide().DeliverOwn();
+  }
+  DeliverOwn();
+}
+
+void AlsaWaveSide::DeliverOwn() {
   if (!stream_.IsOpen()) {
     return;
   }
@@ -226,7 +236,6 @@ void AlsaSoundCard::WaitForActivity(uint32_t maxMs) {
   WaitReadable(activity_.Fd(), -1, static_cast<int>(std::min<uint32_t>(maxMs, 1u << 30)));
   activity_.Clear();
   in_.Side().Deliver();
-  out_.Side().Deliver();
 }
 
 void AlsaSoundCard::ReportRefusal(PcmDirection direction, int err, unsigned rate) {

@@ -32,8 +32,10 @@ class AlsaWaveSide {
   uint32_t Reset();
   uint32_t Close();
 
-  // Marks the buffers the stream finished as done and posts their notices (program thread).
+  // Marks the buffers the stream finished as done and posts their notices (program thread);
+  // an input side posts the output's first. DeliverOwn: this side's only.
   void Deliver();
+  void DeliverOwn();
   bool HasFinished();  // caller holds the card's mutex
   AlsaStream& Stream() { return stream_; }
 
@@ -96,6 +98,7 @@ class AlsaSoundCard final : public SoundCard {
   ~AlsaSoundCard() override;
   WaveIn& Input() override { return in_; }
   WaveOut& Output() override { return out_; }
+  AlsaWaveSide& OutputSide() { return out_.Side(); }
   void WaitForActivity(uint32_t maxMs) override;
   int ActivityFd() const override { return activity_.Fd(); }
   uint32_t CaptureOverruns() override;
