@@ -172,12 +172,10 @@ bool AlsaWaveSide::HasFinished() { return stream_.HasFinished(); }
 
 void AlsaWaveSide::Deliver() {
   if (direction_ == PcmDirection::Capture) {
-    // Output buffers come back to the program before newer input: a session catching up on a
-    // backlog of captured sound would otherwise make two blocks into an output buffer that
-    // was not queued again in between, and the first of them would never play.
-    card_.OutputSide().DeliverOwn();
+    card_.Deliver();
+  } else {
+    DeliverOwn();
   }
-  DeliverOwn();
 }
 
 void AlsaWaveSide::DeliverOwn() {
@@ -235,7 +233,15 @@ AlsaSoundCard::~AlsaSoundCard() {
 void AlsaSoundCard::WaitForActivity(uint32_t maxMs) {
   WaitReadable(activity_.Fd(), -1, static_cast<int>(std::min<uint32_t>(maxMs, 1u << 30)));
   activity_.Clear();
-  in_.Side().Deliver();
+  Deliver();
+}
+
+// Output buffers come back to the program before newer input: a session catching up on a
+// backlog of captured sound would otherwise make two blocks into an output buffer that was not
+// queued again in between, and the first of them would never play.
+void AlsaSoundCard::Deliver() {
+  out_.Side().DeliverOwn();
+  in_.Side().DeliverOwn();
 }
 
 void AlsaSoundCard::ReportRefusal(PcmDirection direction, int err, unsigned rate) {

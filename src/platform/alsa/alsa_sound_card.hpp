@@ -33,7 +33,7 @@ class AlsaWaveSide {
   uint32_t Close();
 
   // Marks the buffers the stream finished as done and posts their notices (program thread);
-  // an input side posts the output's first. DeliverOwn: this side's only.
+  // an input side has the card post the output's first. DeliverOwn: this side's only.
   void Deliver();
   void DeliverOwn();
   bool HasFinished();  // caller holds the card's mutex
@@ -98,8 +98,9 @@ class AlsaSoundCard final : public SoundCard {
   ~AlsaSoundCard() override;
   WaveIn& Input() override { return in_; }
   WaveOut& Output() override { return out_; }
-  AlsaWaveSide& OutputSide() { return out_.Side(); }
   void WaitForActivity(uint32_t maxMs) override;
+  // Posts the notices of the buffers both sides finished so far, the output's first.
+  void Deliver();
   int ActivityFd() const override { return activity_.Fd(); }
   uint32_t CaptureOverruns() override;
 
