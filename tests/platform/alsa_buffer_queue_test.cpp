@@ -146,7 +146,8 @@ TEST(BufferQueue, PartialWritesLoseNothingAndReturnLate) {
 }
 
 // A playback that follows the capture (lead 24, floor 64): what each round writes. Steps: 'S'
-// the capture's first frames with `a` queued, 'G' a capture buffer of `a` back, 'P' a round with
+// the capture's first frames with `a` queued, 'G' a capture buffer of `a` back, 'R' ALSA ran
+// dry, 'P' a round with
 // room `a`, fill `b`, `c` queued, of which ALSA accepts `wrote` (all when 0).
 struct PacerStep {
   char op;
@@ -170,6 +171,8 @@ TEST_P(Pacer, ReadsTheQueueOnlyAsTheCaptureAllows) {
       pacer.Start(s.a);
     } else if (s.op == 'G') {
       pacer.Grant(s.a);
+    } else if (s.op == 'R') {
+      pacer.Restart();
     } else {
       const PacedRound r = pacer.Plan(s.a, s.b, s.c);
       EXPECT_EQ(std::make_tuple(r.leadSilence, r.fromQueue, r.gapSilence),
@@ -200,7 +203,16 @@ INSTANTIATE_TEST_SUITE_P(
                                                    {'P', 100, 0, 256, {24, 76, 0}, 50},
                                                    {'P', 100, 50, 230, {0, 100, 0}},
                                                    {'P', 1000, 150, 130, {0, 130, 0}},
-                                                   {'P', 1000, 280, 0, {}}})),
+                                                   {'P', 1000, 280, 0, {}}}),
+        PacerCase("ran_dry_the_whole_lead_again",
+                  {{'S', 256},
+                   {'P', 10, 0, 256, {10, 0, 0}},
+                   {'R'},
+                   {'P', 1000, 0, 256, {24, 256, 0}},
+                   {'G', 128},
+                   {'R'},
+                   {'P', 1000, 0, 128, {24, 128, 0}}},
+                  34)),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -19,6 +19,10 @@ constexpr auto kPause = std::chrono::milliseconds(5);
 // move sound are kept this far apart, so a real-time thread cannot take a processor for itself.
 constexpr auto kShortestRound = std::chrono::milliseconds(2);
 constexpr uint8_t kSilence = 128;
+// Silence before the sound when a playback that does not follow the capture starts again after
+// running dry: more than PulseAudio was seen to drop then (15 ms). A following playback takes
+// its own lead again.
+constexpr uint32_t kRestartLeadUs = 24000;
 // Above every normal program, below the sound servers' own threads (PulseAudio asks for 5).
 constexpr int kRealTimePriority = 3;
 
@@ -81,6 +85,9 @@ int AlsaStream::Open(const std::string& device, uint32_t rate) {
   };
   floorFrames_ = frames(timing_.floorUs);
   pacer_ = CapturePacer(frames(timing_.leadUs), floorFrames_);
+  restartLead_ = frames(kRestartLeadUs);
+  restartSilence_ = 0;
+  wroteAny_ = false;
   scratch_.assign(std::max<uint32_t>(g.bufferFrames, 1), kSilence);
   open_ = true;
   running_ = false;
@@ -165,6 +172,8 @@ int AlsaStream::Start() {
 int AlsaStream::Reset(std::vector<BufferQueue::Tag>& returned) {
   queue_.Flush(returned);
   staged_.clear();
+  restartSilence_ = 0;
+  wroteAny_ = false;
   running_ = false;
   const int err = pcm_.Drop();
   // Ready to be started or fed again.
@@ -193,8 +202,7 @@ void AlsaStream::Run() {
       if (running_ && broken_ == 0 && !Waiting()) {
         const auto left = quietUntil - std::chrono::steady_clock::now();
         if (left > decltype(left)::zero()) {
-          timeoutMs = static_cast<int>(
-              std::chrono::ceil<std::chrono::milliseconds>(left).count());
+          timeoutMs = static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
           serve = true;
         } else if (pcm_.PollDescriptors(fds) == 0) {
           timeoutMs = static_cast<int>(kLongestSleepPeriods * timing_.periodUs / 1000);
@@ -343,23 +351,32 @@ int AlsaStream::ServicePlayback(bool& moved) {
   }
   const long avail = pcm_.Avail();
   if (avail < 0) {
-    return pcm_.Recover(static_cast<int>(avail));
+    return RecoverPlayback(static_cast<int>(avail));
   }
   const long fill = static_cast<long>(pcm_.Geometry().bufferFrames) - avail;
+  if (wroteAny_ && restartSilence_ == 0 && std::chrono::steady_clock::now() > dryAt_) {
+    RanDry();
+  }
   if (fill >= static_cast<long>(targetFill_)) {
     return 0;
   }
   const size_t want = std::min(static_cast<size_t>(targetFill_ - fill), scratch_.size());
-  const size_t queued = queue_.Peek(scratch_.data(), want);
-  std::fill(scratch_.begin() + static_cast<long>(queued),
+  const size_t silence = std::min(restartSilence_, want);
+  const size_t queued = queue_.Peek(scratch_.data() + silence, want - silence);
+  std::fill_n(scratch_.begin(), silence, kSilence);
+  std::fill(scratch_.begin() + static_cast<long>(silence + queued),
             scratch_.begin() + static_cast<long>(want), kSilence);
   const long wrote = pcm_.Write(scratch_.data(), want);
   if (wrote < 0) {
-    return pcm_.Recover(static_cast<int>(wrote));
+    return RecoverPlayback(static_cast<int>(wrote));
   }
   // Only what ALSA accepted leaves the queue; the rest is written again next round, and a
   // buffer comes back once ALSA has all of it.
-  queue_.Advance(std::min(static_cast<size_t>(wrote), queued), finished_);
+  wroteAny_ = wroteAny_ || wrote > 0;
+  NoteFill(static_cast<size_t>(fill) + static_cast<size_t>(wrote));
+  const size_t silenced = std::min(static_cast<size_t>(wrote), silence);
+  restartSilence_ -= silenced;
+  queue_.Advance(std::min(static_cast<size_t>(wrote) - silenced, queued), finished_);
   moved = wrote > 0;
   return 0;
 }
@@ -368,16 +385,47 @@ int AlsaStream::ServicePlayback(bool& moved) {
 
 namespace velunda {
 
+// ALSA ran dry: the program or the whole process was held back longer than what ALSA held.
+// The sound then starts again behind a lead of silence, as at first: what comes late plays
+// late, and nothing is lost. Without it PulseAudio lost the first few milliseconds written
+// after running dry (its plugin opens a new stream; the server rewinds). ALSA does not always
+// say it ran dry (a plugin's underrun report can be cleared by the next write), so the clock
+// says it too: more time went by since the last write than what ALSA then held, and a period.
+int AlsaStream::RecoverPlayback(int negativeError) {
+  const int err = pcm_.Recover(negativeError);
+  if (err == 0 && negativeError == -EPIPE) {
+    RanDry();
+  }
+  return err;
+}
+
+// When ALSA, holding `fill` frames just written, will have run dry.
+void AlsaStream::NoteFill(size_t fill) {
+  dryAt_ = std::chrono::steady_clock::now() +
+           std::chrono::microseconds{(fill + pcm_.Geometry().periodFrames) * 1000000 / rate_};
+}
+
+void AlsaStream::RanDry() {
+  if (following_) {
+    pacer_.Restart();
+  } else {
+    restartSilence_ = restartLead_;
+  }
+}
+
 // Writes what the pacer allows, as soon as it allows it (called by the capture's thread after
 // each capture, and by this stream's thread should ALSA's fill come down to the floor).
 int AlsaStream::ServiceFollowing(bool& moved) {
   const long avail = pcm_.Avail();
   if (avail < 0) {
-    return pcm_.Recover(static_cast<int>(avail));
+    return RecoverPlayback(static_cast<int>(avail));
   }
   const size_t room = std::min(static_cast<size_t>(avail), scratch_.size());
   const size_t fill =
       pcm_.Geometry().bufferFrames - std::min<size_t>(avail, pcm_.Geometry().bufferFrames);
+  if (pacer_.LeadWritten() && std::chrono::steady_clock::now() > dryAt_) {
+    RanDry();
+  }
   const PacedRound round = pacer_.Plan(room, fill, staged_.size());
   const size_t total = round.leadSilence + round.fromQueue + round.gapSilence;
   if (total == 0) {
@@ -387,8 +435,9 @@ int AlsaStream::ServiceFollowing(bool& moved) {
   std::copy_n(staged_.begin(), round.fromQueue, scratch_.begin() + round.leadSilence);
   const long wrote = pcm_.Write(scratch_.data(), total);
   if (wrote < 0) {
-    return pcm_.Recover(static_cast<int>(wrote));
+    return RecoverPlayback(static_cast<int>(wrote));
   }
+  NoteFill(fill + static_cast<size_t>(wrote));
   const size_t taken = pacer_.Wrote(round, static_cast<size_t>(wrote));
   staged_.erase(staged_.begin(), staged_.begin() + static_cast<std::ptrdiff_t>(taken));
   queue_.Advance(taken, finished_);

@@ -107,6 +107,9 @@ class AlsaStream {
   int Service(bool& moved);
   int ServiceCapture(bool& moved);
   int RecoverCapture(int negativeError);
+  int RecoverPlayback(int negativeError);
+  void RanDry();
+  void NoteFill(size_t fill);
   void Stage();
   int ServicePlayback(bool& moved);
   int ServiceFollowing(bool& moved);
@@ -133,13 +136,17 @@ class AlsaStream {
   std::vector<BufferQueue::Tag> finished_;
   std::vector<uint8_t> scratch_;
   bool open_ = false;
-  bool running_ = false;                // capture started, or playback fed since open or reset
-  int broken_ = 0;                      // errno that broke the stream, 0 while it works
-  uint32_t rate_ = 0;                   // frames a second
-  uint32_t targetFill_ = 0;             // playback: frames kept ahead in ALSA's buffer
-  uint32_t floorFrames_ = 0;            // playback following the capture: see AlsaTiming
-  AlsaStream* follower_ = nullptr;      // capture: the playback it paces
-  const AlsaStream* leader_ = nullptr;  // playback: the capture that paces it
+  bool running_ = false;       // capture started, or playback fed since open or reset
+  int broken_ = 0;             // errno that broke the stream, 0 while it works
+  uint32_t rate_ = 0;          // frames a second
+  uint32_t targetFill_ = 0;    // playback: frames kept ahead in ALSA's buffer
+  uint32_t floorFrames_ = 0;   // playback following the capture: see AlsaTiming
+  uint32_t restartLead_ = 0;   // playback: silence written first after ALSA ran dry
+  size_t restartSilence_ = 0;  // playback: what is left of it to write
+  bool wroteAny_ = false;      // playback: since it was last started
+  std::chrono::steady_clock::time_point dryAt_{};  // playback: when the last write runs out
+  AlsaStream* follower_ = nullptr;                 // capture: the playback it paces
+  const AlsaStream* leader_ = nullptr;             // playback: the capture that paces it
   uint32_t overruns_ = 0;
   // Playback following the capture: the first frames of the queue as they were when made.
   std::vector<uint8_t> staged_;

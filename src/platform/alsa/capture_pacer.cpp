@@ -17,6 +17,13 @@ void CapturePacer::Start(size_t queued) {
   credit_ = queued;
 }
 
+void CapturePacer::Restart() {
+  if (started_) {
+    gaps_ += lead_ - leadLeft_;
+    leadLeft_ = lead_;
+  }
+}
+
 void CapturePacer::Grant(size_t frames) {
   if (started_) {
     credit_ += frames;
