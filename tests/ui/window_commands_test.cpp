@@ -181,7 +181,8 @@ class WindowCommandsTest : public QObject {
   }
 
   // The window's reading of the shared option table (whose refusals are tested with it):
-  // "default" unless --carte names a card, --aide, -V and --cartes, --latence, --config.
+  // "default" unless --carte names a card, --entree and --sortie when given, --aide, -V and
+  // --cartes, --latence, --config.
   void commandLine() {
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{}, "default aide=0 version=0 cartes=0 courte=0 config="},
@@ -190,6 +191,8 @@ class WindowCommandsTest : public QObject {
         {{"--cartes", "--vite"}, "default aide=0 version=0 cartes=1 courte=0 config="},
         {{"--latence=courte", "--carte", "x", "--config", "r"},
          "x aide=0 version=0 cartes=0 courte=1 config=r"},
+        {{"--entree", "hw:1", "--sortie=pulse"},
+         "default entree=hw:1 sortie=pulse aide=0 version=0 cartes=0 courte=0 config="},
         {{"--vite"}, "velunda : option inconnue : --vite"},
     };
     for (const auto& [args, expected] : cases) {
@@ -197,7 +200,9 @@ class WindowCommandsTest : public QObject {
       std::string error;
       const bool ok = ParseWindowOptions(args, o, error);
       const std::string got =
-          ok ? o.card + " aide=" + char('0' + o.help) + " version=" + char('0' + o.version) +
+          ok ? o.card + (o.inputCard.empty() ? "" : " entree=" + o.inputCard) +
+                   (o.outputCard.empty() ? "" : " sortie=" + o.outputCard) +
+                   " aide=" + char('0' + o.help) + " version=" + char('0' + o.version) +
                    " cartes=" + char('0' + o.listDevices) +
                    " courte=" + char('0' + o.shortLatency) + " config=" + o.configFile
              : error.substr(0, expected.size());
