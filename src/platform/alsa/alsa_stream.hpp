@@ -38,13 +38,12 @@ struct AlsaTiming {
   uint32_t leadUs = 0;
   uint32_t floorUs = 0;
 };
-// For short blocks (16 ms): periods of half a block, a lead of 24 ms, a floor of one period.
-// Through PulseAudio a playback period is also how often the server mixes: with periods of a
-// block a lead of 24 ms left too little for a loaded machine, and a shorter lead let the server
-// run dry now and then. Capture periods of a block would save wake-ups but add their length to
-// the delay: the lead starts when the first period is read. A playback with no capture to
-// follow (another device's) keeps three periods ahead.
-inline constexpr AlsaTiming kShortBlockTiming{8000, 250000, 3, true, true, 24000, 8000};
+// For short blocks (16 ms): periods of a block, a lead of 24 ms, a floor of 8 ms. Through
+// PulseAudio a period is how often the server mixes and sends, each time waking its client
+// thread in our process: half-block periods cost half as many wake-ups again. A server that
+// runs dry on a loaded machine costs a silence, not sound (see RecoverPlayback). A playback
+// with no capture to follow (another device's) keeps three periods ahead.
+inline constexpr AlsaTiming kShortBlockTiming{16000, 250000, 3, true, true, 24000, 8000};
 
 // Runs the thread that creates it at the service threads' real-time priority where the system
 // grants it (root, or a raised RLIMIT_RTPRIO; otherwise nothing changes), until destroyed: the
