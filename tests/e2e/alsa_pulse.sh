@@ -6,8 +6,10 @@
 #  1. transport, in each delay mode (--latence normale, then courte): the low-pass at "sans"
 #     must give back the played bytes exactly, aligned by their first non-silent sample, with
 #     no gap and no repeated or missing sample; the capture-to-loudspeaker delay is reported.
-#     Should the player itself lose samples (a loaded machine), the loudspeaker is compared
-#     with what the receiver got instead;
+#     Each session is held still once for longer than its playback keeps ahead: the silence
+#     that comes in must be clean, the sound after it late but whole. Should the player itself
+#     lose samples (a loaded machine), the loudspeaker is compared with what the receiver got
+#     instead;
 #  2. a real filter by its effect: the low-pass at 1000 Hz keeps 400 Hz and removes 2500 Hz.
 #  0. the server as the mixer: the window, on settings that let it drive the mixer (gain x4),
 #     sets the default source's volume, and puts it back when it quits; velunda-filtre's table
