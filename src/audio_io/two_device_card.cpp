@@ -274,11 +274,17 @@ void TwoDeviceCard::Out::StartHead() {
   lastBlock_ = h.dwBufferLength;
   if (playing_ && !primed_) {
     // The first block since the playback started: the device has taken its own lead from the
-    // queue by now. Silence brings the queue back to its aim once, rather than the control
-    // stretching the sound for tens of seconds to get there.
+    // queue by now. The queue is brought to its aim once, rather than the control stretching
+    // or squeezing the sound for tens of seconds to get there: silence added when the device
+    // took more, the opening silence in front dropped when it took less (never sound).
     primed_ = true;
     if (sound_.size() < Aim()) {
       sound_.insert(sound_.begin(), Aim() - sound_.size(), uint8_t{128});
+    } else {
+      const auto excess = static_cast<ptrdiff_t>(sound_.size() - Aim());
+      const auto silent =
+          std::find_if(sound_.begin(), sound_.begin() + excess, [](uint8_t v) { return v != 128; });
+      sound_.erase(sound_.begin(), silent);
     }
   }
   const auto fill = static_cast<int64_t>(sound_.size());
