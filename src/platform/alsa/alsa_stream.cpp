@@ -23,6 +23,8 @@ constexpr uint8_t kSilence = 128;
 // running dry: more than PulseAudio was seen to drop then (15 ms). A following playback takes
 // its own lead again.
 constexpr uint32_t kRestartLeadUs = 24000;
+// A playback's dryAt_ before its first write since it started.
+constexpr auto kNotWritten = std::chrono::steady_clock::time_point::max();
 // Above every normal program, below the sound servers' own threads (PulseAudio asks for 5).
 constexpr int kRealTimePriority = 3;
 
@@ -87,7 +89,7 @@ int AlsaStream::Open(const std::string& device, uint32_t rate) {
   pacer_ = CapturePacer(frames(timing_.leadUs), floorFrames_);
   restartLead_ = frames(kRestartLeadUs);
   restartSilence_ = 0;
-  wroteAny_ = false;
+  dryAt_ = kNotWritten;
   scratch_.assign(std::max<uint32_t>(g.bufferFrames, 1), kSilence);
   open_ = true;
   running_ = false;
@@ -173,7 +175,7 @@ int AlsaStream::Reset(std::vector<BufferQueue::Tag>& returned) {
   queue_.Flush(returned);
   staged_.clear();
   restartSilence_ = 0;
-  wroteAny_ = false;
+  dryAt_ = kNotWritten;
   running_ = false;
   const int err = pcm_.Drop();
   // Ready to be started or fed again.
@@ -354,7 +356,7 @@ int AlsaStream::ServicePlayback(bool& moved) {
     return RecoverPlayback(static_cast<int>(avail));
   }
   const long fill = static_cast<long>(pcm_.Geometry().bufferFrames) - avail;
-  if (wroteAny_ && restartSilence_ == 0 && std::chrono::steady_clock::now() > dryAt_) {
+  if (std::chrono::steady_clock::now() > dryAt_) {
     RanDry();
   }
   if (fill >= static_cast<long>(targetFill_)) {
@@ -372,7 +374,6 @@ int AlsaStream::ServicePlayback(bool& moved) {
   }
   // Only what ALSA accepted leaves the queue; the rest is written again next round, and a
   // buffer comes back once ALSA has all of it.
-  wroteAny_ = wroteAny_ || wrote > 0;
   NoteFill(static_cast<size_t>(fill) + static_cast<size_t>(wrote));
   const size_t silenced = std::min(static_cast<size_t>(wrote), silence);
   restartSilence_ -= silenced;
@@ -405,6 +406,7 @@ void AlsaStream::NoteFill(size_t fill) {
            std::chrono::microseconds{(fill + pcm_.Geometry().periodFrames) * 1000000 / rate_};
 }
 
+// Called again before the next write, it changes nothing.
 void AlsaStream::RanDry() {
   if (following_) {
     pacer_.Restart();
@@ -423,7 +425,7 @@ int AlsaStream::ServiceFollowing(bool& moved) {
   const size_t room = std::min(static_cast<size_t>(avail), scratch_.size());
   const size_t fill =
       pcm_.Geometry().bufferFrames - std::min<size_t>(avail, pcm_.Geometry().bufferFrames);
-  if (pacer_.LeadWritten() && std::chrono::steady_clock::now() > dryAt_) {
+  if (std::chrono::steady_clock::now() > dryAt_) {
     RanDry();
   }
   const PacedRound round = pacer_.Plan(room, fill, staged_.size());

@@ -142,8 +142,7 @@ class AlsaStream {
   uint32_t floorFrames_ = 0;   // playback following the capture: see AlsaTiming
   uint32_t restartLead_ = 0;   // playback: silence written first after ALSA ran dry
   size_t restartSilence_ = 0;  // playback: what is left of it to write
-  bool wroteAny_ = false;      // playback: since it was last started
-  std::chrono::steady_clock::time_point dryAt_{};  // playback: when the last write runs out
+  std::chrono::steady_clock::time_point dryAt_{};  // playback: when the last write runs dry
   AlsaStream* follower_ = nullptr;                 // capture: the playback it paces
   const AlsaStream* leader_ = nullptr;             // playback: the capture that paces it
   uint32_t overruns_ = 0;

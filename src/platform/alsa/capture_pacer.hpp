@@ -29,8 +29,6 @@ class CapturePacer {
   void Reset();
   uint32_t Lead() const { return lead_; }
   bool Started() const { return started_; }
-  // Started, and its lead of silence all written.
-  bool LeadWritten() const { return started_ && leadLeft_ == 0; }
   // The capture's first frames came; the playback may read the `queued` frames it holds.
   void Start(size_t queued);
   // ALSA ran dry and starts again: the whole lead of silence first, as at the start. The delay
