@@ -348,6 +348,9 @@ void AlsaStream::CaptureReturned(size_t frames) {
 // Tops ALSA's buffer up to the target, reading the queued buffers as late as that allows;
 // silence fills in when nothing is queued, so the stream never runs dry.
 int AlsaStream::ServicePlayback(bool& moved) {
+  if (std::chrono::steady_clock::now() > dryAt_) {
+    RanDry();
+  }
   if (following_) {
     return ServiceFollowing(moved);
   }
@@ -356,9 +359,6 @@ int AlsaStream::ServicePlayback(bool& moved) {
     return RecoverPlayback(static_cast<int>(avail));
   }
   const long fill = static_cast<long>(pcm_.Geometry().bufferFrames) - avail;
-  if (std::chrono::steady_clock::now() > dryAt_) {
-    RanDry();
-  }
   if (fill >= static_cast<long>(targetFill_)) {
     return 0;
   }
@@ -425,9 +425,6 @@ int AlsaStream::ServiceFollowing(bool& moved) {
   const size_t room = std::min(static_cast<size_t>(avail), scratch_.size());
   const size_t fill =
       pcm_.Geometry().bufferFrames - std::min<size_t>(avail, pcm_.Geometry().bufferFrames);
-  if (std::chrono::steady_clock::now() > dryAt_) {
-    RanDry();
-  }
   const PacedRound round = pacer_.Plan(room, fill, staged_.size());
   const size_t total = round.leadSilence + round.fromQueue + round.gapSilence;
   if (total == 0) {
